@@ -1,0 +1,13 @@
+#include "agent/failure.h"
+
+namespace pellam::agent {
+
+Json AgentFailure::toJson() const {
+  Json json = Json::object();
+  json["code"] = code;
+  json["message"] = message;
+  json["retryable"] = retryable;
+  return json;
+}
+
+}  // namespace pellam::agent

@@ -1,0 +1,30 @@
+#pragma once
+#include <compare>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pellam {
+
+// A moment in time as seconds since 2001-01-01T00:00:00Z, the archive's own unit.
+struct Instant {
+  double seconds = 0;
+
+  static constexpr double kUnixEpochOffset = 978307200.0;  // 1970 -> 2001
+
+  static Instant fromUnix(double unixSeconds) { return Instant{unixSeconds - kUnixEpochOffset}; }
+  double unixSeconds() const { return seconds + kUnixEpochOffset; }
+  static Instant now();
+
+  auto operator<=>(const Instant&) const = default;
+};
+
+enum class FractionalSeconds { Refused, Allowed };
+
+// ISO 8601 internet date-time: YYYY-MM-DDTHH:MM:SS, optional fraction, then Z or +HH:MM/-HH:MM.
+std::optional<Instant> parseInternetDateTime(std::string_view text, FractionalSeconds fraction);
+
+// UTC with whole seconds (the fraction is dropped) and the designator Z.
+std::string formatInternetDateTime(Instant instant);
+
+}  // namespace pellam

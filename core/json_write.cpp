@@ -1,0 +1,137 @@
+#include <charconv>
+#include <cmath>
+
+#include "core/json.h"
+
+namespace pellam {
+
+namespace {
+
+void appendIndent(std::string& out, int depth) {
+  out.push_back('\n');
+  out.append(static_cast<std::size_t>(depth) * 2, ' ');
+}
+
+void write(std::string& out, const Json& value, const JsonFormat& format, int depth) {
+  switch (value.kind()) {
+    case Json::Kind::Null:
+      out += "null";
+      return;
+    case Json::Kind::Bool:
+      out += value.asBool() ? "true" : "false";
+      return;
+    case Json::Kind::Number:
+      out += value.numberLexeme();
+      return;
+    case Json::Kind::String:
+      appendJsonString(out, value.asString(), format.escapeSlash);
+      return;
+    case Json::Kind::Array: {
+      const auto& items = value.asArray();
+      out.push_back('[');
+      bool first = true;
+      for (const Json& item : items) {
+        if (!first) out.push_back(',');
+        first = false;
+        if (format.pretty) appendIndent(out, depth + 1);
+        write(out, item, format, depth + 1);
+      }
+      if (format.pretty && !items.empty()) appendIndent(out, depth);
+      out.push_back(']');
+      return;
+    }
+    case Json::Kind::Object: {
+      const auto& members = value.asObject();
+      out.push_back('{');
+      bool first = true;
+      for (const auto& [key, member] : members) {
+        if (!first) out.push_back(',');
+        first = false;
+        if (format.pretty) appendIndent(out, depth + 1);
+        appendJsonString(out, key, format.escapeSlash);
+        out += format.pretty ? " : " : ":";
+        write(out, member, format, depth + 1);
+      }
+      if (format.pretty && !members.empty()) appendIndent(out, depth);
+      out.push_back('}');
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+void appendJsonString(std::string& out, std::string_view text, bool escapeSlash) {
+  static constexpr char hex[] = "0123456789abcdef";
+  out.push_back('"');
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\b': out += "\\b"; break;
+      case '\f': out += "\\f"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      case '/':
+        if (escapeSlash) out += "\\/";
+        else out.push_back('/');
+        break;
+      default:
+        if (byte < 0x20) {
+          out += "\\u00";
+          out.push_back(hex[byte >> 4]);
+          out.push_back(hex[byte & 0xF]);
+        } else {
+          out.push_back(c);
+        }
+    }
+  }
+  out.push_back('"');
+}
+
+std::string writeJson(const Json& value, JsonFormat format) {
+  std::string out;
+  write(out, value, format, 0);
+  return out;
+}
+
+std::string shortestDoubleText(double value) {
+  if (!std::isfinite(value)) throw JsonTypeError("A JSON number cannot be infinite or NaN.");
+  if (value == 0) return "0";  // also for -0: the archive never needs a signed zero
+  char buffer[64];
+  auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  (void)error;
+  std::string text(buffer, end);
+  // to_chars writes "1e+21"; JSON allows it, but drop the redundant plus for tidiness.
+  if (auto plus = text.find("e+"); plus != std::string::npos) text.erase(plus + 1, 1);
+  return text;
+}
+
+bool isJsonNumber(std::string_view text) {
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  auto digit = [&](std::size_t at) { return at < n && text[at] >= '0' && text[at] <= '9'; };
+  if (i < n && text[i] == '-') ++i;
+  if (!digit(i)) return false;
+  if (text[i] == '0') {
+    ++i;
+  } else {
+    while (digit(i)) ++i;
+  }
+  if (i < n && text[i] == '.') {
+    ++i;
+    if (!digit(i)) return false;
+    while (digit(i)) ++i;
+  }
+  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+    if (!digit(i)) return false;
+    while (digit(i)) ++i;
+  }
+  return i == n;
+}
+
+}  // namespace pellam
