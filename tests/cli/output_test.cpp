@@ -1,0 +1,116 @@
+#include "cli/output.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/export_file.h"
+#include "cli/url_check.h"
+
+namespace pellam::cli {
+namespace {
+
+using agent::AgentFailure;
+
+TEST(OutputTest, TextModePrintsTheTextAlone) {
+  std::ostringstream out;
+  output(out, true, Json(), std::nullopt, std::nullopt, false, "hello");
+  EXPECT_EQ(out.str(), "hello\n");
+}
+
+TEST(OutputTest, FailureEnvelopeIsCompactInJsonMode) {
+  std::ostringstream out;
+  output(out, false, Json(), AgentFailure("not_found", "No job a/b.", false), Uuid::parse("0f8fad5b-d9cb-469f-a165-70867728950e"), true);
+  EXPECT_EQ(out.str(),
+            R"({"data":null,"error":{"code":"not_found","message":"No job a/b.","retryable":false},"ok":false,)"
+            R"("requestID":"0F8FAD5B-D9CB-469F-A165-70867728950E","schema":1})"
+            "\n");
+}
+
+TEST(OutputTest, EnvelopeIsPrettyOtherwiseEvenWithText) {
+  std::ostringstream out;
+  Json data = Json::object();
+  data["url"] = "https://x/y";
+  output(out, true, data, std::nullopt, std::nullopt, false);
+  EXPECT_EQ(out.str(),
+            "{\n  \"data\" : {\n    \"url\" : \"https://x/y\"\n  },\n  \"error\" : null,\n  \"ok\" : true,\n"
+            "  \"requestID\" : null,\n  \"schema\" : 1\n}\n");
+}
+
+class ExportFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/pellam-export-test-XXXXXX";
+    folder_ = mkdtemp(pattern);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+  std::vector<std::string> names() const {
+    std::vector<std::string> result;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_)) result.push_back(entry.path().filename());
+    std::sort(result.begin(), result.end());
+    return result;
+  }
+  std::string folder_;
+};
+
+TEST_F(ExportFileTest, WritesAPrivateNewFileAndNoTemporary) {
+  std::string target = folder_ + "/report.csv";
+  writeExport("a,b\n", target);
+  std::ifstream file(target);
+  std::string content((std::istreambuf_iterator<char>(file)), {});
+  EXPECT_EQ(content, "a,b\n");
+  struct stat info;
+  ASSERT_EQ(stat(target.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  EXPECT_EQ(names(), std::vector<std::string>{"report.csv"});
+}
+
+TEST_F(ExportFileTest, NeverReplacesAnExistingItem) {
+  std::ofstream(folder_ + "/file") << "keep";
+  std::filesystem::create_directory(folder_ + "/folder");
+  std::filesystem::create_symlink(folder_ + "/missing", folder_ + "/dangling");
+  for (const char* name : {"file", "folder", "dangling"}) {
+    try {
+      writeExport("new", folder_ + "/" + name);
+      ADD_FAILURE() << name;
+    } catch (const AgentFailure& failure) {
+      EXPECT_EQ(failure.code, "output_exists") << name;
+      EXPECT_EQ(failure.message,
+                "The output already exists. Choose a new --out path; Vantry never silently overwrites exports.");
+    }
+  }
+  EXPECT_EQ(names(), (std::vector<std::string>{"dangling", "file", "folder"}));
+  std::ifstream file(folder_ + "/file");
+  std::string content((std::istreambuf_iterator<char>(file)), {});
+  EXPECT_EQ(content, "keep");
+  EXPECT_FALSE(std::filesystem::exists(folder_ + "/missing"));
+}
+
+TEST_F(ExportFileTest, MissingFolderCannotBePrepared) {
+  try {
+    writeExport("x", folder_ + "/absent/report.csv");
+    FAIL();
+  } catch (const AgentFailure& failure) {
+    EXPECT_EQ(failure.code, "export_failed");
+    EXPECT_EQ(failure.message, "Could not prepare an export in " + folder_ + "/absent.");
+  }
+}
+
+TEST(UrlCheckTest, AcceptsOnlyHttpsWithAHost) {
+  for (const char* good : {"https://vantry.app/docs", "https://a", "https://user@host:8443/x?y#z", "https://[::1]/"}) {
+    EXPECT_TRUE(isHttpsURLWithHost(good)) << good;
+  }
+  for (const char* bad : {"http://vantry.app", "HTTPS://vantry.app", "https://", "https:///path", "https://:443/",
+                          "https://host:port/", "https://a b/", "ftp://x", "vantry.app", ""}) {
+    EXPECT_FALSE(isHttpsURLWithHost(bad)) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace pellam::cli

@@ -1,0 +1,132 @@
+#include "core/json.h"
+
+#include <gtest/gtest.h>
+
+#include "support/python_oracle.h"
+
+namespace pellam {
+namespace {
+
+// Python's json module writes the same compact, key-sorted text for these documents.
+TEST(JsonTest, CompactWriterAgreesWithPython) {
+  const std::vector<std::string> documents = {
+      R"({"b":1,"a":[true,false,null],"c":{"z":"x","y":""}})",
+      R"(["/path/to/file","back\\slash","quote\"d"])",
+      "[\"tab\\tnew\\nline\\r\\b\\f\",\"\\u0001\\u001f\\u007f\"]",
+      R"({"é":"straße","日本":"語","😀":"emoji","a/b":"c/d"})",
+      R"({"nested":{"deep":{"deeper":[[],{}, [1, -2, 3.5, 1e10, 0.000001]]}}})",
+      R"({"Z":1,"a":2,"_":3,"0":4,"ä":5})",
+      R"("just a string")",
+      R"(12345678901234567890123456789)",
+  };
+  std::string input;
+  std::string ours;
+  for (const auto& text : documents) {
+    input += text + "\n";
+    ours += writeJson(parseJson(text)) + "\n";
+  }
+  std::string python = testing::runPython(
+      "import sys, json\n"
+      "for line in sys.stdin.read().splitlines():\n"
+      "    v = json.loads(line)\n"
+      "    sys.stdout.write(json.dumps(v, sort_keys=True, separators=(',', ':'), ensure_ascii=False) + '\\n')\n",
+      input);
+  // Python normalises number text (1e10 -> 10000000000.0); our numbers keep their lexeme, so
+  // compare the number-free documents byte for byte and the rest by parsed value.
+  std::vector<std::string> ourLines, pythonLines;
+  for (std::size_t a = 0, b; (b = ours.find('\n', a)) != std::string::npos; a = b + 1) ourLines.push_back(ours.substr(a, b - a));
+  for (std::size_t a = 0, b; (b = python.find('\n', a)) != std::string::npos; a = b + 1) pythonLines.push_back(python.substr(a, b - a));
+  ASSERT_EQ(ourLines.size(), pythonLines.size());
+  for (std::size_t i = 0; i < ourLines.size(); ++i) {
+    if (i == 4 || i == 7) {
+      EXPECT_EQ(parseJson(ourLines[i]), parseJson(pythonLines[i])) << documents[i];
+    } else {
+      EXPECT_EQ(ourLines[i], pythonLines[i]) << documents[i];
+    }
+  }
+}
+
+TEST(JsonTest, PrettyWriterIsStableAndReadsBack) {
+  Json value = parseJson(R"({"b":[1,{"c":null}],"a":{},"e":[]})");
+  std::string pretty = writeJson(value, {.pretty = true});
+  EXPECT_EQ(pretty, "{\n  \"a\" : {},\n  \"b\" : [\n    1,\n    {\n      \"c\" : null\n    }\n  ],\n  \"e\" : []\n}");
+  EXPECT_EQ(parseJson(pretty), value);
+}
+
+TEST(JsonTest, SlashEscapingIsASwitch) {
+  Json value("a/b");
+  EXPECT_EQ(writeJson(value), "\"a/b\"");
+  EXPECT_EQ(writeJson(value, {.escapeSlash = true}), "\"a\\/b\"");
+}
+
+TEST(JsonTest, NumbersKeepTheirLexeme) {
+  Json value = parseJson("[12.50, -0.0, 1E+2, 123456789012345678901234567890.123]");
+  EXPECT_EQ(writeJson(value), "[12.50,-0.0,1E+2,123456789012345678901234567890.123]");
+  EXPECT_EQ(value.asArray()[0], Json(12.5));
+  EXPECT_EQ(*parseJson("42").asInt64(), 42);
+  EXPECT_FALSE(parseJson("4.2").asInt64());
+  EXPECT_FALSE(parseJson("99999999999999999999").asInt64());
+}
+
+TEST(JsonTest, DoublesWriteTheirShortestRoundTripText) {
+  EXPECT_EQ(writeJson(Json(0.1)), "0.1");
+  EXPECT_EQ(writeJson(Json(3.0)), "3");
+  EXPECT_EQ(writeJson(Json(-0.0)), "0");
+  EXPECT_EQ(writeJson(Json(1e21)), "1e21");
+  EXPECT_EQ(writeJson(Json(123456789.125)), "123456789.125");
+  EXPECT_THROW(Json(std::numeric_limits<double>::infinity()), JsonTypeError);
+}
+
+struct Refusal {
+  const char* name;
+  std::string text;
+  const char* fragment;  // part of the message that says what broke
+};
+
+TEST(JsonTest, RefusesMalformedText) {
+  const std::vector<Refusal> cases = {
+      {"leading zero", "01", "\"01\" is not a valid number"},
+      {"bare point", "[1.]", "\"1.\" is not a valid number"},
+      {"lone minus", "{\"a\":-}", "\"-\" is not a valid number"},
+      {"trailing array", "[1] x", "unexpected content after the JSON value"},
+      {"two objects", "{} {}", "unexpected content after the JSON value"},
+      {"two scalars", "12 3", "unexpected content after the JSON value"},
+      {"duplicate key", R"({"a":1,"a":2})", "the key \"a\" appears twice"},
+      {"nested duplicate", R"({"x":{"k":1,"k":1}})", "the key \"k\" appears twice"},
+      {"invalid UTF-8", "\"\xff\"", "UTF-8"},
+      {"overlong UTF-8", "\"\xc0\xaf\"", "UTF-8"},
+      {"truncated", R"({"a":[1,2)", "byte"},
+      {"empty", "", "byte 0"},
+      {"misspelled literal", "nul", "is not a JSON value"},
+      {"trailing comma", "[1,]", "byte"},
+  };
+  for (const auto& c : cases) {
+    try {
+      parseJson(c.text);
+      ADD_FAILURE() << c.name << " was accepted";
+    } catch (const JsonParseError& error) {
+      EXPECT_NE(std::string(error.what()).find(c.fragment), std::string::npos) << c.name << ": " << error.what();
+    }
+  }
+}
+
+TEST(JsonTest, ErrorNamesTheByteWhereTheTextBreaks) {
+  try {
+    parseJson("[1, 2] trailing");
+    FAIL();
+  } catch (const JsonParseError& error) {
+    EXPECT_EQ(error.offset(), 7u);
+    EXPECT_NE(std::string(error.what()).find("byte 7"), std::string::npos);
+  }
+}
+
+TEST(JsonTest, AccessorsRefuseTheWrongKind) {
+  Json value = parseJson(R"({"a":"text"})");
+  EXPECT_THROW(value.asArray(), JsonTypeError);
+  EXPECT_THROW(value.find("a")->asBool(), JsonTypeError);
+  EXPECT_EQ(value.find("missing"), nullptr);
+  EXPECT_THROW(Json::number("1.2.3"), JsonTypeError);
+}
+
+}  // namespace
+}  // namespace pellam

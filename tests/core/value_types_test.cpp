@@ -1,0 +1,115 @@
+// UUIDs, instants, SHA-256 and Base64, checked against Python where it has a module for it.
+#include <gtest/gtest.h>
+
+#include "core/base64.h"
+#include "core/instant.h"
+#include "core/sha256.h"
+#include "core/utf8.h"
+#include "core/uuid.h"
+#include "support/python_oracle.h"
+
+namespace pellam {
+namespace {
+
+TEST(UuidTest, ReadsEitherCaseAndWritesUpperCase) {
+  auto lower = Uuid::parse("0f8fad5b-d9cb-469f-a165-70867728950e");
+  auto upper = Uuid::parse("0F8FAD5B-D9CB-469F-A165-70867728950E");
+  ASSERT_TRUE(lower && upper);
+  EXPECT_EQ(*lower, *upper);
+  EXPECT_EQ(lower->text(), "0F8FAD5B-D9CB-469F-A165-70867728950E");
+}
+
+TEST(UuidTest, RefusesEverythingButTheCanonicalForm) {
+  for (const char* text : {"", "0f8fad5b-d9cb-469f-a165-70867728950", "0f8fad5b-d9cb-469f-a165-70867728950e0",
+                           "{0f8fad5b-d9cb-469f-a165-70867728950e}", "0f8fad5bd9cb469fa16570867728950e",
+                           "0f8fad5b-d9cb-469f-a165-70867728950g", "0f8fad5b_d9cb-469f-a165-70867728950e",
+                           " 0f8fad5b-d9cb-469f-a165-70867728950e", "0f8fad5b-d9cb-469f-a165-70867728950e "}) {
+    EXPECT_FALSE(Uuid::parse(text)) << text;
+  }
+}
+
+TEST(UuidTest, RandomOnesAreVersionFourAndDistinct) {
+  Uuid a = Uuid::random(), b = Uuid::random();
+  EXPECT_NE(a, b);
+  EXPECT_EQ(a.text()[14], '4');
+  EXPECT_EQ(Uuid::parse(a.text()), a);
+}
+
+struct DateCase {
+  const char* text;
+  FractionalSeconds fraction;
+  std::optional<double> seconds;  // since 2001-01-01T00:00:00Z; absent when refused
+};
+
+TEST(InstantTest, ParsesInternetDateTime) {
+  const std::vector<DateCase> cases = {
+      {"2001-01-01T00:00:00Z", FractionalSeconds::Refused, 0},
+      {"2026-10-22T13:00:00Z", FractionalSeconds::Refused, 814366800},
+      {"2026-10-22T09:00:00-04:00", FractionalSeconds::Refused, 814366800},
+      {"2026-10-22T18:30:00+05:30", FractionalSeconds::Refused, 814366800},
+      {"2026-10-22T13:00:00.5Z", FractionalSeconds::Allowed, 814366800.5},
+      {"2026-10-22T13:00:00.5Z", FractionalSeconds::Refused, std::nullopt},
+      {"2000-12-31T23:59:59Z", FractionalSeconds::Refused, -1},
+      {"2024-02-29T00:00:00Z", FractionalSeconds::Refused, 730857600},
+      {"2023-02-29T00:00:00Z", FractionalSeconds::Refused, std::nullopt},
+      {"2026-10-22T24:00:00Z", FractionalSeconds::Refused, std::nullopt},
+      {"2026-10-22T13:00:00", FractionalSeconds::Allowed, std::nullopt},
+      {"2026-10-22 13:00:00Z", FractionalSeconds::Refused, std::nullopt},
+      {"2026-10-22T13:00Z", FractionalSeconds::Refused, std::nullopt},
+      {"2026-10-22T13:00:00.Z", FractionalSeconds::Allowed, std::nullopt},
+      {"2026-10-22T13:00:00+0400", FractionalSeconds::Refused, std::nullopt},
+      {"2026-10-22", FractionalSeconds::Refused, std::nullopt},
+      {"2026-10-22T13:00:00Zjunk", FractionalSeconds::Refused, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    auto parsed = parseInternetDateTime(c.text, c.fraction);
+    ASSERT_EQ(parsed.has_value(), c.seconds.has_value()) << c.text;
+    if (parsed) EXPECT_DOUBLE_EQ(parsed->seconds, *c.seconds) << c.text;
+  }
+}
+
+TEST(InstantTest, FormatsInUtcWithWholeSeconds) {
+  EXPECT_EQ(formatInternetDateTime(Instant{814366800}), "2026-10-22T13:00:00Z");
+  EXPECT_EQ(formatInternetDateTime(Instant{814366800.9}), "2026-10-22T13:00:00Z");
+  EXPECT_EQ(formatInternetDateTime(Instant{-0.5}), "2000-12-31T23:59:59Z");
+  EXPECT_EQ(formatInternetDateTime(Instant{0}), "2001-01-01T00:00:00Z");
+}
+
+TEST(DigestTest, Sha256AndBase64AgreeWithPython) {
+  const std::vector<std::string> inputs = {"", "abc", "a/b\\c\"d", "straße 日本 😀", std::string("\0\x01\xff", 3),
+                                           std::string(1000, 'x'), "12345", "1234", "123"};
+  std::string request, ours;
+  for (const auto& input : inputs) {
+    request += base64Encode(input) + "\n";  // carry arbitrary bytes through the pipe
+    ours += sha256Hex(input) + " " + base64Encode(input) + "\n";
+  }
+  std::string python = testing::runPython(
+      "import sys, base64, hashlib\n"
+      "for line in sys.stdin.read().splitlines():\n"
+      "    data = base64.b64decode(line)\n"
+      "    print(hashlib.sha256(data).hexdigest(), base64.b64encode(data).decode())\n",
+      request);
+  EXPECT_EQ(ours, python);
+  for (const auto& input : inputs) EXPECT_EQ(base64Decode(base64Encode(input)), input);
+}
+
+TEST(Base64Test, DecoderIsStrict) {
+  for (const char* text : {"QQ", "QQ=", "QQ==\n", " QQ==", "Q Q==", "QQ==QQ==", "Q===", "QR==", "QUI=QUI=", "QUJ=",
+                           "QU*D", "QUJD\r\n", "-_8="}) {
+    EXPECT_FALSE(base64Decode(text)) << text;
+  }
+  EXPECT_EQ(base64Decode(""), "");
+  EXPECT_EQ(base64Decode("QQ=="), "A");
+  EXPECT_EQ(base64Decode("QUI="), "AB");
+  EXPECT_EQ(base64Decode("+/8="), "\xfb\xff");
+}
+
+TEST(Utf8Test, RepairsInvalidSequences) {
+  EXPECT_TRUE(isValidUtf8("straße 😀"));
+  EXPECT_FALSE(isValidUtf8("\xed\xa0\x80"));  // a surrogate
+  EXPECT_EQ(repairedUtf8("a\xff" "b"), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(repairedUtf8("\xe2\x82"), "\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+}  // namespace
+}  // namespace pellam
