@@ -64,7 +64,9 @@ TEST(InstantTest, ParsesInternetDateTime) {
   for (const auto& c : cases) {
     auto parsed = parseInternetDateTime(c.text, c.fraction);
     ASSERT_EQ(parsed.has_value(), c.seconds.has_value()) << c.text;
-    if (parsed) EXPECT_DOUBLE_EQ(parsed->seconds, *c.seconds) << c.text;
+    if (parsed) {
+      EXPECT_DOUBLE_EQ(parsed->seconds, *c.seconds) << c.text;
+    }
   }
 }
 
