@@ -1,0 +1,145 @@
+#include "core/archive_io.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <new>
+#include <utility>
+#include <vector>
+
+#include "core/archive_json.h"
+#include "core/data_error.h"
+#include "core/paths.h"
+#include "core/uuid.h"
+#include "core/validation.h"
+
+namespace pellam {
+
+namespace {
+
+constexpr int kBackupNameAttempts = 8;
+
+}  // namespace
+
+bool isBackupFileName(std::string_view name) {
+  std::size_t dot = name.rfind('.');
+  return dot != std::string_view::npos && dot > 0 && name.substr(dot + 1) == "json";
+}
+
+ArchiveIO::ArchiveIO(std::string directory, std::shared_ptr<FileSystem> fileSystem, Clock clock)
+    : directory_(std::move(directory)), fs_(std::move(fileSystem)), clock_(std::move(clock)) {
+  while (directory_.size() > 1 && directory_.back() == '/') directory_.pop_back();
+}
+
+std::string ArchiveIO::dataURL() const { return directory_ + "/pellam.json"; }
+std::string ArchiveIO::backupsURL() const { return directory_ + "/Backups"; }
+std::string ArchiveIO::recoveryURL() const { return directory_ + "/Recovery"; }
+
+std::string ArchiveIO::encode(const Archive& archive) {
+  validate(archive);
+  return encodeArchiveJson(archive);
+}
+
+Archive ArchiveIO::decode(std::string_view bytes) {
+  Archive archive = decodeArchiveJson(bytes);
+  validate(archive);
+  return archive;
+}
+
+Archive ArchiveIO::load() const {
+  if (!fs_->status(dataURL()).exists) return Archive();
+  return decode(fs_->readFile(dataURL()));
+}
+
+void ArchiveIO::save(const Archive& archive) const {
+  std::string data = encode(archive);
+  ensureFolder(directory_);
+  ensureFolder(backupsURL());
+  if (fs_->status(dataURL()).exists) {
+    std::string old = fs_->readFile(dataURL());
+    decode(old);  // an unreadable data file is left for recover()
+    writeFileAtomically(*fs_, newBackupPath(), old, kFileMode);
+  }
+  writeFileAtomically(*fs_, dataURL(), data, kFileMode);
+  pruneBackups();
+}
+
+std::optional<std::string> ArchiveIO::recover(const Archive& archive) const {
+  std::string data = encode(archive);
+  ensureFolder(directory_);
+  std::optional<std::string> copy;
+  if (fs_->status(dataURL()).exists) {
+    std::string old = fs_->readFile(dataURL());
+    bool readable = true;
+    try {
+      decode(old);
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (const std::exception&) {
+      readable = false;
+    }
+    if (readable) throw DataError(std::string(kReadableMainFileMessage));
+    ensureFolder(recoveryURL());
+    std::string path = recoveryURL() + "/pellam-unreadable-" + Uuid::random().text() + ".json";
+    writeFileAtomically(*fs_, path, old, kFileMode);
+    copy = std::move(path);
+  }
+  writeFileAtomically(*fs_, dataURL(), data, kFileMode);
+  return copy;
+}
+
+void ArchiveIO::ensureFolder(const std::string& path) const {
+  if (fs_->status(path).exists) return;
+  fs_->createDirectories(path, kFolderMode);
+  // The new folder's entry in its parent must survive a power cut as well as the files
+  // about to be written into it.
+  fs_->syncDirectory(parentFolder(path));
+}
+
+std::string ArchiveIO::newBackupPath() const {
+  auto unixSeconds = static_cast<long long>(std::trunc(clock_().unixSeconds()));
+  std::string prefix = backupsURL() + "/pellam-" + std::to_string(unixSeconds) + "-";
+  // Two saves within one second share the prefix; a clash of the random part as well must
+  // not replace an older backup.
+  for (int attempt = 0; attempt < kBackupNameAttempts; ++attempt) {
+    std::string path = prefix + Uuid::random().text().substr(0, 8) + ".json";
+    if (!fs_->status(path).exists) return path;
+  }
+  throw FileSystemError(EEXIST, "Could not find a free backup name in " + backupsURL());
+}
+
+void ArchiveIO::pruneBackups() const {
+  struct Backup {
+    std::string path;
+    std::optional<FileTime> created;
+  };
+  std::vector<Backup> backups;
+  for (const std::string& name : fs_->listDirectory(backupsURL())) {
+    if (!isBackupFileName(name)) continue;
+    Backup backup{backupsURL() + "/" + name, std::nullopt};
+    try {
+      FileStatus status = fs_->status(backup.path);
+      // Many Linux file systems record no birth time. A backup is never modified after it
+      // is written, so its modification time is its creation time there.
+      if (status.exists) backup.created = status.creationTime ? *status.creationTime : status.modificationTime;
+    } catch (const std::exception&) {
+      // Sorts as the oldest possible.
+    }
+    backups.push_back(std::move(backup));
+  }
+  if (backups.size() <= kBackupsKept) return;
+  // Newest first; no date sorts last; equal dates keep listing order.
+  std::stable_sort(backups.begin(), backups.end(), [](const Backup& a, const Backup& b) {
+    if (!a.created || !b.created) return a.created.has_value() && !b.created.has_value();
+    return *a.created > *b.created;
+  });
+  for (std::size_t i = kBackupsKept; i < backups.size(); ++i) {
+    try {
+      fs_->remove(backups[i].path);
+    } catch (const std::exception&) {
+      // One stubborn file must not fail a save that has already replaced the data file.
+    }
+  }
+}
+
+}  // namespace pellam

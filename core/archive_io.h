@@ -1,0 +1,79 @@
+#pragma once
+// The archive on disk: one JSON data file in a data folder, a rolling set of backups taken
+// before every save, and a recovery path that replaces a data file that can no longer be
+// read while keeping a copy of the unreadable bytes.
+//
+//   <directory>/pellam.json     the current archive (0600)
+//   <directory>/Backups/        the 30 newest earlier data files (folder 0700, files 0600)
+//   <directory>/Recovery/       copies of data files that could not be read (never pruned)
+//
+// Every file operation goes through a FileSystem, and the data file is only ever replaced
+// by writeFileAtomically, so an interrupted save leaves the old or the new complete file,
+// and a copy of the old one is on disk before it is replaced.
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/file_system.h"
+#include "core/instant.h"
+#include "core/records.h"
+
+namespace pellam {
+
+class ArchiveIO {
+ public:
+  using Clock = std::function<Instant()>;
+
+  static constexpr std::size_t kBackupsKept = 30;
+  static constexpr mode_t kFolderMode = 0700;
+  static constexpr mode_t kFileMode = 0600;
+  static constexpr std::string_view kReadableMainFileMessage =
+      "The main file is readable. Preview a normal import before replacing it.";
+
+  // `clock` names the backups; both default to the real thing.
+  explicit ArchiveIO(std::string directory, std::shared_ptr<FileSystem> fileSystem = RealFileSystem::shared(),
+                     Clock clock = Instant::now);
+
+  const std::string& directory() const { return directory_; }
+  std::string dataURL() const;      // <directory>/pellam.json
+  std::string backupsURL() const;   // <directory>/Backups
+  std::string recoveryURL() const;  // <directory>/Recovery
+
+  // Validates (throwing its DataError), then writes the archive JSON: pretty, keys sorted,
+  // dates as numbers; the same archive always gives the same bytes.
+  static std::string encode(const Archive& archive);
+  // Reads the archive JSON (throwing the reader's error), then validates it.
+  static Archive decode(std::string_view bytes);
+
+  // The archive in the data file, or a new Archive() when there is none (nothing is
+  // written). A file that cannot be read or decoded fails; backups are not tried.
+  Archive load() const;
+
+  // Backs up the current data file, replaces it with `archive` and keeps the 30 newest
+  // backups. A data file that cannot be decoded is never overwritten: the save fails with
+  // the decoding error and the caller uses recover().
+  void save(const Archive& archive) const;
+
+  // Replaces a data file that cannot be decoded, after copying its bytes into Recovery;
+  // returns that copy's path, or none when there was no data file. Fails with
+  // kReadableMainFileMessage when the data file decodes fine.
+  std::optional<std::string> recover(const Archive& archive) const;
+
+ private:
+  void ensureFolder(const std::string& path) const;
+  std::string newBackupPath() const;
+  void pruneBackups() const;
+
+  std::string directory_;
+  std::shared_ptr<FileSystem> fs_;
+  Clock clock_;
+};
+
+// Whether a name in the backup folder counts as a backup: its extension is exactly "json"
+// (a leading dot starts a hidden name, not an extension).
+bool isBackupFileName(std::string_view name);
+
+}  // namespace pellam

@@ -1,0 +1,234 @@
+#include "core/file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "core/paths.h"
+#include "core/uuid.h"
+
+namespace pellam {
+
+namespace {
+
+[[noreturn]] void fail(int errnoValue, const std::string& action, const std::string& path) {
+  throw FileSystemError(errnoValue, action + " " + path);
+}
+
+[[noreturn]] void failWithErrno(const std::string& action, const std::string& path) {
+  fail(errno, action, path);
+}
+
+// Closes on scope exit (for reading and syncing, where a close error tells nothing new).
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+int openRetrying(const std::string& path, int flags, mode_t mode = 0) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+void syncDescriptor(int fd, const std::string& action, const std::string& path) {
+  while (::fsync(fd) != 0) {
+    if (errno != EINTR) failWithErrno(action, path);
+  }
+}
+
+FileTime fileTime(std::int64_t seconds, std::uint32_t nanoseconds) {
+  return FileTime(std::chrono::duration_cast<FileTime::duration>(std::chrono::seconds(seconds) +
+                                                                 std::chrono::nanoseconds(nanoseconds)));
+}
+
+std::string baseName(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+void RealFileSystem::createDirectories(const std::string& path, mode_t mode) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) == 0) {
+    if (!S_ISDIR(info.st_mode)) fail(ENOTDIR, "Could not create the folder", path);
+    return;
+  }
+  if (errno != ENOENT) failWithErrno("Could not create the folder", path);
+  std::string parent = parentFolder(path);
+  if (parent != path && parent != "." && parent != "/") createDirectories(parent, mode);
+  if (::mkdir(path.c_str(), mode) != 0) {
+    // Someone else made it in the meantime: fine when it is a folder.
+    if (errno == EEXIST && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return;
+    failWithErrno("Could not create the folder", path);
+  }
+  // mkdir's mode passes through the umask; the folder must have exactly `mode`.
+  if (::chmod(path.c_str(), mode) != 0) failWithErrno("Could not set the permissions of", path);
+}
+
+void RealFileSystem::setMode(const std::string& path, mode_t mode) {
+  if (::chmod(path.c_str(), mode) != 0) failWithErrno("Could not set the permissions of", path);
+}
+
+FileStatus RealFileSystem::status(const std::string& path) {
+  FileStatus result;
+  struct statx info;
+  if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return result;
+    failWithErrno("Could not read the attributes of", path);
+  }
+  result.exists = true;
+  result.isRegularFile = S_ISREG(info.stx_mode);
+  result.isDirectory = S_ISDIR(info.stx_mode);
+  result.isSymbolicLink = S_ISLNK(info.stx_mode);
+  result.size = info.stx_size;
+  result.mode = info.stx_mode & 07777;
+  result.modificationTime = fileTime(info.stx_mtime.tv_sec, info.stx_mtime.tv_nsec);
+  if (info.stx_mask & STATX_BTIME) result.creationTime = fileTime(info.stx_btime.tv_sec, info.stx_btime.tv_nsec);
+  return result;
+}
+
+std::string RealFileSystem::readFile(const std::string& path) {
+  // Non-blocking so that a FIFO in its place cannot hang the reader; it is refused below.
+  FileDescriptor fd(openRetrying(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (fd.get() < 0) failWithErrno("Could not read", path);
+  struct stat info;
+  if (::fstat(fd.get(), &info) != 0) failWithErrno("Could not read", path);
+  if (S_ISDIR(info.st_mode)) fail(EISDIR, "Could not read", path);
+  if (!S_ISREG(info.st_mode)) fail(EINVAL, "Could not read (not a regular file)", path);
+  std::string bytes;
+  // One byte more than the size, so that the end is seen without growing the buffer.
+  bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
+  std::size_t filled = 0;
+  while (true) {
+    if (filled == bytes.size()) bytes.resize(bytes.size() * 2);  // the file has grown
+    ssize_t n = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      failWithErrno("Could not read", path);
+    }
+    if (n == 0) break;
+    filled += static_cast<std::size_t>(n);
+  }
+  bytes.resize(filled);
+  return bytes;
+}
+
+void RealFileSystem::writeNewFile(const std::string& path, std::string_view bytes, mode_t mode) {
+  int fd = openRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+  if (fd < 0) failWithErrno("Could not create", path);
+  const char* failedAction = nullptr;
+  int error = 0;
+  // open's mode passes through the umask; the file must have exactly `mode`.
+  if (::fchmod(fd, mode) != 0) {
+    failedAction = "Could not set the permissions of";
+    error = errno;
+  }
+  std::size_t written = 0;
+  while (!failedAction && written < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      failedAction = "Could not write";
+      error = errno;
+    } else {
+      written += static_cast<std::size_t>(n);
+    }
+  }
+  if (::close(fd) != 0 && !failedAction) {
+    failedAction = "Could not write";
+    error = errno;
+  }
+  if (failedAction) {
+    ::unlink(path.c_str());
+    fail(error, failedAction, path);
+  }
+}
+
+void RealFileSystem::syncFile(const std::string& path) {
+  FileDescriptor fd(openRetrying(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  if (fd.get() < 0) failWithErrno("Could not sync", path);
+  syncDescriptor(fd.get(), "Could not sync", path);
+}
+
+void RealFileSystem::syncDirectory(const std::string& path) {
+  FileDescriptor fd(openRetrying(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() < 0) failWithErrno("Could not sync the folder", path);
+  while (::fsync(fd.get()) != 0) {
+    if (errno == EINTR) continue;
+    // Some file systems cannot sync a folder at all; their renames are as durable as they get.
+    if (errno == EINVAL) return;
+    failWithErrno("Could not sync the folder", path);
+  }
+}
+
+void RealFileSystem::rename(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) failWithErrno("Could not move " + from + " to", to);
+}
+
+void RealFileSystem::link(const std::string& from, const std::string& to) {
+  if (::link(from.c_str(), to.c_str()) != 0) failWithErrno("Could not link " + from + " to", to);
+}
+
+void RealFileSystem::remove(const std::string& path) {
+  if (::unlink(path.c_str()) != 0) failWithErrno("Could not remove", path);
+}
+
+std::vector<std::string> RealFileSystem::listDirectory(const std::string& path) {
+  DIR* folder = ::opendir(path.c_str());
+  if (!folder) failWithErrno("Could not list the folder", path);
+  std::vector<std::string> names;
+  while (true) {
+    errno = 0;
+    const dirent* entry = ::readdir(folder);
+    if (!entry) break;
+    std::string_view name = entry->d_name;
+    if (name != "." && name != "..") names.emplace_back(name);
+  }
+  int error = errno;
+  ::closedir(folder);
+  if (error != 0) fail(error, "Could not list the folder", path);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::shared_ptr<FileSystem> RealFileSystem::shared() {
+  static const std::shared_ptr<FileSystem> instance = std::make_shared<RealFileSystem>();
+  return instance;
+}
+
+void writeFileAtomically(FileSystem& fs, const std::string& path, std::string_view bytes, mode_t mode) {
+  std::string folder = parentFolder(path);
+  std::string temporary = folder + "/." + baseName(path) + "." + Uuid::random().text() + ".tmp";
+  fs.writeNewFile(temporary, bytes, mode);
+  try {
+    fs.syncFile(temporary);
+    fs.rename(temporary, path);
+  } catch (...) {
+    try {
+      fs.remove(temporary);
+    } catch (const std::exception&) {
+      // The original failure is the one worth reporting.
+    }
+    throw;
+  }
+  fs.syncDirectory(folder);
+}
+
+}  // namespace pellam

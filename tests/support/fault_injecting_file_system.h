@@ -1,0 +1,207 @@
+#pragma once
+// A FileSystem for tests that wraps a real one (on a temporary folder) and can
+//  - fail the Nth operation with an errno, or every operation matching a name and path;
+//  - "crash" at the Nth operation: that operation and every later one throw SimulatedCrash
+//    (a crash inside writeNewFile leaves a torn file holding the first half of the bytes);
+//  - after a crash, lose what a power cut may lose (loseUnsyncedChanges): file contents
+//    written since the file's last syncFile are emptied, and creations, renames and
+//    removals not yet followed by a syncDirectory of their folder are undone;
+//  - report made-up creation times, or none at all, as file systems without birth times do.
+// Folder creation is taken as durable at once; cross-folder renames are not modelled.
+#include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/file_system.h"
+#include "core/paths.h"
+
+namespace pellam::testing {
+
+// Thrown by every operation from the crash on; deliberately not a std::exception, so code
+// that ignores ordinary failures cannot swallow it.
+struct SimulatedCrash {};
+
+class FaultInjectingFileSystem final : public FileSystem {
+ public:
+  struct Operation {
+    std::string name;  // "writeNewFile", "rename", ...
+    std::string path;  // the first path it touches
+  };
+
+  explicit FaultInjectingFileSystem(std::shared_ptr<FileSystem> base = RealFileSystem::shared())
+      : base_(std::move(base)) {}
+
+  // Operations are counted from 1 across every call.
+  void failAt(std::size_t n, int errnoValue = EIO) {
+    failAt_ = n;
+    failErrno_ = errnoValue;
+  }
+  void crashAt(std::size_t n) { crashAt_ = n; }
+  // Every operation `name` on `path` fails with `errnoValue`.
+  void failEvery(std::string name, std::string path, int errnoValue = EACCES) {
+    failEvery_.push_back({{std::move(name), std::move(path)}, errnoValue});
+  }
+  bool crashed() const { return crashed_; }
+  std::size_t operationCount() const { return log_.size(); }
+  const std::vector<Operation>& log() const { return log_; }
+
+  // Creation times as reported by status(): per path, or none for every path.
+  void setCreationTime(const std::string& path, std::optional<FileTime> time) { creationTimes_[path] = time; }
+  void reportNoCreationTimes() { noCreationTimes_ = true; }
+
+  void loseUnsyncedChanges() {
+    FileSystem& real = *base_;
+    for (const std::string& path : unsyncedData_) {
+      FileStatus status = real.status(path);
+      if (!status.exists || !status.isRegularFile) continue;
+      real.remove(path);
+      real.writeNewFile(path, "", status.mode);
+    }
+    for (auto step = journal_.rbegin(); step != journal_.rend(); ++step) {
+      switch (step->kind) {
+        case Step::Created:
+          if (real.status(step->path).exists) real.remove(step->path);
+          break;
+        case Step::Renamed:
+          real.rename(step->to, step->path);
+          if (step->previous) real.writeNewFile(step->to, step->previous->bytes, step->previous->mode);
+          break;
+        case Step::Removed:
+          if (!real.status(step->path).exists) real.writeNewFile(step->path, step->previous->bytes, step->previous->mode);
+          break;
+      }
+    }
+    unsyncedData_.clear();
+    journal_.clear();
+  }
+
+  void createDirectories(const std::string& path, mode_t mode) override {
+    begin("createDirectories", path);
+    base_->createDirectories(path, mode);
+  }
+  void setMode(const std::string& path, mode_t mode) override {
+    begin("setMode", path);
+    base_->setMode(path, mode);
+  }
+  FileStatus status(const std::string& path) override {
+    begin("status", path);
+    FileStatus status = base_->status(path);
+    if (noCreationTimes_) status.creationTime.reset();
+    if (auto found = creationTimes_.find(path); found != creationTimes_.end()) status.creationTime = found->second;
+    return status;
+  }
+  std::string readFile(const std::string& path) override {
+    begin("readFile", path);
+    return base_->readFile(path);
+  }
+  void writeNewFile(const std::string& path, std::string_view bytes, mode_t mode) override {
+    try {
+      begin("writeNewFile", path);
+    } catch (const SimulatedCrash&) {
+      // The process died halfway through writing.
+      if (!base_->status(path).exists) {
+        base_->writeNewFile(path, bytes.substr(0, bytes.size() / 2), mode);
+        created(path);
+      }
+      throw;
+    }
+    base_->writeNewFile(path, bytes, mode);
+    created(path);
+  }
+  void syncFile(const std::string& path) override {
+    begin("syncFile", path);
+    base_->syncFile(path);
+    unsyncedData_.erase(path);
+  }
+  void syncDirectory(const std::string& path) override {
+    begin("syncDirectory", path);
+    base_->syncDirectory(path);
+    std::erase_if(journal_, [&](const Step& step) { return folderOf(step) == path; });
+  }
+  void rename(const std::string& from, const std::string& to) override {
+    begin("rename", from);
+    if (parentFolder(from) != parentFolder(to)) throw std::logic_error("cross-folder renames are not modelled");
+    std::optional<Saved> previous = saved(to);
+    base_->rename(from, to);
+    journal_.push_back({Step::Renamed, from, to, std::move(previous)});
+    bool fromUnsynced = unsyncedData_.erase(from) > 0;
+    unsyncedData_.erase(to);
+    if (fromUnsynced) unsyncedData_.insert(to);
+  }
+  void link(const std::string& from, const std::string& to) override {
+    begin("link", from);
+    base_->link(from, to);
+    journal_.push_back({Step::Created, to, {}, std::nullopt});
+    if (unsyncedData_.count(from)) unsyncedData_.insert(to);
+  }
+  void remove(const std::string& path) override {
+    begin("remove", path);
+    std::optional<Saved> previous = saved(path);
+    base_->remove(path);
+    if (previous) journal_.push_back({Step::Removed, path, {}, std::move(previous)});
+    unsyncedData_.erase(path);
+  }
+  std::vector<std::string> listDirectory(const std::string& path) override {
+    begin("listDirectory", path);
+    return base_->listDirectory(path);
+  }
+
+ private:
+  struct Saved {
+    std::string bytes;
+    mode_t mode;
+  };
+  struct Step {
+    enum Kind { Created, Renamed, Removed } kind;
+    std::string path;  // the created or removed path; a rename's source
+    std::string to;    // a rename's target
+    std::optional<Saved> previous;  // what a rename replaced, or what was removed
+  };
+
+  static std::string folderOf(const Step& step) { return parentFolder(step.kind == Step::Renamed ? step.to : step.path); }
+
+  void begin(const char* name, const std::string& path) {
+    log_.push_back({name, path});
+    if (crashed_ || (crashAt_ && log_.size() == crashAt_)) {
+      crashed_ = true;
+      throw SimulatedCrash{};
+    }
+    if (failAt_ && log_.size() == failAt_) throw FileSystemError(failErrno_, std::string("Injected failure of ") + name + " " + path);
+    for (const auto& [operation, errnoValue] : failEvery_) {
+      if (operation.name == name && operation.path == path) {
+        throw FileSystemError(errnoValue, std::string("Injected failure of ") + name + " " + path);
+      }
+    }
+  }
+
+  void created(const std::string& path) {
+    journal_.push_back({Step::Created, path, {}, std::nullopt});
+    unsyncedData_.insert(path);
+  }
+
+  std::optional<Saved> saved(const std::string& path) {
+    FileStatus status = base_->status(path);
+    if (!status.exists || !status.isRegularFile) return std::nullopt;
+    return Saved{base_->readFile(path), status.mode};
+  }
+
+  std::shared_ptr<FileSystem> base_;
+  std::vector<Operation> log_;
+  std::size_t failAt_ = 0;
+  int failErrno_ = EIO;
+  std::size_t crashAt_ = 0;
+  bool crashed_ = false;
+  std::vector<std::pair<Operation, int>> failEvery_;
+  std::map<std::string, std::optional<FileTime>> creationTimes_;
+  bool noCreationTimes_ = false;
+  std::set<std::string> unsyncedData_;
+  std::vector<Step> journal_;
+};
+
+}  // namespace pellam::testing
