@@ -1,0 +1,403 @@
+// The archive file's reader and writer. The reader is the second translation unit that
+// includes simdjson (its header is slow to compile): it decodes straight into records, so
+// a large archive never exists as a Json tree. It makes the same four checks as
+// core/json_read.cpp: number grammar, trailing content, duplicate keys and the position
+// of every syntax error.
+#include "core/archive_json.h"
+
+#include <simdjson.h>
+
+#include <charconv>
+#include <cstring>
+
+#include "core/json.h"
+#include "core/record_fields.h"
+
+namespace pellam {
+
+// ---- Writing ---------------------------------------------------------------------------
+//
+// Direct appends, laid out exactly as writeJson(value, {.pretty = true}) lays out the tree
+// form: two-space indentation, one member or item per line, " : " between key and value,
+// empty arrays and objects as [] and {}.
+
+namespace {
+
+void newline(std::string& out, int depth) {
+  out.push_back('\n');
+  out.append(static_cast<std::size_t>(depth) * 2, ' ');
+}
+
+template <typename Record>
+void writeRecord(std::string& out, const Record& record, int depth);
+
+template <typename T>
+void writeValue(std::string& out, const T& value, int depth) {
+  if constexpr (std::is_same_v<T, bool>) {
+    out += value ? "true" : "false";
+  } else if constexpr (std::is_same_v<T, double>) {
+    out += shortestDoubleText(value);
+  } else if constexpr (std::is_same_v<T, std::int64_t>) {
+    char buffer[24];
+    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    (void)error;
+    out.append(buffer, end);
+  } else if constexpr (std::is_same_v<T, std::string>) {
+    appendJsonString(out, value);
+  } else if constexpr (std::is_same_v<T, Decimal>) {
+    out += value.text();
+  } else if constexpr (std::is_same_v<T, Instant>) {
+    out += shortestDoubleText(value.seconds);
+  } else if constexpr (std::is_same_v<T, Uuid>) {
+    out.push_back('"');
+    out += value.text();
+    out.push_back('"');
+  } else if constexpr (std::is_same_v<T, Rounding> || std::is_same_v<T, PaySchedule>) {
+    appendJsonString(out, rawValue(value));
+  } else if constexpr (detail::IsRecord<T>) {
+    writeRecord(out, value, depth);
+  } else {
+    out.push_back('[');
+    bool first = true;
+    for (const auto& item : value) {
+      if (!first) out.push_back(',');
+      first = false;
+      newline(out, depth + 1);
+      writeValue(out, item, depth + 1);
+    }
+    if (!value.empty()) newline(out, depth);
+    out.push_back(']');
+  }
+}
+
+template <typename Record>
+void writeRecord(std::string& out, const Record& record, int depth) {
+  using Fields = typename detail::FieldsOf<Record>::Type;
+  out.push_back('{');
+  bool first = true;
+  for (std::size_t i = 0; i < Fields::kKeys.size(); ++i) {
+    Fields::field(record, i, [&](const auto& value) {
+      using T = std::decay_t<decltype(value)>;
+      if constexpr (detail::IsOptional<T>::value) {
+        if (!value) return;
+      }
+      if (!first) out.push_back(',');
+      first = false;
+      newline(out, depth + 1);
+      out.push_back('"');
+      out += Fields::kKeys[i];  // keys are plain ASCII names, nothing to escape
+      out += "\" : ";
+      if constexpr (detail::IsOptional<T>::value) {
+        writeValue(out, *value, depth + 1);
+      } else {
+        writeValue(out, value, depth + 1);
+      }
+    });
+  }
+  if (!first) newline(out, depth);
+  out.push_back('}');
+}
+
+}  // namespace
+
+std::string encodeArchiveJson(const Archive& archive) {
+  std::string out;
+  // Roughly what an entry takes in the file, so the buffer rarely grows.
+  out.reserve(1024 + archive.entries.size() * 640 + archive.jobs.size() * 1024);
+  writeRecord(out, archive, 0);
+  return out;
+}
+
+// ---- Reading ---------------------------------------------------------------------------
+
+namespace {
+
+namespace od = simdjson::ondemand;
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+std::string_view trimmedToken(std::string_view raw) {
+  while (!raw.empty() && isSpace(raw.back())) raw.remove_suffix(1);
+  return raw;
+}
+
+class Reader {
+ public:
+  explicit Reader(const char* base) : base_(base) {}
+
+  [[noreturn]] void fail(const std::string& what, const char* at) const {
+    std::size_t offset = at ? static_cast<std::size_t>(at - base_) : 0;
+    throw JsonParseError("The JSON text is invalid at byte " + std::to_string(offset) + ": " + what, offset);
+  }
+
+  [[noreturn]] void fail(simdjson::error_code code, const char* at) const {
+    fail(std::string(simdjson::error_message(code)), at);
+  }
+
+  template <typename Source>
+  const char* where(Source& source) const {
+    auto location = source.current_location();
+    return location.error() ? nullptr : location.value_unsafe();
+  }
+
+  template <typename Record>
+  void readRecord(od::value value, Record& record) {
+    using Fields = typename detail::FieldsOf<Record>::Type;
+    od::json_type type = typeOf(value);
+    if (type != od::json_type::object) wrongType(value, type, "an object");
+    od::object object;
+    if (auto error = value.get_object().get(object)) fail(error, where(value));
+
+    detail::MemberLookup<Fields> lookup;
+    std::vector<std::string> unknownKeys;
+    for (auto member : object) {
+      od::field field;
+      if (auto error = std::move(member).get(field)) fail(error, where(value));
+      const char* keyStart = field.key().raw();
+      std::string_view key = rawKey(field);
+      const std::size_t index = lookup.find(key);
+      if (index == lookup.kUnknown) {
+        // Unknown keys are ignored, but their values must still be sound JSON.
+        std::string own(key);
+        for (const std::string& seen : unknownKeys) {
+          if (seen == own) duplicateKey(own, keyStart);
+        }
+        unknownKeys.push_back(std::move(own));
+        skipValidated(field.value(), 0);
+        continue;
+      }
+      if (!lookup.markSeen(index)) duplicateKey(key, keyStart);
+      try {
+        readField<Fields>(field.value(), record, index);
+      } catch (DecodingError& error) {
+        error.prependKey(Fields::kKeys[index]);
+        throw;
+      }
+    }
+    detail::requirePresent<Fields>(record, lookup.seen());
+  }
+
+ private:
+  od::json_type typeOf(od::value& value) const {
+    od::json_type type;
+    if (auto error = value.type().get(type)) fail(error, where(value));
+    return type;
+  }
+
+  // The key's text as written; only a key with an escape sequence is unescaped.
+  std::string_view rawKey(od::field& field) const {
+    const char* start = field.key().raw();
+    const char* quote = start;
+    while (*quote != '"') {
+      if (*quote == '\\') {
+        std::string_view key;
+        if (auto error = field.unescaped_key().get(key)) fail(error, start - 1);
+        return key;
+      }
+      ++quote;
+    }
+    return std::string_view(start, static_cast<std::size_t>(quote - start));
+  }
+
+  [[noreturn]] void duplicateKey(std::string_view key, const char* keyStart) const {
+    fail("the key \"" + std::string(key) + "\" appears twice.", keyStart - 1);
+  }
+
+  // A value of another type than the field wants is a shape failure, but only once the
+  // value is known to be sound JSON: a broken token is reported as a syntax error.
+  [[noreturn]] void wrongType(od::value& value, od::json_type type, std::string_view expected) {
+    if (type == od::json_type::null) {
+      checkNull(value);
+      detail::throwNull();
+    }
+    skipValidated(value, 0);
+    detail::throwWrongType(expected);
+  }
+
+  void checkNull(od::value& value) {
+    bool isNull = false;
+    if (auto error = value.is_null().get(isNull); error || !isNull) {
+      fail("\"" + std::string(trimmedToken(value.raw_json_token())) + "\" is not a JSON value.", where(value));
+    }
+  }
+
+  std::string_view numberLexeme(od::value& value) {
+    std::string_view raw = trimmedToken(value.raw_json_token());
+    if (!isJsonNumber(raw)) fail("\"" + std::string(raw) + "\" is not a valid number.", raw.data());
+    return raw;
+  }
+
+  // The string's content. The text between the quotes is used as it stands unless it
+  // holds an escape sequence; simdjson has already checked its UTF-8 and control characters.
+  std::string_view stringText(od::value& value) {
+    std::string_view raw = trimmedToken(value.raw_json_token());
+    if (raw.size() >= 2 && raw.front() == '"' && raw.back() == '"') {
+      std::string_view inner = raw.substr(1, raw.size() - 2);
+      if (inner.find('\\') == std::string_view::npos) return inner;
+    }
+    std::string_view text;
+    if (auto error = value.get_string().get(text)) fail(error, raw.data());
+    return text;
+  }
+
+  template <typename Fields>
+  void readField(od::value value, typename Fields::Record& record, std::size_t index) {
+    Fields::field(record, index, [&](auto& field) {
+      using T = std::decay_t<decltype(field)>;
+      if constexpr (detail::IsOptional<T>::value) {
+        if (typeOf(value) == od::json_type::null) {
+          checkNull(value);
+          field.reset();
+          return;
+        }
+        typename T::value_type inner{};
+        readValue(value, inner);
+        field = std::move(inner);
+      } else {
+        if ((Fields::kLenient & (1u << index)) && typeOf(value) == od::json_type::null) {
+          checkNull(value);
+          field = T{};
+          return;
+        }
+        readValue(value, field);
+      }
+    });
+  }
+
+  template <typename T>
+  void readValue(od::value& value, T& out) {
+    const od::json_type type = typeOf(value);
+    if constexpr (std::is_same_v<T, Instant>) {
+      if (type == od::json_type::number) {
+        out = detail::dateFromLexeme(numberLexeme(value));
+      } else if (type == od::json_type::string) {
+        out = detail::dateFromText(stringText(value));
+      } else {
+        if (type == od::json_type::null) checkNull(value);
+        else skipValidated(value, 0);
+        throw DecodingError(DecodingError::Reason::InvalidDate, "");
+      }
+    } else if constexpr (std::is_same_v<T, bool>) {
+      if (type != od::json_type::boolean) wrongType(value, type, detail::expectedKind<T>());
+      if (auto error = value.get_bool().get(out)) fail(error, where(value));
+    } else if constexpr (std::is_same_v<T, double> || std::is_same_v<T, std::int64_t> ||
+                         std::is_same_v<T, Decimal>) {
+      if (type != od::json_type::number) wrongType(value, type, detail::expectedKind<T>());
+      std::string_view lexeme = numberLexeme(value);
+      if constexpr (std::is_same_v<T, double>) out = detail::realFromLexeme(lexeme);
+      else if constexpr (std::is_same_v<T, std::int64_t>) out = detail::integerFromLexeme(lexeme);
+      else out = detail::decimalFromLexeme(lexeme);
+    } else if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, Uuid> ||
+                         std::is_same_v<T, Rounding> || std::is_same_v<T, PaySchedule>) {
+      if (type != od::json_type::string) wrongType(value, type, detail::expectedKind<T>());
+      std::string_view text = stringText(value);
+      if constexpr (std::is_same_v<T, std::string>) out.assign(text);
+      else if constexpr (std::is_same_v<T, Uuid>) out = detail::uuidFromText(text);
+      else if constexpr (std::is_same_v<T, Rounding>) out = detail::roundingFromText(text);
+      else out = detail::payScheduleFromText(text);
+    } else if constexpr (detail::IsRecord<T>) {
+      readRecord(value, out);
+    } else {
+      if (type != od::json_type::array) wrongType(value, type, "an array");
+      od::array array;
+      if (auto error = value.get_array().get(array)) fail(error, where(value));
+      out.clear();
+      std::size_t index = 0;
+      for (auto element : array) {
+        od::value item;
+        if (auto error = std::move(element).get(item)) fail(error, where(value));
+        try {
+          if (typeOf(item) == od::json_type::null) {
+            checkNull(item);
+            detail::throwNull();
+          }
+          readValue(item, out.emplace_back());
+        } catch (DecodingError& error) {
+          error.prependIndex(index);
+          throw;
+        }
+        ++index;
+      }
+    }
+  }
+
+  // Walks a value the records do not use, checking it as core/json_read.cpp would.
+  void skipValidated(od::value value, int depth) {
+    if (depth > kMaxSkippedDepth) fail("the JSON value is nested too deeply.", where(value));
+    switch (typeOf(value)) {
+      case od::json_type::array: {
+        od::array array;
+        if (auto error = value.get_array().get(array)) fail(error, where(value));
+        for (auto element : array) {
+          od::value item;
+          if (auto error = std::move(element).get(item)) fail(error, where(value));
+          skipValidated(item, depth + 1);
+        }
+        return;
+      }
+      case od::json_type::object: {
+        od::object object;
+        if (auto error = value.get_object().get(object)) fail(error, where(value));
+        std::vector<std::string> keys;
+        for (auto member : object) {
+          od::field field;
+          if (auto error = std::move(member).get(field)) fail(error, where(value));
+          const char* keyStart = field.key().raw();
+          std::string key(rawKey(field));
+          for (const std::string& seen : keys) {
+            if (seen == key) duplicateKey(key, keyStart);
+          }
+          keys.push_back(std::move(key));
+          skipValidated(field.value(), depth + 1);
+        }
+        return;
+      }
+      case od::json_type::number:
+        numberLexeme(value);
+        return;
+      case od::json_type::string:
+        stringText(value);
+        return;
+      case od::json_type::boolean: {
+        bool flag = false;
+        if (auto error = value.get_bool().get(flag)) fail(error, where(value));
+        return;
+      }
+      case od::json_type::null:
+        checkNull(value);
+        return;
+    }
+  }
+
+  static constexpr int kMaxSkippedDepth = 512;
+  const char* base_;
+};
+
+}  // namespace
+
+Archive decodeArchiveJson(std::string_view bytes) {
+  simdjson::padded_string padded(bytes);
+  od::parser parser;
+  od::document doc;
+  Reader reader(padded.data());
+  // current_location() is not safe after a failed iterate(); report the start.
+  if (auto error = parser.iterate(padded).get(doc)) reader.fail(error, nullptr);
+
+  od::json_type type;
+  if (auto error = doc.type().get(type)) reader.fail(error, nullptr);
+  if (type != od::json_type::object) {
+    // Not an archive; still report a syntax error first when the text is not JSON at all.
+    parseJson(bytes);
+    detail::throwWrongType("an object");
+  }
+  od::value root;
+  if (auto error = doc.get_value().get(root)) reader.fail(error, nullptr);
+  Archive archive;
+  reader.readRecord(root, archive);
+  // Once the value is consumed, a readable location means there is more text after it.
+  auto rest = doc.current_location();
+  if (!rest.error()) reader.fail("unexpected content after the JSON value.", rest.value_unsafe());
+  return archive;
+}
+
+}  // namespace pellam
