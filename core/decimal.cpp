@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -32,9 +33,13 @@ constexpr std::array<u128, 39> makePowers() {
 constexpr std::array<u128, 39> kPow10 = makePowers();
 constexpr u64 kPow10To19 = 10'000'000'000'000'000'000ULL;
 
-// Digits of v (1 for 0); up to 39 for the whole u128 range.
+// Digits of v (1 for 0); up to 39 for the whole u128 range. The bit length gives the
+// count to within one (1233 / 4096 is just below log10(2)); one comparison settles it.
 int digitCount(u128 v) {
-  return static_cast<int>(std::upper_bound(kPow10.begin() + 1, kPow10.end(), v) - kPow10.begin());
+  const u64 high = static_cast<u64>(v >> 64);
+  const int bits = high != 0 ? 64 + std::bit_width(high) : std::bit_width(static_cast<u64>(v));
+  const int estimate = (bits * 1233) >> 12;
+  return estimate + 1 - (v < kPow10[estimate] ? 1 : 0);
 }
 
 // An unsigned integer of 320 bits (about 96 decimal digits): room for a product of two
@@ -96,7 +101,9 @@ struct Wide {
   // Quotient in place; returns the remainder.
   u64 divSmall(u64 d) {
     u128 rem = 0;
-    for (int i = kLimbs - 1; i >= 0; --i) {
+    int top = kLimbs - 1;
+    while (top > 0 && limb[top] == 0) --top;
+    for (int i = top; i >= 0; --i) {
       const u128 cur = (rem << 64) | limb[i];
       limb[i] = static_cast<u64>(cur / d);
       rem = cur % d;
@@ -340,6 +347,13 @@ struct DecimalAccess {
     d.negative_ = parts.negative;
     return d;
   }
+  // An exact result that already fits in 38 digits: no rounding, only the range check.
+  static std::optional<Decimal> exact(u128 c, i64 e, bool negative) {
+    if (c >= kPow10[kPrecision] || e < Decimal::kMinExponent) return std::nullopt;
+    Parts parts{c, e, negative};
+    stripTrailingZeros(parts.coefficient, parts.exponent);
+    return make(parts);
+  }
   static Decimal arithmetic(const Wide& w, i64 e, bool negative) {
     return make(finish(w, e, negative, RoundingMode::HalfEven, Decimal::kMinExponent));
   }
@@ -363,12 +377,23 @@ struct DecimalAccess {
     const i64 shift = xe - ye;
     const int xDigits = digitCount(xc);
     const int yDigits = digitCount(yc);
+    if (xDigits + shift <= kPrecision) {
+      // x aligned to y's exponent still has at most 38 digits: the sum fits in 128 bits.
+      const u128 xs = xc * kPow10[shift];
+      std::optional<Decimal> result;
+      if (xNegative == yNegative) {
+        result = exact(xs + yc, ye, xNegative);
+      } else {
+        result = xs >= yc ? exact(xs - yc, ye, xNegative) : exact(yc - xs, ye, yNegative);
+      }
+      if (result) return *result;
+    }
     const i64 xTop = xDigits + shift - 1;  // x's leading digit, in units of 10^ye
 
     if (yDigits <= xTop - 39) {
-      // y lies wholly below x's 39th digit, so it can only tip the rounding: any
-      // non-zero amount smaller than it rounds the same way. Stand it in as one unit
-      // three places below x's 38 digits (one more for a borrow out of x's top digit).
+      // y lies wholly below x's 39th digit, so it can only tip the rounding, and any
+      // smaller non-zero amount tips it the same way. Scale x to 42 digits (38 kept, one
+      // for a borrow out of the top digit, three below) and stand y in as one last unit.
       const i64 s = 42 - xDigits;
       Wide w = Wide::of(xc);
       w.mulPow10(s);
@@ -379,25 +404,25 @@ struct DecimalAccess {
       }
       return arithmetic(w, xe - s, xNegative);
     }
-    // Here x aligned to y's exponent has at most 77 digits: exact in a Wide.
+    // x aligned to y's exponent has at most 77 digits, exact in a Wide, and more than
+    // 38 (fewer were finished above), so it outweighs y.
     Wide w = Wide::of(xc);
     w.mulPow10(shift);
-    const Wide y = Wide::of(yc);
     if (xNegative == yNegative) {
-      w.add(y);
-      return arithmetic(w, ye, xNegative);
+      w.add(Wide::of(yc));
+    } else {
+      w.sub(Wide::of(yc));
     }
-    if (w >= y) {
-      w.sub(y);
-      return arithmetic(w, ye, xNegative);
-    }
-    Wide r = y;
-    r.sub(w);
-    return arithmetic(r, ye, yNegative);
+    return arithmetic(w, ye, xNegative);
   }
 
   static Decimal multiply(const Decimal& a, const Decimal& b) {
     if (a.isZero() || b.isZero()) return Decimal();
+    const i64 e = i64(a.exponent_) + b.exponent_;
+    const bool negative = a.negative_ != b.negative_;
+    if (a.coefficient_ <= ~u64(0) && b.coefficient_ <= ~u64(0)) {
+      if (auto result = exact(a.coefficient_ * b.coefficient_, e, negative)) return *result;
+    }
     Wide low = Wide::of(a.coefficient_);
     low.mulSmall(static_cast<u64>(b.coefficient_));
     Wide high = Wide::of(a.coefficient_);
@@ -405,7 +430,7 @@ struct DecimalAccess {
     Wide shifted;  // high x 2^64
     for (int i = Wide::kLimbs - 1; i > 0; --i) shifted.limb[i] = high.limb[i - 1];
     low.add(shifted);
-    return arithmetic(low, i64(a.exponent_) + b.exponent_, a.negative_ != b.negative_);
+    return arithmetic(low, e, negative);
   }
 
   static Decimal divide(const Decimal& a, const Decimal& b) {
