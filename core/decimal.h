@@ -91,6 +91,7 @@ class Decimal {
 
   // Rounded to `fractionDigits` digits after the point (negative rounds to tens,
   // hundreds, ...). A value that already has no more digits is returned unchanged.
+  // Throws std::overflow_error only when rounding to tens or coarser leaves the range.
   Decimal rounded(int fractionDigits, RoundingMode mode) const;
 
   bool isZero() const { return coefficient_ == 0; }
