@@ -28,7 +28,9 @@ void DecodingError::prependKey(std::string_view key) {
 }
 
 void DecodingError::prependIndex(std::size_t index) {
-  path_.insert(0, "[" + std::to_string(index) + "]");
+  std::string segment = "[" + std::to_string(index) + "]";
+  if (!path_.empty() && path_.front() != '[') segment += ".";
+  path_.insert(0, segment);
   compose();
 }
 
