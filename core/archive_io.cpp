@@ -55,13 +55,15 @@ void ArchiveIO::save(const Archive& archive) const {
   std::string data = encode(archive);
   ensureFolder(directory_);
   ensureFolder(backupsURL());
+  std::optional<std::string> backup;
   if (fs_->status(dataURL()).exists) {
     std::string old = fs_->readFile(dataURL());
     decode(old);  // an unreadable data file is left for recover()
-    writeFileAtomically(*fs_, newBackupPath(), old, kFileMode);
+    backup = newBackupPath();
+    writeFileAtomically(*fs_, *backup, old, kFileMode);
   }
   writeFileAtomically(*fs_, dataURL(), data, kFileMode);
-  pruneBackups();
+  pruneBackups(backup);
 }
 
 std::optional<std::string> ArchiveIO::recover(const Archive& archive) const {
@@ -108,15 +110,23 @@ std::string ArchiveIO::newBackupPath() const {
   throw FileSystemError(EEXIST, "Could not find a free backup name in " + backupsURL());
 }
 
-void ArchiveIO::pruneBackups() const {
+void ArchiveIO::pruneBackups(const std::optional<std::string>& fresh) const {
   struct Backup {
     std::string path;
     std::optional<FileTime> created;
   };
   std::vector<Backup> backups;
+  std::size_t kept = 0;
   for (const std::string& name : fs_->listDirectory(backupsURL())) {
     if (!isBackupFileName(name)) continue;
     Backup backup{backupsURL() + "/" + name, std::nullopt};
+    // The backup this save just made is the only copy of the file it replaced. It stays,
+    // whatever the dates say: a clock set back, dates equal within the file system's
+    // timestamp resolution or an unreadable date must not make it the one removed.
+    if (fresh && backup.path == *fresh) {
+      ++kept;
+      continue;
+    }
     try {
       FileStatus status = fs_->status(backup.path);
       // Many Linux file systems record no birth time. A backup is never modified after it
@@ -127,13 +137,13 @@ void ArchiveIO::pruneBackups() const {
     }
     backups.push_back(std::move(backup));
   }
-  if (backups.size() <= kBackupsKept) return;
+  if (kept + backups.size() <= kBackupsKept) return;
   // Newest first; no date sorts last; equal dates keep listing order.
   std::stable_sort(backups.begin(), backups.end(), [](const Backup& a, const Backup& b) {
     if (!a.created || !b.created) return a.created.has_value() && !b.created.has_value();
     return *a.created > *b.created;
   });
-  for (std::size_t i = kBackupsKept; i < backups.size(); ++i) {
+  for (std::size_t i = kBackupsKept - kept; i < backups.size(); ++i) {
     try {
       fs_->remove(backups[i].path);
     } catch (const std::exception&) {

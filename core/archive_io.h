@@ -65,7 +65,7 @@ class ArchiveIO {
  private:
   void ensureFolder(const std::string& path) const;
   std::string newBackupPath() const;
-  void pruneBackups() const;
+  void pruneBackups(const std::optional<std::string>& fresh) const;
 
   std::string directory_;
   std::shared_ptr<FileSystem> fs_;
