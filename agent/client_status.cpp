@@ -1,15 +1,22 @@
 #include <sys/stat.h>
 
-#include <fstream>
-#include <sstream>
+#include <stdexcept>
 
+#include "agent/bounded_read.h"
 #include "agent/client.h"
 
 namespace pellam::agent {
 
 namespace {
 
-constexpr off_t kMaximumStatusBytes = 65'536;
+constexpr std::size_t kMaximumStatusBytes = 65'536;
+
+AgentFailure appUnavailable() {
+  return AgentFailure("app_unavailable",
+                      "Open Vantry on this Mac and enable Agent access in Settings. Use --data-dir only for an "
+                      "explicitly selected store.",
+                      true);
+}
 
 }  // namespace
 
@@ -23,26 +30,24 @@ void rejectLink(const std::string& path) {
 
 bool AgentClient::isFresh(const AgentStatus& status, Instant now) {
   double age = now.seconds - status.updatedAt.seconds;
-  return age >= -1.0 && age <= 3.0;
+  return age >= -1.0 && age <= 3.0;  // false for an undefined (NaN) age
 }
 
 AgentStatus AgentClient::status() const {
   std::string path = apiDirectory() + "/status.json";
   rejectLink(apiDirectory());
   rejectLink(path);
+  // Anything that is not a small regular file (missing, a folder, a FIFO) means no app is
+  // publishing here; the size is checked before a byte is read.
   struct stat info;
-  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaximumStatusBytes) {
-    throw AgentFailure("app_unavailable",
-                       "Open Vantry on this Mac and enable Agent access in Settings. Use --data-dir only for an "
-                       "explicitly selected store.",
-                       true);
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+      static_cast<std::uint64_t>(info.st_size) > kMaximumStatusBytes) {
+    throw appUnavailable();
   }
   try {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    if (!file) throw std::runtime_error("The status file could not be read.");
-    AgentStatus status = AgentWire::decodeStatus(bytes.str());
+    std::optional<std::string> bytes = readBoundedFile(path, kMaximumStatusBytes);
+    if (!bytes) throw std::length_error("The status file grew while it was read.");
+    AgentStatus status = AgentWire::decodeStatus(*bytes);
     if (status.version != kProtocolVersion) {
       throw AgentFailure("unsupported_version", "Update Vantry and the CLI together.", false);
     }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "agent/wire.h"
+#include "core/instant.h"
 #include "core/uuid.h"
 
 namespace pellam::cli {
@@ -27,6 +29,13 @@ struct CLIOptions {
 
   // Throws unless every argument name is allowed and no --out was given.
   void requireArguments(const std::set<std::string>& allowed) const;
+
+  // The request this command line stands for, created at `now` (cli/request_builder.cpp).
+  // Throws AgentFailure, or the error of a file that cannot be read or parsed.
+  agent::AgentRequest request(Instant now = Instant::now()) const;
+
+  // The bytes of an input file (leading tilde expanded) of at most `maximum` bytes.
+  static std::string read(const std::string& path, std::size_t maximum);
 };
 
 }  // namespace pellam::cli

@@ -1,0 +1,206 @@
+// Turns the parsed command line into one request: the dotted command name from the words,
+// argument, patch and import files folded into the string arguments, operands given their
+// keys, and the few checks the front end makes itself. The engine and the app check the rest.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <deque>
+#include <system_error>
+
+#include "agent/bounded_read.h"
+#include "agent/catalogue.h"
+#include "cli/options.h"
+#include "core/base64.h"
+#include "core/paths.h"
+#include "core/utf8.h"
+
+namespace pellam::cli {
+
+using agent::AgentFailure;
+namespace AgentCommands = agent::AgentCommands;
+namespace AgentWire = agent::AgentWire;
+
+namespace {
+
+// The keys that positional operands fill, in order, per command.
+const std::map<std::string, std::vector<std::string>, std::less<>>& operandKeys() {
+  static const std::map<std::string, std::vector<std::string>, std::less<>> keys = {
+      {"jobs.show", {"id"}},        {"jobs.update", {"id"}},        {"jobs.archive", {"id"}},
+      {"jobs.copy", {"id"}},        {"entries.show", {"id"}},       {"entries.update", {"id"}},
+      {"entries.copy", {"id"}},     {"entries.delete", {"id"}},     {"filters.update", {"id"}},
+      {"filters.delete", {"id"}},   {"ui.edit-job", {"id"}},        {"ui.edit-entry", {"id"}},
+      {"backups.preview", {"id"}},  {"backups.restore", {"id"}},    {"timer.clock-in", {"job"}},
+      {"timer.clock-out", {"entry"}}, {"timer.break", {"entry"}},   {"timer.resume", {"entry"}},
+      {"tags.rename", {"tag", "to"}}, {"tags.merge", {"tag", "to"}}, {"tags.remove", {"tag"}},
+      {"ui.navigate", {"screen"}},  {"import.preview", {"file"}},   {"import.apply", {"file"}},
+  };
+  return keys;
+}
+
+// The argument names an app command accepts; app commands missing here accept none.
+const std::map<std::string, std::set<std::string>, std::less<>>& appCommandKeys() {
+  static const std::map<std::string, std::set<std::string>, std::less<>> keys = {
+      {"ui.navigate", {"screen", "id"}},
+      {"ui.edit-job", {"id"}},
+      {"ui.edit-entry", {"id"}},
+      {"backups.preview", {"id"}},
+      {"backups.restore", {"id", "preview"}},
+      {"reports.print", {"job", "from", "through", "query", "tag", "range", "at"}},
+  };
+  return keys;
+}
+
+std::string joined(const std::vector<std::string>& items, const std::string& separator) {
+  std::string text;
+  for (const auto& item : items) {
+    if (!text.empty()) text += separator;
+    text += item;
+  }
+  return text;
+}
+
+// The command name, with `arguments` given the export format word; fills `operands`.
+std::string commandName(const std::vector<std::string>& words, std::map<std::string, std::string>& arguments,
+                        std::deque<std::string>& operands) {
+  std::string command;
+  if (words[0] == "command") {
+    if (words.size() != 2) throw AgentFailure::invalidArgument("Use vantry command <command.name> --args-file <json>.");
+    command = words[1];
+  } else if (words[0] == "export") {
+    if (words.size() > 2) throw AgentFailure::invalidArgument("Use vantry export [json|csv|xlsx|txt] --out <path>.");
+    if (words.size() == 2) {
+      if (arguments.count("format")) throw AgentFailure::invalidArgument("Specify the export format once.");
+      arguments["format"] = words[1];
+    }
+    command = "export";
+  } else if (words.size() == 1 && words[0] == "capabilities") {
+    command = "capabilities";
+  } else {
+    if (words.size() < 2) throw AgentFailure::invalidArgument("Supply an operation. Run vantry help.");
+    command = words[0] + "." + (words[1] == "pay-period" ? std::string("payperiod") : words[1]);
+    operands.assign(words.begin() + 2, words.end());
+  }
+  if (!AgentCommands::isSupportedCommand(command) && !AgentCommands::isAppCommand(command)) {
+    throw AgentFailure("unknown_command", "Unknown command: " + command + ". Run vantry help.", false);
+  }
+  return command;
+}
+
+// Members of the argument file join the arguments: strings as they are, anything else as
+// its JSON text (sorted keys, "/" escaped).
+void foldArgumentFile(std::map<std::string, std::string>& arguments) {
+  auto file = arguments.find("args-file");
+  if (file == arguments.end()) return;
+  std::string path = file->second;
+  arguments.erase(file);
+  Json content = parseJson(CLIOptions::read(path, AgentWire::maximumRequestBytes));
+  if (!content.isObject() && !content.isArray()) {
+    throw JsonParseError("The argument file must hold a JSON object, not a bare value.", 0);
+  }
+  if (!content.isObject()) throw AgentFailure::invalidArgument("--args-file must contain a JSON object.");
+  for (const auto& [key, value] : content.asObject()) {
+    if (arguments.count(key)) throw AgentFailure::invalidArgument("Duplicate argument: " + key + ".");
+    arguments[key] = value.isString() ? value.asString() : writeJson(value, JsonFormat{.escapeSlash = true});
+  }
+}
+
+void foldPatchFile(std::map<std::string, std::string>& arguments) {
+  auto file = arguments.find("patch-file");
+  if (file == arguments.end()) return;
+  std::string path = file->second;
+  arguments.erase(file);
+  if (arguments.count("patch")) throw AgentFailure::invalidArgument("Specify --patch or --patch-file once.");
+  std::string text = CLIOptions::read(path, AgentWire::maximumImportBytes);
+  if (!isValidUtf8(text)) throw AgentFailure::invalidArgument("A patch file must be UTF-8 JSON.");
+  arguments["patch"] = std::move(text);
+}
+
+// The file name's extension in lower case; a leading dot starts a hidden name, not an extension.
+std::string lowerCaseExtension(const std::string& path) {
+  std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+  std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0) return "";
+  std::string extension = name.substr(dot + 1);
+  for (char& c : extension) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return extension;
+}
+
+// The import file travels inside the request as Base64; the app never reads the caller's path.
+void foldImportFile(std::map<std::string, std::string>& arguments) {
+  auto file = arguments.find("file");
+  if (file == arguments.end()) return;
+  std::string path = expandTilde(file->second);
+  arguments.erase(file);
+  if (arguments.count("content")) throw AgentFailure::invalidArgument("Specify a file or base64 content once.");
+  arguments["content"] = base64Encode(CLIOptions::read(path, AgentWire::maximumImportBytes));
+  if (!arguments.count("format")) arguments["format"] = lowerCaseExtension(path);
+}
+
+void checkAppCommandArguments(const std::string& command, const std::map<std::string, std::string>& arguments) {
+  if (!AgentCommands::isAppCommand(command)) return;
+  static const std::set<std::string> none;
+  auto allowedEntry = appCommandKeys().find(command);
+  const std::set<std::string>& allowed = allowedEntry == appCommandKeys().end() ? none : allowedEntry->second;
+  std::vector<std::string> unknown;
+  for (const auto& [key, value] : arguments) {  // a map: sorted ascending already
+    if (!allowed.count(key)) unknown.push_back(key);
+  }
+  if (!unknown.empty()) {
+    throw AgentFailure::invalidArgument("Unknown arguments for " + command + ": " + joined(unknown, ", ") + ".");
+  }
+}
+
+}  // namespace
+
+std::string CLIOptions::read(const std::string& given, std::size_t maximum) {
+  std::string path = expandTilde(given);
+  struct stat info;
+  if (::lstat(path.c_str(), &info) != 0) {
+    throw std::system_error(errno, std::generic_category(), "Could not read the attributes of " + path);
+  }
+  if (!S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_size) > maximum) {
+    throw AgentFailure::invalidArgument("Choose a regular file no larger than " + std::to_string(maximum) +
+                                        " bytes.");
+  }
+  std::optional<std::string> bytes = agent::readBoundedFile(path, maximum);
+  if (!bytes) throw AgentFailure::invalidArgument("The file grew beyond the size limit while reading.");
+  return *bytes;
+}
+
+agent::AgentRequest CLIOptions::request(Instant now) const {
+  std::map<std::string, std::string> built = arguments;
+  std::deque<std::string> operands;
+  std::string command = commandName(words, built, operands);
+
+  foldArgumentFile(built);
+  foldPatchFile(built);
+
+  if (auto keys = operandKeys().find(command); keys != operandKeys().end()) {
+    for (const std::string& key : keys->second) {
+      if (operands.empty()) break;
+      if (built.count(key)) throw AgentFailure::invalidArgument("Specify " + key + " once.");
+      built[key] = operands.front();
+      operands.pop_front();
+    }
+  }
+  if (command == "import.preview" || command == "import.apply") foldImportFile(built);
+  if (!operands.empty()) {
+    throw AgentFailure::invalidArgument("Unexpected positional arguments: " +
+                                        joined({operands.begin(), operands.end()}, " ") + ".");
+  }
+  checkAppCommandArguments(command, built);
+  if (outputPath && command != "export") throw AgentFailure::invalidArgument("--out is only available for export.");
+
+  agent::AgentRequest request;
+  request.version = agent::kProtocolVersion;
+  request.id = requestID;
+  request.createdAt = now;
+  request.command = std::move(command);
+  request.arguments = std::move(built);
+  request.dryRun = dryRun;
+  return request;
+}
+
+}  // namespace pellam::cli

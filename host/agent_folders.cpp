@@ -1,0 +1,37 @@
+#include "host/agent_folders.h"
+
+#include "core/paths.h"
+
+namespace pellam::host {
+
+namespace {
+
+constexpr mode_t kFolderMode = 0700;
+
+}  // namespace
+
+AgentFolders::AgentFolders(std::string dataDirectory)
+    : data(absolutePath(dataDirectory)),
+      api(data + "/AgentAPI"),
+      status(api + "/status.json"),
+      requests(api + "/Requests"),
+      responses(api + "/Responses"),
+      staged(api + "/Staged"),
+      rejected(api + "/Rejected") {}
+
+void AgentFolders::prepare(FileSystem& fs) const {
+  FileStatus top = fs.status(data);
+  if (top.exists && !top.isDirectory && !top.isSymbolicLink) throw HostError("The data folder " + data + " is not a folder.");
+  for (const std::string* folder : {&api, &requests, &responses, &staged, &rejected}) {
+    FileStatus item = fs.status(*folder);
+    if (item.isSymbolicLink) throw HostError(*folder + " is a symbolic link; vantry-host follows no links.");
+    if (item.exists && !item.isDirectory) throw HostError(*folder + " is not a folder.");
+    if (!item.exists) {
+      fs.createDirectories(*folder, kFolderMode);
+    } else if (item.mode != kFolderMode) {
+      fs.setMode(*folder, kFolderMode);
+    }
+  }
+}
+
+}  // namespace pellam::host

@@ -1,0 +1,86 @@
+#include "host/app_commands.h"
+
+#include <map>
+#include <set>
+
+namespace pellam::host {
+
+using agent::AgentFailure;
+
+namespace {
+
+// The argument names each app command accepts (the same rule as the command line's).
+const std::set<std::string>& allowedArguments(const std::string& command) {
+  static const std::map<std::string, std::set<std::string>> keys = {
+      {"ui.navigate", {"screen", "id"}},
+      {"ui.edit-job", {"id"}},
+      {"ui.edit-entry", {"id"}},
+      {"backups.preview", {"id"}},
+      {"backups.restore", {"id", "preview"}},
+      {"reports.print", {"job", "from", "through", "query", "tag", "range", "at"}},
+  };
+  static const std::set<std::string> none;
+  auto found = keys.find(command);
+  return found == keys.end() ? none : found->second;
+}
+
+void checkArguments(const agent::AgentRequest& request) {
+  const std::set<std::string>& allowed = allowedArguments(request.command);
+  std::string unknown;
+  for (const auto& [key, value] : request.arguments) {
+    if (allowed.count(key)) continue;
+    if (!unknown.empty()) unknown += ", ";
+    unknown += key;
+  }
+  if (!unknown.empty()) {
+    throw AgentFailure::invalidArgument("Unknown arguments for " + request.command + ": " + unknown + ".");
+  }
+}
+
+std::string resultText(const Json& result) { return writeJson(result); }
+
+}  // namespace
+
+CommandOutcome AppCommands::run(const agent::AgentRequest& request) {
+  checkArguments(request);
+  const std::string& command = request.command;
+  if (command == "app.status") return status();
+  if (command == "app.lock") return setLocked(true, request.dryRun);
+  if (command == "app.unlock") return setLocked(false, request.dryRun);
+  if (command == "app.data-folder") {
+    Json result = Json::object();
+    result["path"] = folders_.data;
+    return {resultText(result), std::nullopt};
+  }
+  if (command == "backups.list") return listBackups(store_);
+  if (command == "backups.preview") return previewBackup(store_, request);
+  if (command == "backups.restore") return restoreBackup(store_, request);
+  throw AgentFailure(kAppRequiredCode, kAppRequiredMessage, false);
+}
+
+CommandOutcome AppCommands::status() {
+  Json result = Json::object();
+  result["appVersion"] = kHostAppVersion;
+  result["dataDirectory"] = folders_.data;
+  result["enabled"] = true;
+  result["locked"] = heartbeat_.locked();
+  std::string dataFile = "readable";
+  try {
+    store_.current();
+    if (!store_.dataFileExists()) dataFile = "absent";
+  } catch (const AgentFailure&) {
+    dataFile = "unreadable";
+  }
+  result["dataFile"] = dataFile;
+  return {resultText(result), std::nullopt};
+}
+
+CommandOutcome AppCommands::setLocked(bool locked, bool dryRun) {
+  if (!dryRun) heartbeat_.setLocked(locked);
+  Json result = Json::object();
+  result["locked"] = locked;
+  result["dryRun"] = dryRun;
+  return {resultText(result), std::nullopt};
+}
+
+}  // namespace pellam::host

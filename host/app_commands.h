@@ -1,0 +1,42 @@
+#pragma once
+#include <string>
+
+#include "agent/wire.h"
+#include "host/agent_folders.h"
+#include "host/archive_store.h"
+#include "host/command_outcome.h"
+#include "host/heartbeat.h"
+
+namespace pellam::host {
+
+// The failure of every app command that needs a screen, the cloud, notifications or
+// location, which only the desktop app has.
+inline constexpr const char* kAppRequiredCode = "app_required";
+inline constexpr const char* kAppRequiredMessage =
+    "This command needs the Vantry desktop app; vantry-host has no screen, cloud, notifications or location.";
+
+// The app commands the host carries out itself: app.status, app.lock, app.unlock,
+// app.data-folder and the three backups commands. Every other app command fails with
+// kAppRequiredCode. Throws AgentFailure.
+class AppCommands {
+ public:
+  AppCommands(const AgentFolders& folders, ArchiveStore& store, Heartbeat& heartbeat)
+      : folders_(folders), store_(store), heartbeat_(heartbeat) {}
+
+  CommandOutcome run(const agent::AgentRequest& request);
+
+ private:
+  CommandOutcome status();
+  CommandOutcome setLocked(bool locked, bool dryRun);
+
+  const AgentFolders& folders_;
+  ArchiveStore& store_;
+  Heartbeat& heartbeat_;
+};
+
+// backups.list, backups.preview, backups.restore (host/backup_commands.cpp).
+CommandOutcome listBackups(ArchiveStore& store);
+CommandOutcome previewBackup(ArchiveStore& store, const agent::AgentRequest& request);
+CommandOutcome restoreBackup(ArchiveStore& store, const agent::AgentRequest& request);
+
+}  // namespace pellam::host

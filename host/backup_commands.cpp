@@ -1,0 +1,155 @@
+// The backups the archive storage keeps before every save, offered for a restore: listed,
+// previewed with a token that binds the backup and the current data file, and restored only
+// with that token. A restore saves like any change, so the current file is backed up first
+// (or, when it cannot be read, kept in Recovery).
+#include <algorithm>
+
+#include "core/sha256.h"
+#include "host/app_commands.h"
+
+namespace pellam::host {
+
+using agent::AgentFailure;
+
+namespace {
+
+struct Backup {
+  std::string id;  // the file name in Backups/
+  FileTime created;
+  std::uint64_t bytes = 0;
+};
+
+// Regular backup files only (links and folders are not backups), newest first.
+std::vector<Backup> backups(ArchiveStore& store) {
+  FileSystem& fs = store.fileSystem();
+  std::string folder = store.io().backupsURL();
+  FileStatus folderStatus = fs.status(folder);
+  if (!folderStatus.exists) return {};
+  if (!folderStatus.isDirectory) {
+    throw AgentFailure("unsafe_path", folder + " is not a folder; the host follows no links.", false);
+  }
+  std::vector<Backup> found;
+  for (const std::string& name : fs.listDirectory(folder)) {
+    if (name[0] == '.' || !isBackupFileName(name)) continue;
+    FileStatus status = fs.status(folder + "/" + name);
+    if (!status.isRegularFile) continue;
+    found.push_back({name, status.creationTime.value_or(status.modificationTime), status.size});
+  }
+  std::stable_sort(found.begin(), found.end(),
+                   [](const Backup& a, const Backup& b) { return a.created > b.created; });
+  return found;
+}
+
+std::string requiredId(const agent::AgentRequest& request) {
+  auto id = request.arguments.find("id");
+  if (id == request.arguments.end() || id->second.empty()) {
+    throw AgentFailure::invalidArgument("Choose a backup by its ID from vantry backups list.");
+  }
+  return id->second;
+}
+
+struct ReadBackup {
+  std::string id;
+  Archive archive;
+  std::string token;
+};
+
+// The backup named by the request, decoded, with the token that binds it to the data file
+// as it is now.
+ReadBackup readBackup(ArchiveStore& store, const agent::AgentRequest& request) {
+  std::string id = requiredId(request);
+  std::vector<Backup> all = backups(store);
+  if (std::none_of(all.begin(), all.end(), [&](const Backup& b) { return b.id == id; })) {
+    throw AgentFailure("not_found", "No backup has that ID. Run vantry backups list.", false);
+  }
+  std::string bytes = store.fileSystem().readFile(store.io().backupsURL() + "/" + id);
+  ReadBackup read{id, Archive(), ""};
+  try {
+    read.archive = ArchiveIO::decode(bytes);
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception& error) {
+    throw AgentFailure::invalidArgument("The backup " + id + " cannot be read: " + error.what());
+  }
+  std::string bound = "pellam-backup-restore-v1";
+  bound += '\0';
+  bound += id;
+  bound += '\0';
+  bound += store.diskState();
+  bound += '\0';
+  bound += sha256Hex(bytes);
+  read.token = sha256Hex(bound);
+  return read;
+}
+
+bool currentIsReadable(ArchiveStore& store) {
+  try {
+    store.current();
+    return true;
+  } catch (const AgentFailure& failure) {
+    if (failure.code != "data_unreadable") throw;
+    return false;
+  }
+}
+
+Json summary(const ReadBackup& backup, bool readable) {
+  Json result = Json::object();
+  result["id"] = backup.id;
+  result["jobs"] = backup.archive.jobs.size();
+  result["entries"] = backup.archive.entries.size();
+  result["filters"] = backup.archive.filters.size();
+  result["preview"] = backup.token;
+  result["detail"] = "Replace all records with " + std::to_string(backup.archive.jobs.size()) + " jobs and " +
+                     std::to_string(backup.archive.entries.size()) + " entries from backup " + backup.id + ". " +
+                     (readable ? "The current data file is backed up first."
+                               : "The unreadable data file is kept in the Recovery folder first.");
+  return result;
+}
+
+}  // namespace
+
+CommandOutcome listBackups(ArchiveStore& store) {
+  Json items = Json::array();
+  for (const Backup& backup : backups(store)) {
+    Json item = Json::object();
+    item["id"] = backup.id;
+    item["bytes"] = backup.bytes;
+    item["createdAt"] = formatInternetDateTime(Instant::fromUnix(
+        std::chrono::duration<double>(backup.created.time_since_epoch()).count()));
+    items.push_back(std::move(item));
+  }
+  Json result = Json::object();
+  result["total"] = items.asArray().size();
+  result["items"] = std::move(items);
+  return {writeJson(result), std::nullopt};
+}
+
+CommandOutcome previewBackup(ArchiveStore& store, const agent::AgentRequest& request) {
+  ReadBackup backup = readBackup(store, request);
+  return {writeJson(summary(backup, currentIsReadable(store))), std::nullopt};
+}
+
+CommandOutcome restoreBackup(ArchiveStore& store, const agent::AgentRequest& request) {
+  ReadBackup backup = readBackup(store, request);
+  auto preview = request.arguments.find("preview");
+  if (preview == request.arguments.end() || preview->second != backup.token) {
+    throw AgentFailure("preview_conflict",
+                       "The backup or the current records changed, or the preview token is missing. Run backups "
+                       "preview again.",
+                       true);
+  }
+  bool readable = currentIsReadable(store);
+  Json result = summary(backup, readable);
+  result["dryRun"] = request.dryRun;
+  result["restored"] = !request.dryRun;
+  CommandOutcome outcome{writeJson(result), std::nullopt};
+  if (request.dryRun) return outcome;
+  if (!readable) {
+    outcome.change = ArchiveChange{std::move(backup.archive), true};
+  } else if (!(store.current() == backup.archive)) {
+    outcome.change = ArchiveChange{std::move(backup.archive), false};
+  }
+  return outcome;
+}
+
+}  // namespace pellam::host

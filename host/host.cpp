@@ -1,0 +1,223 @@
+#include "host/host.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <deque>
+#include <map>
+#include <set>
+
+#include "host/agent_folders.h"
+#include "host/archive_store.h"
+#include "host/file_pruning.h"
+#include "host/heartbeat.h"
+#include "host/request_log.h"
+#include "host/request_processor.h"
+#include "host/request_watcher.h"
+
+namespace pellam::host {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr auto kRescanInterval = std::chrono::seconds(1);
+constexpr auto kPruneInterval = std::chrono::hours(1);
+constexpr auto kRetryAfterFailure = std::chrono::seconds(5);
+
+// Holds an exclusive lock on AgentAPI/.host.lock for the host's life: two hosts answering
+// one folder would run requests twice.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& api) {
+    std::string path = api + "/.host.lock";
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd_ < 0) throw HostError("Could not open " + path + ".");
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      ::close(fd_);
+      throw HostError("Another vantry-host already serves this data folder.");
+    }
+  }
+  ~FolderLock() { ::close(fd_); }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_;
+};
+
+// SIGINT and SIGTERM become readable events, so a request in hand is never interrupted.
+class StopSignals {
+ public:
+  StopSignals() {
+    sigemptyset(&set_);
+    sigaddset(&set_, SIGINT);
+    sigaddset(&set_, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set_, nullptr);  // before any thread starts: they inherit it
+    fd_ = ::signalfd(-1, &set_, SFD_NONBLOCK | SFD_CLOEXEC);
+  }
+  ~StopSignals() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int descriptor() const { return fd_; }
+  bool received() {
+    signalfd_siginfo info;
+    return fd_ >= 0 && ::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info);
+  }
+
+ private:
+  sigset_t set_;
+  int fd_ = -1;
+};
+
+bool anything(const std::string&) { return true; }
+bool isAbandonedPending(const std::string& name) {
+  return name[0] == '.' && name.size() > 8 && name.compare(name.size() - 8, 8, ".pending") == 0;
+}
+
+class Loop {
+ public:
+  Loop(const HostOptions& options, std::ostream& log)
+      : log_(log),
+        fs_(RealFileSystem::shared()),
+        folders_(options.dataDirectory),
+        store_(folders_.data, fs_),
+        heartbeat_(fs_, folders_.status, options.locked),
+        processor_(fs_, folders_, store_, heartbeat_, commandEngine()),
+        watcher_(folders_.requests) {}
+
+  int run(StopSignals& signals) {
+    heartbeat_.publish();
+    heartbeat_.start([this](const std::string& error) { log_ << "vantry-host: heartbeat: " << error << '\n'; });
+    watching_ = watcher_.watch();
+    for (const Uuid& id : processor_.recover()) {
+      logRequest(log_, Instant::now(), id.text(), "-", "published-after-restart", 0);
+    }
+    prune();
+    log_ << "vantry-host: serving " << folders_.data << (heartbeat_.locked() ? " (locked)" : "") << '\n';
+    log_.flush();
+
+    auto nextRescan = SteadyClock::now();
+    auto nextPrune = SteadyClock::now() + kPruneInterval;
+    while (!signals.received()) {
+      bool rescan = false;
+      for (std::string& name : watcher_.drain(rescan)) enqueue(name);
+      if (rescan || SteadyClock::now() >= nextRescan) {
+        this->rescan();
+        nextRescan = SteadyClock::now() + kRescanInterval;
+      }
+      if (SteadyClock::now() >= nextPrune) {
+        prune();
+        nextPrune = SteadyClock::now() + kPruneInterval;
+      }
+      if (!queue_.empty()) {
+        std::string name = queue_.front();
+        queue_.pop_front();
+        queued_.erase(name);
+        handle(name);
+        continue;  // a signal that came meanwhile is seen before the next request
+      }
+      auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextRescan - SteadyClock::now());
+      pollfd waits[2] = {{watcher_.descriptor(), POLLIN, 0}, {signals.descriptor(), POLLIN, 0}};
+      ::poll(waits, 2, static_cast<int>(std::max<long long>(0, wait.count()) + 1));
+    }
+    heartbeat_.stop();
+    log_ << "vantry-host: stopped\n";
+    log_.flush();
+    return 0;
+  }
+
+ private:
+  void enqueue(const std::string& name) {
+    if (!RequestProcessor::requestId(name)) return;
+    if (auto retry = retryAt_.find(name); retry != retryAt_.end() && SteadyClock::now() < retry->second) return;
+    if (queued_.insert(name).second) queue_.push_back(name);
+  }
+
+  // Everything waiting in Requests/, oldest first; a safety net for missed events.
+  void rescan() {
+    try {
+      folders_.prepare(*fs_);
+      if (!watching_) watching_ = watcher_.watch();
+      std::vector<std::pair<FileTime, std::string>> found;
+      for (const std::string& name : fs_->listDirectory(folders_.requests)) {
+        if (!RequestProcessor::requestId(name) || queued_.count(name)) continue;
+        FileStatus status = fs_->status(folders_.requests + "/" + name);
+        if (status.exists) found.emplace_back(status.modificationTime, name);
+      }
+      std::sort(found.begin(), found.end());
+      for (const auto& [time, name] : found) enqueue(name);
+      reportedTrouble_ = false;
+    } catch (const std::exception& error) {
+      watching_ = false;
+      if (!reportedTrouble_) log_ << "vantry-host: " << error.what() << '\n';
+      reportedTrouble_ = true;
+    }
+  }
+
+  void handle(const std::string& name) {
+    auto started = SteadyClock::now();
+    try {
+      std::optional<HandledRequest> handled = processor_.handle(name);
+      retryAt_.erase(name);
+      if (!handled) return;
+      double ms = std::chrono::duration<double, std::milli>(SteadyClock::now() - started).count();
+      logRequest(log_, Instant::now(), handled->id, handled->command, handled->outcome, ms);
+    } catch (const std::exception& error) {
+      // The request file stays; it is tried again after a pause rather than in a tight loop.
+      retryAt_[name] = SteadyClock::now() + kRetryAfterFailure;
+      double ms = std::chrono::duration<double, std::milli>(SteadyClock::now() - started).count();
+      logRequest(log_, Instant::now(), name.substr(0, 36), "-", std::string("deferred: ") + error.what(), ms);
+    }
+  }
+
+  void prune() {
+    FileTime cutoff = std::chrono::system_clock::now() - kKeepAnswers;
+    try {
+      pruneOlderThan(*fs_, folders_.responses, cutoff, anything);
+      pruneOlderThan(*fs_, folders_.rejected, cutoff, anything);
+      pruneOlderThan(*fs_, folders_.requests, cutoff, isAbandonedPending);
+    } catch (const std::exception& error) {
+      log_ << "vantry-host: pruning: " << error.what() << '\n';
+    }
+  }
+
+  std::ostream& log_;
+  std::shared_ptr<FileSystem> fs_;
+  AgentFolders folders_;
+  ArchiveStore store_;
+  Heartbeat heartbeat_;
+  RequestProcessor processor_;
+  RequestWatcher watcher_;
+  bool watching_ = true;
+  bool reportedTrouble_ = false;
+  std::deque<std::string> queue_;
+  std::set<std::string> queued_;
+  std::map<std::string, SteadyClock::time_point> retryAt_;
+};
+
+}  // namespace
+
+int runHost(const HostOptions& options, std::ostream& log) {
+  StopSignals signals;
+  try {
+    AgentFolders folders(options.dataDirectory);
+    RealFileSystem fs;
+    fs.createDirectories(folders.data, 0700);
+    folders.prepare(fs);
+    FolderLock lock(folders.api);
+    Loop loop(options, log);
+    return loop.run(signals);
+  } catch (const std::exception& error) {
+    log << "vantry-host: " << error.what() << '\n';
+    return 1;
+  }
+}
+
+}  // namespace pellam::host

@@ -1,0 +1,14 @@
+#pragma once
+#include <ostream>
+
+#include "host/host_options.h"
+
+namespace pellam::host {
+
+// vantry-host's life: takes the data folder (one host per folder), publishes the heartbeat,
+// settles answers an earlier run left staged, then answers requests one at a time, in
+// arrival order, until SIGINT or SIGTERM, finishing the request in hand. Returns the exit
+// status; `log` gets one line per request and the reason for a failed start.
+int runHost(const HostOptions& options, std::ostream& log);
+
+}  // namespace pellam::host

@@ -1,0 +1,226 @@
+#include "host/request_processor.h"
+
+#include <new>
+
+#include "agent/catalogue.h"
+#include "core/data_error.h"
+#include "core/json.h"
+
+namespace pellam::host {
+
+using agent::AgentFailure;
+using agent::AgentRequest;
+using agent::AgentResponse;
+
+namespace {
+
+constexpr std::size_t kMaximumResponseBytes = 32'000'000;
+
+AgentFailure invalidRequest(const std::string& message) { return AgentFailure("invalid_request", message, false); }
+
+// Any error of a command, as the failure record its answer carries. Errors of the records
+// and of argument text are the caller's to fix; anything else is the host's.
+AgentFailure failureOf(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const AgentFailure& failure) {
+    return failure;
+  } catch (const DataError& failure) {
+    return AgentFailure::invalidArgument(failure.what());
+  } catch (const JsonParseError& failure) {
+    return AgentFailure::invalidArgument(failure.what());
+  } catch (const JsonTypeError& failure) {
+    return AgentFailure::invalidArgument(failure.what());
+  } catch (const std::bad_alloc&) {
+    return AgentFailure("operation_failed", "The app ran out of memory while carrying out the command.", false);
+  } catch (const std::exception& failure) {
+    return AgentFailure("operation_failed", failure.what(), false);
+  }
+}
+
+AgentResponse failureResponse(const Uuid& id, AgentFailure failure,
+                              std::optional<std::string> fingerprint = std::nullopt) {
+  AgentResponse response;
+  response.id = id;
+  response.ok = false;
+  response.error = std::move(failure);
+  response.requestFingerprint = std::move(fingerprint);
+  return response;
+}
+
+bool allowedWhileLocked(const std::string& command) {
+  return command == "app.status" || command == "app.show" || command == "app.unlock";
+}
+
+}  // namespace
+
+RequestProcessor::RequestProcessor(std::shared_ptr<FileSystem> fs, AgentFolders folders, ArchiveStore& store,
+                                   Heartbeat& heartbeat, Engine engine, Clock clock)
+    : fs_(fs),
+      folders_(folders),
+      store_(store),
+      heartbeat_(heartbeat),
+      appCommands_(folders_, store, heartbeat),
+      engine_(std::move(engine)),
+      clock_(std::move(clock)),
+      outbox_(fs, folders) {}
+
+std::optional<Uuid> RequestProcessor::requestId(const std::string& name) {
+  constexpr std::string_view suffix = ".json";
+  if (name.size() != 36 + suffix.size() || name.compare(36, suffix.size(), suffix) != 0) return std::nullopt;
+  return Uuid::parse(std::string_view(name).substr(0, 36));
+}
+
+std::vector<Uuid> RequestProcessor::recover() {
+  std::vector<Uuid> published = outbox_.settle([this] { return store_.diskState(); });
+  for (const Uuid& id : published) {
+    std::string name = id.text() + ".json";
+    if (fs_->status(folders_.requests + "/" + name).exists) removeRequest(folders_.requests + "/" + name, name);
+  }
+  return published;
+}
+
+std::optional<HandledRequest> RequestProcessor::handle(const std::string& name) {
+  std::optional<Uuid> id = requestId(name);
+  if (!id) return std::nullopt;
+  std::string path = folders_.requests + "/" + name;
+
+  // An answer staged by an interrupted run is decided before anything else runs.
+  recover();
+  if (!fs_->status(path).exists) return std::nullopt;
+  if (outbox_.answered(*id)) {
+    removeRequest(path, name);  // never run again
+    return HandledRequest{id->text(), "-", "already-answered"};
+  }
+
+  Answer result = answer(path, *id);
+  commit(*id, result);
+  if (result.command == "-") {
+    setAside(path, name);
+  } else {
+    removeRequest(path, name);
+  }
+  const AgentResponse& response = result.response;
+  return HandledRequest{id->text(), result.command, response.ok ? "ok" : response.error->code};
+}
+
+RequestProcessor::Answer RequestProcessor::answer(const std::string& path, const Uuid& id) {
+  Answer result;
+  FileStatus status = fs_->status(path);
+  if (!status.isRegularFile) {
+    result.response = failureResponse(id, invalidRequest("The request is not a regular file."));
+    return result;
+  }
+  if (status.size > agent::AgentWire::maximumRequestBytes) {
+    result.response = failureResponse(id, AgentFailure("request_too_large", "The request file exceeds 1 MiB.", false));
+    return result;
+  }
+  AgentRequest request;
+  try {
+    std::string bytes = fs_->readFile(path);
+    if (bytes.size() > agent::AgentWire::maximumRequestBytes) {
+      result.response =
+          failureResponse(id, AgentFailure("request_too_large", "The request file exceeds 1 MiB.", false));
+      return result;
+    }
+    request = agent::AgentWire::decodeRequest(bytes);
+  } catch (const FileSystemError&) {
+    throw;  // tried again later
+  } catch (const std::exception& error) {
+    result.response =
+        failureResponse(id, invalidRequest(std::string("The request file is not a valid agent request: ") + error.what()));
+    return result;
+  }
+  if (request.id != id) {
+    result.response = failureResponse(id, invalidRequest("The request file's name does not match its identifier."));
+    return result;
+  }
+  bool known = agent::AgentCommands::isSupportedCommand(request.command) ||
+               agent::AgentCommands::isAppCommand(request.command);
+  result.command = known ? request.command : "unknown";
+  result.response = run(request, result.change);
+
+  if (agent::AgentWire::encode(result.response).size() > kMaximumResponseBytes) {
+    result.change.reset();
+    result.response = failureResponse(
+        id, AgentFailure("response_too_large", "The response exceeds 32 MB. Narrow the export or list filters.", false),
+        result.response.requestFingerprint);
+  }
+  return result;
+}
+
+AgentResponse RequestProcessor::run(const AgentRequest& request, std::optional<ArchiveChange>& change) {
+  std::string fingerprint = agent::AgentWire::fingerprint(request);
+  try {
+    if (request.version != agent::kProtocolVersion) {
+      throw AgentFailure("unsupported_version", "Update Vantry and the CLI to the same protocol version.", false);
+    }
+    if (heartbeat_.locked() && !allowedWhileLocked(request.command)) {
+      throw AgentFailure("app_locked", "Unlock Vantry in the app before using agent commands.", false);
+    }
+    CommandOutcome outcome = agent::AgentCommands::isAppCommand(request.command)
+                                 ? appCommands_.run(request)
+                                 : engine_(request, store_.current(), clock_());
+    change = std::move(outcome.change);
+    AgentResponse response;
+    response.id = request.id;
+    response.ok = true;
+    response.data = std::move(outcome.result);
+    response.requestFingerprint = fingerprint;
+    return response;
+  } catch (...) {
+    change.reset();
+    return failureResponse(request.id, failureOf(std::current_exception()), fingerprint);
+  }
+}
+
+void RequestProcessor::commit(const Uuid& id, Answer& answer) {
+  std::string bytes = agent::AgentWire::encode(answer.response);
+  if (!answer.change) {
+    outbox_.publish(id, bytes);
+    return;
+  }
+  std::string before = store_.diskState();
+  std::string staged = outbox_.stage(id, bytes, before);
+  try {
+    if (answer.change->replacesUnreadableFile) {
+      store_.recover(answer.change->archive);
+    } else {
+      store_.save(answer.change->archive);
+    }
+  } catch (const std::exception& error) {
+    store_.forget();
+    // A save can fail after the data file was replaced (while pruning backups, say); then
+    // the change stands and so does its answer.
+    if (store_.diskState() == before) {
+      outbox_.discard(staged);
+      answer.change.reset();
+      answer.response = failureResponse(
+          id, AgentFailure("save_failed", std::string("Vantry could not save the records: ") + error.what(), true),
+          answer.response.requestFingerprint);
+      outbox_.publish(id, agent::AgentWire::encode(answer.response));
+      return;
+    }
+  }
+  outbox_.publishStaged(staged, id);
+}
+
+void RequestProcessor::setAside(const std::string& path, const std::string& name) {
+  try {
+    fs_->rename(path, folders_.rejected + "/" + name + "." + Uuid::random().text());
+  } catch (const FileSystemError&) {
+    fs_->remove(path);
+  }
+}
+
+void RequestProcessor::removeRequest(const std::string& path, const std::string& name) {
+  FileStatus status = fs_->status(path);
+  if (!status.exists) return;
+  if (status.isDirectory) {
+    setAside(path, name);
+  } else {
+    fs_->remove(path);
+  }
+}
+
+}  // namespace pellam::host

@@ -1,0 +1,68 @@
+#pragma once
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/file_system.h"
+#include "core/uuid.h"
+#include "host/agent_folders.h"
+#include "host/app_commands.h"
+#include "host/archive_store.h"
+#include "host/command_outcome.h"
+#include "host/heartbeat.h"
+#include "host/response_outbox.h"
+
+namespace pellam::host {
+
+// What became of one request file, for the log: never its arguments or result.
+struct HandledRequest {
+  std::string id;       // the identifier from the file name
+  std::string command;  // a catalogue name, or "-" when the file held none
+  std::string outcome;  // "ok", a failure code, or "already-answered"
+};
+
+// Answers one request file at a time: reads it (refusing what is not a request), runs an
+// app command or the engine, saves the archive when the command changed it, and publishes
+// the answer exactly once (host/response_outbox.h), then removes the request file.
+class RequestProcessor {
+ public:
+  using Clock = std::function<Instant()>;
+
+  RequestProcessor(std::shared_ptr<FileSystem> fs, AgentFolders folders, ArchiveStore& store, Heartbeat& heartbeat,
+                   Engine engine, Clock clock = Instant::now);
+
+  // Settles the answers an interrupted run left staged; returns the identifiers published.
+  std::vector<Uuid> recover();
+
+  // Handles Requests/<name>. None when the name is not a request's (hidden, not <UUID>.json)
+  // or the file is gone. Throws when the file system fails; the request file then stays and
+  // is tried again later.
+  std::optional<HandledRequest> handle(const std::string& name);
+
+  // The identifier a request file name stands for: "<UUID>.json", any letter case.
+  static std::optional<Uuid> requestId(const std::string& name);
+
+ private:
+  struct Answer {
+    agent::AgentResponse response;
+    std::optional<ArchiveChange> change;
+    std::string command = "-";
+  };
+  Answer answer(const std::string& path, const Uuid& id);
+  agent::AgentResponse run(const agent::AgentRequest& request, std::optional<ArchiveChange>& change);
+  void commit(const Uuid& id, Answer& answer);
+  void setAside(const std::string& path, const std::string& name);
+  void removeRequest(const std::string& path, const std::string& name);
+
+  std::shared_ptr<FileSystem> fs_;
+  AgentFolders folders_;
+  ArchiveStore& store_;
+  Heartbeat& heartbeat_;
+  AppCommands appCommands_;
+  Engine engine_;
+  Clock clock_;
+  ResponseOutbox outbox_;
+};
+
+}  // namespace pellam::host

@@ -1,0 +1,33 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace pellam::host {
+
+// Announces names that arrive in the Requests folder (moved in, or closed after writing, or
+// created as something other than a file) through inotify, in arrival order. The host
+// rescans the folder every second as well, so a missed event only delays a request.
+class RequestWatcher {
+ public:
+  explicit RequestWatcher(std::string folder);
+  ~RequestWatcher();
+  RequestWatcher(const RequestWatcher&) = delete;
+  RequestWatcher& operator=(const RequestWatcher&) = delete;
+
+  // The descriptor to wait on; readable when events are waiting.
+  int descriptor() const { return fd_; }
+
+  // The names announced since the last call. Sets `rescan` when events were lost or the
+  // folder itself was moved or removed (it is watched again after the host prepares it).
+  std::vector<std::string> drain(bool& rescan);
+
+  // Watches the folder (again); false when it cannot be watched (the rescan still works).
+  bool watch();
+
+ private:
+  std::string folder_;
+  int fd_ = -1;
+  int watch_ = -1;
+};
+
+}  // namespace pellam::host

@@ -1,0 +1,62 @@
+#pragma once
+// How answers reach Responses/ so that no request is applied twice and no answered change is
+// lost, whenever the host is killed:
+//
+//  - An answer that changes nothing on disk is written to Responses/<ID>.json in one step
+//    (temporary file, fsync, rename). If the host dies first, the request is still waiting
+//    and simply runs again.
+//  - An answer whose command changes the archive is first staged, durably, as
+//    Staged/<ID>.<STATE>.json, where STATE is the token of pellam.json the command ran on
+//    (ArchiveStore::diskState). Then the archive is saved; then the staged file is linked
+//    into Responses/ (never over an existing answer) and removed; then the request file goes.
+//
+// pellam.json is only ever replaced whole, and only by this host, so after a crash it is
+// either still the file the command ran on (the save never landed: drop the staged answer and
+// let the request run again) or the saved one (publish the staged answer). settle() makes
+// that decision at start and before every request, so at most one answer is ever staged. A request
+// whose answer already exists is never run again.
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/file_system.h"
+#include "core/uuid.h"
+#include "host/agent_folders.h"
+
+namespace pellam::host {
+
+class ResponseOutbox {
+ public:
+  using DiskState = std::function<std::string()>;
+
+  ResponseOutbox(std::shared_ptr<FileSystem> fs, AgentFolders folders);
+
+  std::string responsePath(const Uuid& id) const;
+  // Whether anything at all has the answer's name (a link or folder counts: never run again).
+  bool answered(const Uuid& id) const;
+
+  // Writes an answer that changed nothing, in one step.
+  void publish(const Uuid& id, std::string_view bytes);
+
+  // Stages the answer of a change made on the archive whose token is `state`; returns the
+  // staged file's path. Durable when it returns.
+  std::string stage(const Uuid& id, std::string_view bytes, const std::string& state);
+  // Moves a staged answer into Responses/ once its change is saved (or drops it when an
+  // answer is already there).
+  void publishStaged(const std::string& stagedPath, const Uuid& id);
+  void discard(const std::string& stagedPath);
+
+  // Decides about every staged answer left behind by an interrupted run, given the token of
+  // pellam.json now (`diskState`, called only when there is something to decide). Returns
+  // the identifiers whose answers it published. Throws when it cannot finish; the host then
+  // runs no request, because a later change could make an undecided answer look saved.
+  std::vector<Uuid> settle(const DiskState& diskState);
+
+ private:
+  std::shared_ptr<FileSystem> fs_;
+  AgentFolders folders_;
+};
+
+}  // namespace pellam::host
