@@ -272,9 +272,11 @@ class Reader {
         out = detail::dateFromLexeme(numberLexeme(value));
       } else if (type == od::json_type::string) {
         out = detail::dateFromText(stringText(value));
+      } else if (type == od::json_type::null) {
+        checkNull(value);
+        detail::throwNull();
       } else {
-        if (type == od::json_type::null) checkNull(value);
-        else skipValidated(value, 0);
+        skipValidated(value, 0);
         throw DecodingError(DecodingError::Reason::InvalidDate, "");
       }
     } else if constexpr (std::is_same_v<T, bool>) {
