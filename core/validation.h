@@ -3,6 +3,7 @@
 // in a fixed order; the first broken rule decides the message. Nothing is repaired.
 #include <string_view>
 
+#include "core/data_error.h"
 #include "core/instant.h"
 #include "core/records.h"
 
