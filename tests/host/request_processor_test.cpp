@@ -1,0 +1,234 @@
+#include <sys/stat.h>
+
+#include "agent/catalogue.h"
+#include "host/app_commands.h"
+#include "host_fixture.h"
+
+namespace pellam::host::testing {
+namespace {
+
+using agent::AgentRequest;
+
+TEST_F(HostFolderTest, AnswersAChangeSavesItAndRemovesTheRequest) {
+  HostParts host(folders_);
+  AgentRequest request = makeRequest("jobs.create", {{"name", "Cafe"}});
+  place(request);
+  auto handled = host.processor.handle(request.id.text() + ".json");
+  ASSERT_TRUE(handled);
+  EXPECT_EQ(handled->command, "jobs.create");
+  EXPECT_EQ(handled->outcome, "ok");
+  agent::AgentResponse answer = response(request.id);
+  EXPECT_TRUE(answer.ok);
+  EXPECT_EQ(answer.data, "{\"name\":\"Cafe\"}");
+  EXPECT_EQ(answer.requestFingerprint, agent::AgentWire::fingerprint(request));
+  EXPECT_EQ(jobsNamed("Cafe"), 1u);
+  EXPECT_TRUE(names(folders_.requests).empty());
+  EXPECT_TRUE(names(folders_.staged).empty());
+  struct stat info;
+  ASSERT_EQ(stat(responsePath(request.id).c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST_F(HostFolderTest, IgnoresNamesThatAreNotRequests) {
+  HostParts host(folders_);
+  for (const char* name : {".0F8FAD5B-D9CB-469F-A165-70867728950E.pending", "abc.json",
+                           "0F8FAD5B-D9CB-469F-A165-70867728950E.txt", "0F8FAD5B-D9CB-469F-A165-70867728950E.json.x"}) {
+    writeFile(folders_.requests + "/" + name, "{}");
+    EXPECT_FALSE(host.processor.handle(name)) << name;
+  }
+  EXPECT_EQ(names(folders_.requests).size(), 4u);
+  EXPECT_TRUE(names(folders_.responses).empty());
+}
+
+TEST_F(HostFolderTest, NeverRunsAnAnsweredRequestAgain) {
+  HostParts host(folders_);
+  AgentRequest request = makeRequest("jobs.create", {{"name", "Once"}});
+  place(request);
+  host.processor.handle(request.id.text() + ".json");
+  std::string first = readFile(responsePath(request.id));
+  place(request);  // the same request again, as a confused client might
+  auto handled = host.processor.handle(request.id.text() + ".json");
+  ASSERT_TRUE(handled);
+  EXPECT_EQ(handled->outcome, "already-answered");
+  EXPECT_EQ(jobsNamed("Once"), 1u);
+  EXPECT_EQ(readFile(responsePath(request.id)), first);
+  EXPECT_TRUE(names(folders_.requests).empty());
+}
+
+struct GarbageCase {
+  std::string label;
+  std::function<void(const std::string& path, const Uuid& id)> make;
+  std::string code;
+  std::string message;       // empty: only the code is checked
+  bool hasFingerprint;
+};
+
+TEST_F(HostFolderTest, GarbageInRequestsGetsAFailureAnswerAndIsSetAside) {
+  const std::string elsewhere = root_ + "/elsewhere.json";
+  const std::vector<GarbageCase> cases = {
+      {"not JSON", [](const std::string& path, const Uuid&) { writeFile(path, "{not json"); }, "invalid_request", "",
+       false},
+      {"a key missing",
+       [](const std::string& path, const Uuid& id) {
+         writeFile(path, "{\"version\":1,\"id\":\"" + id.text() + "\",\"command\":\"jobs.list\"}");
+       },
+       "invalid_request", "", false},
+      {"another identifier inside",
+       [](const std::string& path, const Uuid&) { writeFile(path, agent::AgentWire::encode(makeRequest("jobs.list"))); },
+       "invalid_request", "The request file's name does not match its identifier.", false},
+      {"a folder", [](const std::string& path, const Uuid&) { std::filesystem::create_directory(path); },
+       "invalid_request", "The request is not a regular file.", false},
+      {"a symbolic link",
+       [&](const std::string& path, const Uuid& id) {
+         AgentRequest valid = makeRequest("jobs.list");
+         valid.id = id;
+         writeFile(elsewhere, agent::AgentWire::encode(valid));
+         std::filesystem::create_symlink(elsewhere, path);
+       },
+       "invalid_request", "The request is not a regular file.", false},
+      {"two gigabytes",
+       [](const std::string& path, const Uuid&) {
+         writeFile(path, "");
+         ASSERT_EQ(::truncate(path.c_str(), 2'000'000'000), 0);
+       },
+       "request_too_large", "The request file exceeds 1 MiB.", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    HostParts host(folders_);
+    Uuid id = Uuid::random();
+    c.make(requestPath(id), id);
+    auto handled = host.processor.handle(id.text() + ".json");
+    ASSERT_TRUE(handled);
+    EXPECT_EQ(handled->command, "-");
+    agent::AgentResponse answer = response(id);
+    EXPECT_FALSE(answer.ok);
+    EXPECT_EQ(answer.id, id);
+    ASSERT_TRUE(answer.error);
+    EXPECT_EQ(answer.error->code, c.code);
+    if (!c.message.empty()) {
+      EXPECT_EQ(answer.error->message, c.message);
+    }
+    EXPECT_EQ(answer.requestFingerprint.has_value(), c.hasFingerprint);
+    EXPECT_TRUE(names(folders_.requests).empty());
+  }
+  EXPECT_EQ(names(folders_.rejected).size(), cases.size());
+  EXPECT_TRUE(std::filesystem::exists(elsewhere));  // the link was set aside, not followed
+}
+
+TEST_F(HostFolderTest, ARequestOfAnotherVersionIsRefusedWithItsFingerprint) {
+  HostParts host(folders_);
+  for (const char* command : {"jobs.create", "app.status"}) {
+    AgentRequest request = makeRequest(command, {{"name", "X"}});
+    request.version = 2;
+    place(request);
+    host.processor.handle(request.id.text() + ".json");
+    agent::AgentResponse answer = response(request.id);
+    ASSERT_TRUE(answer.error);
+    EXPECT_EQ(answer.error->code, "unsupported_version");
+    EXPECT_EQ(answer.requestFingerprint, agent::AgentWire::fingerprint(request));
+  }
+  EXPECT_EQ(jobsNamed("X"), 0u);
+}
+
+TEST_F(HostFolderTest, AnUnreadableDataFileIsNeverOverwritten) {
+  HostParts host(folders_);
+  writeFile(root_ + "/pellam.json", "{\"damaged\": true");
+  AgentRequest create = makeRequest("jobs.create", {{"name", "X"}});
+  place(create);
+  host.processor.handle(create.id.text() + ".json");
+  agent::AgentResponse answer = response(create.id);
+  ASSERT_TRUE(answer.error);
+  EXPECT_EQ(answer.error->code, "data_unreadable");
+  EXPECT_EQ(readFile(root_ + "/pellam.json"), "{\"damaged\": true");
+
+  AgentRequest status = makeRequest("app.status");
+  place(status);
+  host.processor.handle(status.id.text() + ".json");
+  Json data = parseJson(*response(status.id).data);
+  EXPECT_EQ(data.find("dataFile")->asString(), "unreadable");
+}
+
+TEST_F(HostFolderTest, LockedHostAnswersOnlyStatusShowAndUnlock) {
+  HostParts host(folders_, RealFileSystem::shared(), /*locked=*/true);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"jobs.list", "app_locked"},  {"app.lock", "app_locked"},     {"backups.list", "app_locked"},
+      {"app.status", "ok"},         {"app.show", kAppRequiredCode}, {"app.unlock", "ok"},
+      {"jobs.list", "ok"},
+  };
+  for (const auto& [command, outcome] : cases) {
+    AgentRequest request = makeRequest(command);
+    place(request);
+    EXPECT_EQ(host.processor.handle(request.id.text() + ".json")->outcome, outcome) << command;
+  }
+  EXPECT_FALSE(host.heartbeat.locked());
+  EXPECT_NE(readFile(folders_.status).find("\"locked\":false"), std::string::npos);
+}
+
+TEST_F(HostFolderTest, AppCommandsTheHostCannotCarryOutShareOneCode) {
+  HostParts host(folders_);
+  for (const std::string& command : agent::AgentCommands::appCommands()) {
+    AgentRequest request = makeRequest(command);
+    place(request);
+    std::string outcome = host.processor.handle(request.id.text() + ".json")->outcome;
+    bool real = command == "app.status" || command == "app.lock" || command == "app.unlock" ||
+                command == "app.data-folder" || command == "backups.list";
+    bool needsId = command == "backups.preview" || command == "backups.restore";
+    EXPECT_EQ(outcome, real ? "ok" : needsId ? "invalid_argument" : kAppRequiredCode) << command;
+    if (!real && !needsId) {
+      EXPECT_EQ(response(request.id).error->message, kAppRequiredMessage);
+    }
+  }
+  AgentRequest extra = makeRequest("app.lock", {{"id", "x"}});
+  place(extra);
+  host.processor.handle(extra.id.text() + ".json");
+  EXPECT_EQ(response(extra.id).error->message, "Unknown arguments for app.lock: id.");
+}
+
+TEST_F(HostFolderTest, BackupsAreRestoredOnlyWithAFreshPreviewToken) {
+  HostParts host(folders_);
+  auto run = [&](AgentRequest request) {
+    place(request);
+    host.processor.handle(request.id.text() + ".json");
+    return response(request.id);
+  };
+  run(makeRequest("jobs.create", {{"name", "First"}}));
+  run(makeRequest("jobs.create", {{"name", "Second"}}));  // the first file becomes a backup
+
+  Json list = parseJson(*run(makeRequest("backups.list")).data);
+  EXPECT_EQ(list.find("total")->numberLexeme(), "1");
+  ASSERT_EQ(list.find("items")->asArray().size(), 1u);
+  std::string id = list.find("items")->asArray()[0].find("id")->asString();
+
+  agent::AgentResponse missing = run(makeRequest("backups.preview", {{"id", "pellam-1-NOPE.json"}}));
+  EXPECT_EQ(missing.error->code, "not_found");
+  agent::AgentResponse traversal = run(makeRequest("backups.preview", {{"id", "../pellam.json"}}));
+  EXPECT_EQ(traversal.error->code, "not_found");
+
+  Json preview = parseJson(*run(makeRequest("backups.preview", {{"id", id}})).data);
+  EXPECT_EQ(preview.find("jobs")->numberLexeme(), "1");
+  std::string token = preview.find("preview")->asString();
+
+  agent::AgentResponse wrong = run(makeRequest("backups.restore", {{"id", id}, {"preview", "x"}}));
+  EXPECT_EQ(wrong.error->code, "preview_conflict");
+  EXPECT_TRUE(wrong.error->retryable);
+
+  AgentRequest dry = makeRequest("backups.restore", {{"id", id}, {"preview", token}});
+  dry.dryRun = true;
+  EXPECT_TRUE(run(dry).ok);
+  EXPECT_EQ(jobsNamed("Second"), 1u);
+
+  agent::AgentResponse restored = run(makeRequest("backups.restore", {{"id", id}, {"preview", token}}));
+  ASSERT_TRUE(restored.ok);
+  EXPECT_EQ(jobsNamed("First"), 1u);
+  EXPECT_EQ(jobsNamed("Second"), 0u);
+  // The file the restore replaced was backed up first.
+  EXPECT_EQ(names(root_ + "/Backups").size(), 2u);
+
+  // The records changed since the preview: the same token no longer restores.
+  agent::AgentResponse stale = run(makeRequest("backups.restore", {{"id", id}, {"preview", token}}));
+  EXPECT_EQ(stale.error->code, "preview_conflict");
+}
+
+}  // namespace
+}  // namespace pellam::host::testing
