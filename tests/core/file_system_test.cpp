@@ -263,5 +263,21 @@ TEST(FaultInjectingFileSystemTest, APowerCutUndoesWhatWasNotSynced) {
   }
 }
 
+TEST(FaultInjectingFileSystemTest, AMoveBetweenFoldersLastsOnceBothAreSynced) {
+  for (bool syncBoth : {false, true}) {
+    TemporaryFolder folder;
+    std::filesystem::create_directories(folder / "from");
+    std::filesystem::create_directories(folder / "to");
+    writeBytes(folder / "from/file", "content");
+    FaultInjectingFileSystem fs;
+    fs.rename(folder / "from/file", folder / "to/file");
+    fs.syncDirectory(folder / "to");
+    if (syncBoth) fs.syncDirectory(folder / "from");
+    fs.loseUnsyncedChanges();
+    EXPECT_EQ(namesIn(folder / "from"), syncBoth ? std::vector<std::string>{} : std::vector<std::string>{"file"});
+    EXPECT_EQ(namesIn(folder / "to"), syncBoth ? std::vector<std::string>{"file"} : std::vector<std::string>{});
+  }
+}
+
 }  // namespace
 }  // namespace pellam

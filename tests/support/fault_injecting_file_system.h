@@ -7,14 +7,14 @@
 //    written since the file's last syncFile are emptied, and creations, renames and
 //    removals not yet followed by a syncDirectory of their folder are undone;
 //  - report made-up creation times, or none at all, as file systems without birth times do.
-// Folder creation is taken as durable at once; cross-folder renames are not modelled.
+// Folder creation is taken as durable at once. A rename between two folders lasts once
+// both folders have been synced.
 #include <algorithm>
 #include <cerrno>
 #include <functional>
 #include <map>
 #include <optional>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -122,14 +122,14 @@ class FaultInjectingFileSystem final : public FileSystem {
   void syncDirectory(const std::string& path) override {
     begin("syncDirectory", path);
     base_->syncDirectory(path);
-    std::erase_if(journal_, [&](const Step& step) { return folderOf(step) == path; });
+    for (Step& step : journal_) step.unsyncedFolders.erase(path);
+    std::erase_if(journal_, [](const Step& step) { return step.unsyncedFolders.empty(); });
   }
   void rename(const std::string& from, const std::string& to) override {
     begin("rename", from);
-    if (parentFolder(from) != parentFolder(to)) throw std::logic_error("cross-folder renames are not modelled");
     std::optional<Saved> previous = saved(to);
     base_->rename(from, to);
-    journal_.push_back({Step::Renamed, from, to, std::move(previous)});
+    journal_.push_back({Step::Renamed, from, to, std::move(previous), {parentFolder(from), parentFolder(to)}});
     bool fromUnsynced = unsyncedData_.erase(from) > 0;
     unsyncedData_.erase(to);
     if (fromUnsynced) unsyncedData_.insert(to);
@@ -137,14 +137,14 @@ class FaultInjectingFileSystem final : public FileSystem {
   void link(const std::string& from, const std::string& to) override {
     begin("link", from);
     base_->link(from, to);
-    journal_.push_back({Step::Created, to, {}, std::nullopt});
+    journal_.push_back({Step::Created, to, {}, std::nullopt, {parentFolder(to)}});
     if (unsyncedData_.count(from)) unsyncedData_.insert(to);
   }
   void remove(const std::string& path) override {
     begin("remove", path);
     std::optional<Saved> previous = saved(path);
     base_->remove(path);
-    if (previous) journal_.push_back({Step::Removed, path, {}, std::move(previous)});
+    if (previous) journal_.push_back({Step::Removed, path, {}, std::move(previous), {parentFolder(path)}});
     unsyncedData_.erase(path);
   }
   std::vector<std::string> listDirectory(const std::string& path) override {
@@ -162,9 +162,8 @@ class FaultInjectingFileSystem final : public FileSystem {
     std::string path;  // the created or removed path; a rename's source
     std::string to;    // a rename's target
     std::optional<Saved> previous;  // what a rename replaced, or what was removed
+    std::set<std::string> unsyncedFolders;  // the step lasts once all of these are synced
   };
-
-  static std::string folderOf(const Step& step) { return parentFolder(step.kind == Step::Renamed ? step.to : step.path); }
 
   void begin(const char* name, const std::string& path) {
     log_.push_back({name, path});
@@ -181,7 +180,7 @@ class FaultInjectingFileSystem final : public FileSystem {
   }
 
   void created(const std::string& path) {
-    journal_.push_back({Step::Created, path, {}, std::nullopt});
+    journal_.push_back({Step::Created, path, {}, std::nullopt, {parentFolder(path)}});
     unsyncedData_.insert(path);
   }
 
