@@ -1,0 +1,46 @@
+#pragma once
+// Reading a command's string arguments: the unknown-argument check, required values,
+// booleans and identifiers. Every failure is invalid_argument with a sentence that names
+// the option as the user typed it (--name).
+#include <initializer_list>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "agent/engine/field_tables.h"
+#include "agent/wire.h"
+#include "core/uuid.h"
+
+namespace pellam::agent::engine {
+
+// The argument names one command accepts.
+class ArgumentNames {
+ public:
+  ArgumentNames(std::initializer_list<std::string_view> names = {});
+  // The options of a field table join the names.
+  ArgumentNames(std::span<const FieldRow> fields, std::initializer_list<std::string_view> names);
+
+  bool contains(std::string_view name) const { return names_.find(name) != names_.end(); }
+
+ private:
+  std::set<std::string, std::less<>> names_;
+};
+
+// Fails with "Unknown arguments for <command>: <names, sorted, comma-separated>." when
+// any argument name is not allowed. Commands call this before reading any argument.
+void checkArguments(const AgentRequest& request, const ArgumentNames& allowed);
+
+// The argument's value, or null when it is absent.
+const std::string* argument(const AgentRequest& request, std::string_view name);
+
+// The value; absent or empty fails with "Supply --<name>.".
+const std::string& required(std::string_view name, const AgentRequest& request);
+
+// "true" or "false" in any letter case; anything else fails naming --<name>.
+bool boolean(std::string_view value, std::string_view name);
+
+// A canonical 8-4-4-4-12 UUID in either case; anything else fails naming --<name>.
+Uuid uuid(std::string_view value, std::string_view name);
+
+}  // namespace pellam::agent::engine

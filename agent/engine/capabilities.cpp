@@ -1,0 +1,33 @@
+#include <algorithm>
+
+#include "agent/catalogue.h"
+#include "agent/engine/arguments.h"
+#include "agent/engine/families.h"
+
+namespace pellam::agent::engine {
+
+namespace {
+
+Json sortedNames(std::vector<std::string> names) {
+  std::sort(names.begin(), names.end());  // byte order of UTF-8 is code-point order
+  Json list = Json::array();
+  for (auto& name : names) list.push_back(Json(std::move(name)));
+  return list;
+}
+
+}  // namespace
+
+Json capabilities(const AgentRequest& request) {
+  static const ArgumentNames none{};
+  checkArguments(request, none);
+  Json result = Json::object();
+  result["appCommands"] = sortedNames(AgentCommands::appCommands());
+  result["dryRun"] = true;
+  result["engineCommands"] = sortedNames(AgentCommands::supportedCommands());
+  result["maxImportBytes"] = static_cast<std::int64_t>(AgentWire::maximumImportBytes);
+  result["schema"] = 1;
+  result["transport"] = "local-files";
+  return result;
+}
+
+}  // namespace pellam::agent::engine

@@ -1,0 +1,14 @@
+#pragma once
+// Chooses the command family by the command's name and runs it.
+#include "agent/wire.h"
+#include "core/instant.h"
+#include "core/json.h"
+#include "core/records.h"
+
+namespace pellam::agent::engine {
+
+// The command's result document; changes `archive` in place. Names outside every family
+// fail with unknown_command, unknown names inside a family with that family's message.
+Json run(const AgentRequest& request, Archive& archive, Instant now);
+
+}  // namespace pellam::agent::engine

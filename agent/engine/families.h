@@ -1,0 +1,29 @@
+#pragma once
+// One handler per command family, each in its own file under agent/engine/. A handler
+// matches the full command name itself and refuses a name under its prefix that it does
+// not know with the family's own message.
+#include <string_view>
+
+#include "agent/failure.h"
+#include "agent/wire.h"
+#include "core/instant.h"
+#include "core/json.h"
+#include "core/records.h"
+
+namespace pellam::agent::engine {
+
+Json capabilities(const AgentRequest& request);                           // capabilities.cpp
+Json jobs(const AgentRequest& request, Archive& archive, Instant now);     // jobs.cpp
+Json entries(const AgentRequest& request, Archive& archive, Instant now);
+Json timer(const AgentRequest& request, Archive& archive, Instant now);
+Json preferences(const AgentRequest& request, Archive& archive, Instant now);
+Json tags(const AgentRequest& request, Archive& archive, Instant now);
+Json filters(const AgentRequest& request, Archive& archive, Instant now);
+Json reports(const AgentRequest& request, Archive& archive, Instant now);
+Json exportRecords(const AgentRequest& request, Archive& archive, Instant now);  // `export`
+Json importRecords(const AgentRequest& request, Archive& archive, Instant now);  // `import.preview`, `import.apply`
+
+// "Unknown command: <name>. Run pellam capabilities or pellam help." (unknown_command).
+AgentFailure unknownCommand(std::string_view name);
+
+}  // namespace pellam::agent::engine

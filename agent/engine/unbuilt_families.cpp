@@ -1,0 +1,32 @@
+// Families whose commands are not built yet. Until a family has its own file, every name
+// under its prefix is refused exactly as an unknown name of that family would be; the
+// family's file replaces its function here.
+#include "agent/engine/families.h"
+
+namespace pellam::agent::engine {
+
+Json entries(const AgentRequest&, Archive&, Instant) {
+  throw AgentFailure::invalidArgument("Unknown entries operation.");
+}
+
+Json timer(const AgentRequest&, Archive&, Instant) { throw AgentFailure::invalidArgument("Unknown timer operation."); }
+
+Json preferences(const AgentRequest&, Archive&, Instant) {
+  throw AgentFailure::invalidArgument("Unknown preferences operation.");
+}
+
+Json tags(const AgentRequest&, Archive&, Instant) { throw AgentFailure::invalidArgument("Unknown tags operation."); }
+
+Json filters(const AgentRequest&, Archive&, Instant) {
+  throw AgentFailure::invalidArgument("Unknown filters operation.");
+}
+
+Json reports(const AgentRequest&, Archive&, Instant) {
+  throw AgentFailure::invalidArgument("Unknown reports operation.");
+}
+
+Json exportRecords(const AgentRequest& request, Archive&, Instant) { throw unknownCommand(request.command); }
+
+Json importRecords(const AgentRequest& request, Archive&, Instant) { throw unknownCommand(request.command); }
+
+}  // namespace pellam::agent::engine

@@ -1,0 +1,69 @@
+#include "core/text_search.h"
+
+#include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
+
+#include <stdexcept>
+
+namespace pellam {
+
+namespace {
+
+const icu::Normalizer2& foldingNormalizer() {
+  static const icu::Normalizer2* normalizer = [] {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* instance = icu::Normalizer2::getNFKCCasefoldInstance(status);
+    if (U_FAILURE(status) || instance == nullptr) {
+      throw std::runtime_error("The case-folding normaliser is not available.");
+    }
+    return instance;
+  }();
+  return *normalizer;
+}
+
+bool isAscii(std::string_view text) {
+  for (unsigned char c : text) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string caseFolded(std::string_view text) {
+  // Printable ASCII needs only its letters lowered; anything else goes through ICU.
+  if (isAscii(text)) {
+    std::string folded(text);
+    bool simple = true;
+    for (char& c : folded) {
+      if (c >= 'A' && c <= 'Z') {
+        c = static_cast<char>(c - 'A' + 'a');
+      } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+        simple = false;
+        break;
+      }
+    }
+    if (simple) return folded;
+  }
+  UErrorCode status = U_ZERO_ERROR;
+  icu::UnicodeString source = icu::UnicodeString::fromUTF8(
+      icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+  icu::UnicodeString folded = foldingNormalizer().normalize(source, status);
+  if (U_FAILURE(status)) throw std::runtime_error("Text could not be case-folded.");
+  std::string out;
+  folded.toUTF8String(out);
+  return out;
+}
+
+FoldedQuery::FoldedQuery(std::string_view query) : folded_(caseFolded(query)) {}
+
+bool FoldedQuery::foundIn(std::string_view text) const {
+  if (folded_.empty()) return true;
+  return caseFolded(text).find(folded_) != std::string::npos;
+}
+
+bool containsIgnoringCase(std::string_view text, std::string_view query) {
+  return FoldedQuery(query).foundIn(text);
+}
+
+}  // namespace pellam

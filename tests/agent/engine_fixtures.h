@@ -1,0 +1,128 @@
+#pragma once
+// Small fixed archives and a one-call way to run a command through the engine with a
+// fixed "now", for the engine tests.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "agent/engine/execute.h"
+#include "core/data_error.h"
+#include "core/json.h"
+#include "core/records.h"
+
+namespace pellam::agent::testing {
+
+inline Instant at(std::string_view iso) {
+  auto instant = parseInternetDateTime(iso, FractionalSeconds::Allowed);
+  if (!instant) throw std::invalid_argument("bad fixture date " + std::string(iso));
+  return *instant;
+}
+
+inline Uuid uuid(std::string_view text) {
+  auto id = Uuid::parse(text);
+  if (!id) throw std::invalid_argument("bad fixture UUID " + std::string(text));
+  return *id;
+}
+
+// Wednesday 2026-03-04, 10:00 in New York.
+inline const Instant kNow = at("2026-03-04T15:00:00Z");
+
+inline const Uuid kRequestId = uuid("0E0E0E0E-0000-4000-8000-00000000000E");
+inline const Uuid kAcme = uuid("11111111-1111-4111-8111-111111111111");
+inline const Uuid kBeta = uuid("22222222-2222-4222-8222-222222222222");
+inline const Uuid kOld = uuid("33333333-3333-4333-8333-333333333333");
+inline const Uuid kEntryDone = uuid("A1A1A1A1-0000-4000-8000-000000000001");
+inline const Uuid kEntryRunning = uuid("A1A1A1A1-0000-4000-8000-000000000002");
+
+inline Job job(Uuid id, std::string name, bool archived = false) {
+  Job job;
+  job.id = id;
+  job.name = std::move(name);
+  job.payAnchor = at("2026-01-05T05:00:00Z");
+  job.archived = archived;
+  return job;
+}
+
+inline Entry entry(Uuid id, Uuid jobID, Instant start, std::optional<Instant> end) {
+  Entry entry;
+  entry.id = id;
+  entry.jobID = jobID;
+  entry.start = start;
+  entry.end = end;
+  entry.rate = 20;
+  return entry;
+}
+
+// Three jobs (one archived), a finished entry of Acme and a running entry of Beta.
+inline Archive sampleArchive() {
+  Archive archive;
+  archive.preferences.timeZone = "America/New_York";
+  archive.jobs = {job(kAcme, "Acme"), job(kBeta, "Beta"), job(kOld, "Old", true)};
+  archive.entries = {entry(kEntryDone, kAcme, at("2026-03-02T14:00:00Z"), at("2026-03-02T22:00:00Z")),
+                     entry(kEntryRunning, kBeta, at("2026-03-04T13:00:00Z"), std::nullopt)};
+  return archive;
+}
+
+using Arguments = std::map<std::string, std::string>;
+
+inline AgentRequest request(std::string command, Arguments arguments = {}, bool dryRun = false) {
+  AgentRequest request;
+  request.id = kRequestId;
+  request.createdAt = kNow;
+  request.command = std::move(command);
+  request.arguments = std::move(arguments);
+  request.dryRun = dryRun;
+  return request;
+}
+
+// What a failed command reported.
+struct Failure {
+  std::string code;
+  std::string message;
+  bool retryable = false;
+};
+
+struct Outcome {
+  std::optional<AgentExecution> execution;
+  std::optional<Failure> failure;
+
+  // The result document, parsed; fails the test when the command failed.
+  Json result() const {
+    if (!execution) {
+      ADD_FAILURE() << "command failed: " << failure->code << ": " << failure->message;
+      return Json();
+    }
+    return parseJson(execution->result);
+  }
+};
+
+inline Outcome run(const Archive& archive, const AgentRequest& request, Instant now = kNow) {
+  Outcome outcome;
+  try {
+    outcome.execution = AgentCommands::execute(request, archive, now);
+  } catch (const AgentFailure& failure) {
+    outcome.failure = Failure{failure.code, failure.message, failure.retryable};
+  } catch (const DataError& error) {
+    outcome.failure = Failure{"data_error", error.what(), false};
+  } catch (const JsonParseError& error) {
+    outcome.failure = Failure{"json_parse_error", error.what(), false};
+  }
+  return outcome;
+}
+
+inline Outcome run(const Archive& archive, std::string command, Arguments arguments = {}, bool dryRun = false) {
+  return run(archive, request(std::move(command), std::move(arguments), dryRun));
+}
+
+// "code: message" of a failed outcome, or "ok" — compact for table-driven expectations.
+inline std::string summary(const Outcome& outcome) {
+  if (outcome.failure) return outcome.failure->code + ": " + outcome.failure->message;
+  return "ok";
+}
+
+}  // namespace pellam::agent::testing
