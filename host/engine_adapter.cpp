@@ -1,7 +1,5 @@
-#include "host/command_outcome.h"
-
-#if __has_include("agent/engine/execute.h")
 #include "agent/engine/execute.h"
+#include "host/command_outcome.h"
 
 namespace pellam::host {
 
@@ -15,17 +13,3 @@ Engine commandEngine() {
 }
 
 }  // namespace pellam::host
-#else
-#include "agent/failure.h"
-
-namespace pellam::host {
-
-// Until the engine is part of the build, engine commands fail plainly.
-Engine commandEngine() {
-  return [](const agent::AgentRequest&, const Archive&, Instant) -> CommandOutcome {
-    throw agent::AgentFailure("operation_failed", "This build has no command engine.", false);
-  };
-}
-
-}  // namespace pellam::host
-#endif

@@ -1,0 +1,260 @@
+"""vantry and a real vantry-host on a temporary data folder."""
+import json
+import os
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+import uuid
+
+import agent_files as af
+from host_run import HOST, Host
+from vantry_run import VANTRY, vantry
+
+
+class HostCase(unittest.TestCase):
+    def setUp(self):
+        self.scratch = tempfile.TemporaryDirectory()
+        self.folder = os.path.join(self.scratch.name, "store")
+        self.api = af.api(self.folder)
+
+    def tearDown(self):
+        self.scratch.cleanup()
+
+    def run_vantry(self, *args, timeout="10"):
+        status, out, err = vantry("--json", "--data-dir", self.folder, "--timeout", timeout, *args)
+        self.assertEqual(err, b"")
+        return status, json.loads(out)
+
+    def ok(self, *args):
+        status, envelope = self.run_vantry(*args)
+        self.assertEqual(status, 0, envelope)
+        return envelope["data"]
+
+    def job_names(self):
+        return [job["name"] for job in self.ok("jobs", "list", "--limit", "1000")["items"]]
+
+
+class RoundTrips(HostCase):
+    def test_a_short_session(self):
+        with Host(self.folder) as host:
+            doctor = self.ok("doctor")
+            self.assertEqual((doctor["fresh"], doctor["ready"]), (True, True))
+            self.assertEqual(doctor["status"]["appVersion"], "1.0 (vantry-host)")
+
+            created = self.ok("jobs", "create", "--name", "Caf\u00e9 / Bar", "--rate", "12.5")
+            job_id = created["job"]["id"]
+            self.assertEqual(self.job_names(), ["Caf\u00e9 / Bar"])
+
+            dry = self.ok("jobs", "create", "--name", "Dry", "--dry-run")
+            self.assertEqual((dry["dryRun"], dry["job"]["name"]), (True, "Dry"))
+            self.assertEqual(self.job_names(), ["Caf\u00e9 / Bar"])
+
+            revision = self.ok("jobs", "show", job_id)["revision"]
+            self.ok("jobs", "update", job_id, "--name", "Renamed", "--if-match", revision)
+            status, stale = self.run_vantry("jobs", "update", job_id, "--name", "Again", "--if-match", revision)
+            self.assertEqual((status, stale["error"]["code"], stale["error"]["retryable"]), (1, "conflict", True))
+            self.assertEqual(self.job_names(), ["Renamed"])
+
+            with open(os.path.join(self.folder, "pellam.json"), "rb") as f:
+                self.assertEqual(json.loads(f.read())["jobs"][0]["name"], "Renamed")
+            self.assertEqual(os.stat(os.path.join(self.folder, "pellam.json")).st_mode & 0o777, 0o600)
+
+            status, missing = self.run_vantry("jobs", "show", str(uuid.uuid4()))
+            self.assertEqual((status, missing["error"]["code"]), (1, "not_found"))
+            self.assertEqual(os.listdir(os.path.join(self.api, "Requests")), [])
+        # One line per request, and never an argument value.
+        log = host.log_text()
+        self.assertEqual(log.count(" jobs.create "), 2)
+        self.assertNotIn("Caf", log)
+        self.assertNotIn("Renamed", log)
+
+    def test_app_commands(self):
+        with Host(self.folder):
+            status = self.ok("app", "status")
+            self.assertEqual((status["locked"], status["dataFile"]), (False, "absent"))
+            self.assertEqual(self.ok("app", "data-folder"), {"path": self.folder})
+            self.assertEqual(self.ok("backups", "list"), {"items": [], "total": 0})
+            for words in (["app", "show"], ["ui", "dismiss"], ["cloud", "sync"], ["location", "start"],
+                          ["notifications", "request"], ["reports", "print"]):
+                status, envelope = self.run_vantry(*words)
+                self.assertEqual((status, envelope["error"]["code"]), (1, "app_required"), words)
+            self.assertEqual(self.ok("app", "lock"), {"locked": True, "dryRun": False})
+            status, envelope = self.run_vantry("jobs", "list")
+            self.assertEqual(envelope["error"]["code"], "app_locked")
+            self.assertEqual(self.ok("app", "status")["locked"], True)
+            self.ok("app", "unlock")
+            self.ok("jobs", "list")
+
+    def test_a_host_started_locked(self):
+        with Host(self.folder, "--locked"):
+            self.assertTrue(self.ok("doctor")["status"]["locked"])
+            self.assertFalse(self.ok("doctor")["ready"])
+            self.ok("app", "unlock")
+            self.assertTrue(self.ok("doctor")["ready"])
+
+    def test_backups_can_be_previewed_and_restored(self):
+        with Host(self.folder):
+            self.ok("jobs", "create", "--name", "First")
+            self.ok("jobs", "create", "--name", "Second")
+            (backup,) = self.ok("backups", "list")["items"]
+            preview = self.ok("backups", "preview", backup["id"])
+            self.assertEqual(preview["jobs"], 1)
+            status, envelope = self.run_vantry("backups", "restore", backup["id"], "--preview", "0" * 64)
+            self.assertEqual(envelope["error"]["code"], "preview_conflict")
+            restored = self.ok("backups", "restore", backup["id"], "--preview", preview["preview"])
+            self.assertTrue(restored["restored"])
+            self.assertEqual(self.job_names(), ["First"])
+            self.assertEqual(self.ok("backups", "list")["total"], 2)
+
+    def test_an_unreadable_data_file_is_left_alone(self):
+        os.makedirs(self.folder)
+        damaged = b'{"format": "PellamDesktop", "jobs": ['
+        af.write(os.path.join(self.folder, "pellam.json"), damaged)
+        with Host(self.folder):
+            for args in (["jobs", "list"], ["jobs", "create", "--name", "X"]):
+                status, envelope = self.run_vantry(*args)
+                self.assertEqual((status, envelope["error"]["code"]), (1, "data_unreadable"))
+                self.assertIn("pellam.json", envelope["error"]["message"])
+            self.assertEqual(self.ok("app", "status")["dataFile"], "unreadable")
+        with open(os.path.join(self.folder, "pellam.json"), "rb") as f:
+            self.assertEqual(f.read(), damaged)
+
+
+class Replays(HostCase):
+    def test_a_timed_out_mutation_is_replayed_not_repeated(self):
+        # No host yet: a fresh heartbeat written by hand, so the request is left waiting.
+        af.write_status(self.folder)
+        request_id = str(uuid.uuid4()).upper()
+        status, envelope = self.run_vantry("--request-id", request_id, "jobs", "create", "--name", "Once",
+                                           timeout="1")
+        self.assertEqual((status, envelope["error"]["code"]), (1, "outcome_unknown"))
+        with Host(self.folder):
+            deadline = time.monotonic() + 5
+            while not os.path.exists(os.path.join(self.api, "Responses", request_id + ".json")):
+                self.assertLess(time.monotonic(), deadline)
+                time.sleep(0.02)
+            first = self.ok("--request-id", request_id, "jobs", "create", "--name", "Once")
+            again = self.ok("--request-id", request_id, "jobs", "create", "--name", "Once")
+            self.assertEqual(first, again)
+            self.assertEqual(self.job_names(), ["Once"])
+            status, conflict = self.run_vantry("--request-id", request_id, "jobs", "create", "--name", "Other")
+            self.assertEqual((status, conflict["error"]["code"]), (1, "id_conflict"))
+            self.assertEqual(self.job_names(), ["Once"])
+
+    def test_old_answers_are_pruned_after_a_week(self):
+        responses = os.path.join(self.api, "Responses")
+        os.makedirs(responses)
+        old, recent = os.path.join(responses, "old.json"), os.path.join(responses, "recent.json")
+        for path, days in ((old, 8), (recent, 6)):
+            af.write(path, b"{}")
+            moment = time.time() - days * 86400
+            os.utime(path, (moment, moment))
+        with Host(self.folder):
+            pass
+        self.assertEqual(sorted(os.listdir(responses)), ["recent.json"])
+
+
+class Robustness(HostCase):
+    def test_garbage_in_requests_is_answered_or_ignored_and_the_host_carries_on(self):
+        with Host(self.folder) as host:
+            requests = os.path.join(self.api, "Requests")
+            ids = {label: str(uuid.uuid4()).upper()
+                   for label in ("json", "version", "huge", "folder", "link", "mismatch")}
+            path = {label: os.path.join(requests, request_id + ".json") for label, request_id in ids.items()}
+            af.write(path["json"], b"\xff{ not json")
+            request = {"version": 2, "id": ids["version"], "createdAt": "2026-01-01T00:00:00Z",
+                       "command": "jobs.list", "arguments": {}, "dryRun": False}
+            af.write(path["version"], json.dumps(request).encode())
+            af.write(path["huge"], b"")
+            os.truncate(path["huge"], 2 * 1024 ** 3)
+            os.mkdir(path["folder"])
+            os.symlink("/etc/passwd", path["link"])
+            af.write(path["mismatch"], json.dumps({**request, "version": 1, "id": str(uuid.uuid4())}).encode())
+            for name in ("notes.txt", "not-a-uuid.json", ".hidden.pending"):
+                af.write(os.path.join(requests, name), b"x")
+
+            expected = {"json": "invalid_request", "version": "unsupported_version", "huge": "request_too_large",
+                        "folder": "invalid_request", "link": "invalid_request", "mismatch": "invalid_request"}
+            deadline = time.monotonic() + 5
+            for label, code in expected.items():
+                answer = os.path.join(self.api, "Responses", ids[label] + ".json")
+                while not os.path.exists(answer):
+                    self.assertLess(time.monotonic(), deadline, label)
+                    time.sleep(0.02)
+                with open(answer, "rb") as f:
+                    self.assertEqual(json.loads(f.read())["error"]["code"], code, label)
+            self.assertEqual(sorted(os.listdir(requests)), [".hidden.pending", "not-a-uuid.json", "notes.txt"])
+            self.assertEqual(host.process.poll(), None)
+            self.ok("jobs", "list")
+
+    def test_symbolic_links_in_the_host_folders_stop_it_at_start(self):
+        os.makedirs(self.folder)
+        elsewhere = os.path.join(self.scratch.name, "elsewhere")
+        os.mkdir(elsewhere)
+        os.symlink(elsewhere, self.api)
+        done = subprocess.run([HOST, "--data-dir", self.folder], capture_output=True, timeout=10)
+        self.assertEqual(done.returncode, 1)
+        self.assertIn(b"symbolic link", done.stderr)
+        self.assertEqual(os.listdir(elsewhere), [])
+
+    def test_one_host_per_folder(self):
+        with Host(self.folder):
+            done = subprocess.run([HOST, "--data-dir", self.folder], capture_output=True, timeout=10)
+            self.assertEqual(done.returncode, 1)
+            self.assertIn(b"Another vantry-host", done.stderr)
+
+    def test_usage_errors(self):
+        for args in (["--bogus"], ["--data-dir"], ["--data-dir", "a", "--data-dir", "b"]):
+            done = subprocess.run([HOST, *args], capture_output=True, timeout=10)
+            self.assertEqual(done.returncode, 2, args)
+            self.assertIn(b"Usage: vantry-host", done.stderr)
+
+    def test_a_stop_signal_finishes_the_request_in_hand(self):
+        host = Host(self.folder)
+        requests = os.path.join(self.api, "Requests")
+        placed = []
+        for index in range(30):
+            request_id = str(uuid.uuid4()).upper()
+            request = {"version": 1, "id": request_id, "createdAt": "2026-01-01T00:00:00Z",
+                       "command": "jobs.create", "arguments": {"name": "J%d" % index}, "dryRun": False}
+            af.write(os.path.join(requests, "." + request_id + ".pending"), json.dumps(request).encode())
+            os.rename(os.path.join(requests, "." + request_id + ".pending"),
+                      os.path.join(requests, request_id + ".json"))
+            placed.append(request_id)
+        time.sleep(0.02)
+        self.assertEqual(host.stop(signal.SIGTERM), 0)
+        self.assertIn("stopped", host.log_text())
+        answered = [i for i in placed if os.path.exists(os.path.join(self.api, "Responses", i + ".json"))]
+        waiting = [i for i in placed if os.path.exists(os.path.join(requests, i + ".json"))]
+        # Each request either ran to the end (answer, no request file) or not at all.
+        self.assertEqual(sorted(answered + waiting), sorted(placed))
+        self.assertEqual(os.listdir(os.path.join(self.api, "Staged")), [])
+        self.assertGreater(len(waiting), 0)
+        with Host(self.folder):
+            # The restarted host answers what was left, after which each request ran once.
+            self.assertEqual(sorted(self.job_names()), sorted("J%d" % index for index in range(30)))
+
+
+class Concurrency(HostCase):
+    def test_fifty_clients_at_once_are_each_answered_once(self):
+        with Host(self.folder):
+            env = dict(os.environ, VANTRY_DATA_DIR=self.folder)
+            processes = [subprocess.Popen([VANTRY, "--json", "--timeout", "60", "jobs", "create", "--name",
+                                           "Client %02d" % index], stdout=subprocess.PIPE, env=env)
+                         for index in range(50)]
+            results = [(process.wait(timeout=90), json.loads(process.stdout.read())) for process in processes]
+            for process in processes:
+                process.stdout.close()
+            for status, envelope in results:
+                self.assertEqual(status, 0, envelope)
+            ids = [envelope["requestID"] for _, envelope in results]
+            self.assertEqual(len(set(ids)), 50)
+            self.assertEqual(sorted(self.job_names()), ["Client %02d" % index for index in range(50)])
+            answers = set(os.listdir(os.path.join(self.api, "Responses")))
+            self.assertTrue({i + ".json" for i in ids} <= answers)
+
+
+if __name__ == "__main__":
+    unittest.main()
