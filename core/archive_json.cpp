@@ -304,6 +304,13 @@ class Reader {
       od::array array;
       if (auto error = value.get_array().get(array)) fail(error, where(value));
       out.clear();
+      if constexpr (detail::IsRecord<typename T::value_type>) {
+        // Counting first (a walk over the structure, no values read) spares the large
+        // arrays of records their growth copies and leaves no unused capacity.
+        std::size_t count = 0;
+        if (auto error = array.count_elements().get(count)) fail(error, where(value));
+        out.reserve(count);
+      }
       std::size_t index = 0;
       for (auto element : array) {
         od::value item;
@@ -377,13 +384,16 @@ class Reader {
 
 }  // namespace
 
-Archive decodeArchiveJson(std::string_view bytes) {
-  simdjson::padded_string padded(bytes);
+namespace {
+
+// `text` must be followed by simdjson::SIMDJSON_PADDING readable bytes.
+Archive decodePadded(std::string_view text, std::size_t capacity) {
   od::parser parser;
   od::document doc;
-  Reader reader(padded.data());
+  Reader reader(text.data());
   // current_location() is not safe after a failed iterate(); report the start.
-  if (auto error = parser.iterate(padded).get(doc)) reader.fail(error, nullptr);
+  if (auto error = parser.iterate(text, capacity).get(doc)) reader.fail(error, nullptr);
+  std::string_view bytes = text;
 
   od::json_type type;
   if (auto error = doc.type().get(type)) reader.fail(error, nullptr);
@@ -400,6 +410,19 @@ Archive decodeArchiveJson(std::string_view bytes) {
   auto rest = doc.current_location();
   if (!rest.error()) reader.fail("unexpected content after the JSON value.", rest.value_unsafe());
   return archive;
+}
+
+}  // namespace
+
+Archive decodeArchiveJson(std::string_view bytes) {
+  simdjson::padded_string padded(bytes);
+  return decodePadded(std::string_view(padded.data(), padded.size()), padded.size() + simdjson::SIMDJSON_PADDING);
+}
+
+Archive decodeArchiveJsonInPlace(const std::string& bytes) {
+  static_assert(kArchiveReadPadding >= simdjson::SIMDJSON_PADDING);
+  if (bytes.capacity() - bytes.size() < simdjson::SIMDJSON_PADDING) return decodeArchiveJson(std::string_view(bytes));
+  return decodePadded(bytes, bytes.capacity());
 }
 
 }  // namespace pellam

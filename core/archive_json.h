@@ -20,4 +20,13 @@ std::string encodeArchiveJson(const Archive& archive);
 // DecodingError (core/record_json.h) when the document does not have the archive's shape.
 Archive decodeArchiveJson(std::string_view bytes);
 
+// The spare capacity after the text that lets decodeArchiveJsonInPlace read it where it is.
+inline constexpr std::size_t kArchiveReadPadding = 64;
+
+// The same, but without first copying the text when `bytes` has at least
+// kArchiveReadPadding bytes of spare capacity after its end (reserve them before reading
+// a file into the string); otherwise exactly decodeArchiveJson. For a large file this
+// saves a copy of its size at the peak of memory use.
+Archive decodeArchiveJsonInPlace(const std::string& bytes);
+
 }  // namespace pellam

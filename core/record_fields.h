@@ -216,7 +216,7 @@ class MemberLookup {
   std::size_t find(std::string_view key) {
     const auto& keys = Fields::kKeys;
     std::size_t index;
-    if (next_ < keys.size() && keys[next_] == key) {
+    if (next_ < keys.size() && sameKey(keys[next_], key)) {
       index = next_;
     } else {
       auto it = std::lower_bound(keys.begin(), keys.end(), key);
@@ -238,6 +238,15 @@ class MemberLookup {
   std::uint32_t seen() const { return seen_; }
 
  private:
+  // Keys are a few bytes long: a plain loop beats a call to memcmp here.
+  static bool sameKey(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      if (a[i] != b[i]) return false;
+    }
+    return true;
+  }
+
   std::size_t next_ = 0;
   std::uint32_t seen_ = 0;
 };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <vector>
@@ -28,16 +29,26 @@ bool within(std::int64_t value, std::int64_t low, std::int64_t high) { return va
 
 bool blank(std::string_view text) { return trimmedWhitespaceAndNewlines(text).empty(); }
 
-bool hasDuplicate(std::vector<Uuid> ids) {
+// A UUID as one 128-bit number: sorting 100,000 of them this way takes a fraction of
+// the time that comparing their byte arrays does.
+__extension__ using UuidKey = unsigned __int128;
+
+UuidKey keyOf(const Uuid& id) {
+  UuidKey key;
+  std::memcpy(&key, id.bytes().data(), sizeof key);
+  return key;
+}
+
+bool hasDuplicate(std::vector<UuidKey> ids) {
   std::sort(ids.begin(), ids.end());
   return std::adjacent_find(ids.begin(), ids.end()) != ids.end();
 }
 
 template <typename Record>
-std::vector<Uuid> idsOf(const std::vector<Record>& records) {
-  std::vector<Uuid> ids;
+std::vector<UuidKey> idsOf(const std::vector<Record>& records) {
+  std::vector<UuidKey> ids;
   ids.reserve(records.size());
-  for (const Record& record : records) ids.push_back(record.id);
+  for (const Record& record : records) ids.push_back(keyOf(record.id));
   return ids;
 }
 
@@ -61,10 +72,10 @@ bool isCurrencyCode(std::string_view code) {
 class JobIndex {
  public:
   explicit JobIndex(const std::vector<Job>& jobs) : ids_(idsOf(jobs)) { std::sort(ids_.begin(), ids_.end()); }
-  bool contains(const Uuid& id) const { return std::binary_search(ids_.begin(), ids_.end(), id); }
+  bool contains(const Uuid& id) const { return std::binary_search(ids_.begin(), ids_.end(), keyOf(id)); }
 
  private:
-  std::vector<Uuid> ids_;
+  std::vector<UuidKey> ids_;
 };
 
 void checkFilters(const Archive& archive, const JobIndex& jobs) {
@@ -79,9 +90,9 @@ void checkFilters(const Archive& archive, const JobIndex& jobs) {
 }
 
 void checkRunningTimers(const Archive& archive) {
-  std::vector<Uuid> runningJobs;
+  std::vector<UuidKey> runningJobs;
   for (const Entry& entry : archive.entries) {
-    if (entry.isRunning()) runningJobs.push_back(entry.jobID);
+    if (entry.isRunning()) runningJobs.push_back(keyOf(entry.jobID));
   }
   if (hasDuplicate(runningJobs)) fail(kRunningTimersMessage);
   if (runningJobs.size() >= 2 && !archive.preferences.multipleTimers) fail(kRunningTimersMessage);

@@ -45,6 +45,46 @@ TEST(ArchiveJsonTest, LayoutIsPrettyWithSortedKeys) {
   EXPECT_EQ(text.back(), '}');
 }
 
+TEST(ArchiveJsonTest, InPlaceReadingGivesTheSameRecords) {
+  const Archive archive = testing::richArchive();
+  std::string padded;
+  const std::string file = encodeArchiveJson(archive);
+  padded.reserve(file.size() + kArchiveReadPadding);
+  padded = file;
+  ASSERT_GE(padded.capacity() - padded.size(), kArchiveReadPadding);
+  EXPECT_EQ(decodeArchiveJsonInPlace(padded), archive);
+  // Without spare capacity it copies, with the same result and the same errors.
+  std::string tight = file;
+  tight.shrink_to_fit();
+  EXPECT_EQ(decodeArchiveJsonInPlace(tight), archive);
+  padded += " x";
+  EXPECT_THROW(decodeArchiveJsonInPlace(padded), JsonParseError);
+}
+
+TEST(ArchiveJsonTest, IdentifiersReadExactlyAsUuidParseReadsThem) {
+  const char* texts[] = {
+      "0f8fad5b-d9cb-469f-a165-70867728950e", "0F8FAD5B-D9CB-469F-A165-70867728950E",
+      "00000000-0000-0000-0000-000000000000", "ffffffff-ffff-ffff-ffff-ffffffffffff",
+      "0f8fad5b-d9cb-469f-a165-70867728950",  "0f8fad5b-d9cb-469f-a165-70867728950e0",
+      "0f8fad5bd9cb-469f-a165-70867728950e0", "0f8fad5b-d9cb-469f-a165-70867728950g",
+      "0f8fad5b_d9cb-469f-a165-70867728950e", "{f8fad5b-d9cb-469f-a165-70867728950e}",
+      "0f8fad5b-d9cb-469f-a16570867728950e-", "-f8fad5b-d9cb-469f-a165-70867728950e",
+      "0f8fad5b-d9cb-469f-a165-7086772895 e", "0f8fad5b-d9cb-469f-a165-7086772895Ã©",
+  };
+  Json tree = toJson(testing::richArchive(), DateStyle::ArchiveNumbers);
+  for (const char* text : texts) {
+    tree["filters"].asArray()[1]["id"] = Json(text);
+    const std::optional<Uuid> expected = Uuid::parse(text);
+    try {
+      const Archive read = decodeArchiveJson(writeJson(tree));
+      EXPECT_EQ(std::optional<Uuid>(read.filters[1].id), expected) << text;
+    } catch (const DecodingError& error) {
+      EXPECT_FALSE(expected) << text;
+      EXPECT_EQ(error.reason(), DecodingError::Reason::MalformedUuid) << text;
+    }
+  }
+}
+
 TEST(ArchiveJsonTest, SameArchiveGivesSameBytes) {
   EXPECT_EQ(encodeArchiveJson(testing::richArchive()), encodeArchiveJson(testing::richArchive()));
 }
