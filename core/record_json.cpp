@@ -74,11 +74,16 @@ namespace detail {
 
 namespace {
 
-// The lexeme is a valid JSON number, so from_chars reads all of it; only the range can fail.
+// The lexeme is a valid JSON number, so from_chars reads all of it; only the range can
+// fail. A number too small for a double reads as zero (strtod's answer); one too large
+// has no value.
 std::optional<double> finiteDouble(std::string_view lexeme) {
   double value = 0;
   auto [end, error] = std::from_chars(lexeme.data(), lexeme.data() + lexeme.size(), value);
-  if (error != std::errc() || end != lexeme.data() + lexeme.size() || !std::isfinite(value)) return std::nullopt;
+  if (error == std::errc() && end == lexeme.data() + lexeme.size()) return value;
+  if (error != std::errc::result_out_of_range) return std::nullopt;
+  value = std::strtod(std::string(lexeme).c_str(), nullptr);
+  if (!std::isfinite(value)) return std::nullopt;
   return value;
 }
 

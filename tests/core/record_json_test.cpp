@@ -167,12 +167,14 @@ TEST(RecordJsonTest, NumbersReadByFieldType) {
   job["roundingMinutes"] = Json::number("3.0");
   job["latitude"] = Json::number("4.5e1");
   job["withholding"] = Json::number("1E-2");
+  job["longitude"] = Json::number("-1e-400");  // below the smallest double: zero
   Job read = jobFromJson(job);
   EXPECT_EQ(read.rate, dec("12.5"));
   EXPECT_EQ(toJson(read, DateStyle::ArchiveNumbers).find("rate")->numberLexeme(), "12.5");
   EXPECT_EQ(read.roundingMinutes, 3);
   EXPECT_EQ(read.latitude, 45);
   EXPECT_EQ(read.withholding, dec("0.01"));
+  EXPECT_EQ(read.longitude, 0);
   // Values out of range read without complaint; validation refuses them later.
   job["rate"] = Json::number("-5");
   job["locationMode"] = Json("Sometimes");
@@ -226,6 +228,8 @@ TEST(RecordJsonTest, RecordReadsFailAsAWholeNamingTheField) {
        "The field \"id\" must be a UUID such as 3F2504E0-4F89-41D3-9A0C-0305E82C3301."},
       {"date without zone", [](Json& j) { j["payAnchor"] = Json("2026-01-05T00:00:00"); }, R::InvalidDate,
        "Invalid backup date."},
+      {"huge real", [](Json& j) { j["targetHours"] = Json::number("-1e400"); }, R::WrongType,
+       "The field \"targetHours\" must be a number within the range of a double."},
       {"huge decimal", [](Json& j) { j["rate"] = Json::number("1e400"); }, R::WrongType,
        "The field \"rate\" must be a number with at most 38 significant digits."},
       {"not an object", [](Json& j) { j = Json::array(); }, R::WrongType, "The JSON value must be an object."},
