@@ -1,6 +1,6 @@
 #pragma once
-// The command engine's one entry point for the host: one named command against an
-// in-memory archive, as a pure function of the request, the archive and the time.
+// The command engine's entry points for the host: one named command against an in-memory
+// archive, as a pure function of the request, the archive and the time.
 #include <string>
 
 #include "agent/wire.h"
@@ -11,19 +11,30 @@ namespace pellam::agent {
 
 // The outcome of one engine run; never encoded.
 struct AgentExecution {
-  Archive archive;     // after the command; for a dry run, the input archive as it was
-  std::string result;  // the command's result document, UTF-8 JSON
+  Archive archive;       // after the command; for a dry run, the input archive as it was
+  std::string result;    // the command's result document, UTF-8 JSON
   bool changed = false;  // the archive differs from the input and must be saved
+};
+
+// The outcome of a run in place: the archive itself holds the result.
+struct AgentInPlaceExecution {
+  std::string result;
+  bool changed = false;
 };
 
 namespace AgentCommands {
 
-// Checks the protocol version, validates the archive, runs the command on a copy,
-// validates the result and reports whether anything changed. Throws AgentFailure for
-// the engine's own rules; DataError (invalid archive) and JsonParseError (a patch that
-// is not JSON) pass through for the host to report. `now` stands for the current time
-// in every time-dependent rule, validation's age limit of running entries included.
+// Checks the protocol version, validates the archive, runs the command, validates the
+// result and reports whether anything changed. Throws AgentFailure for the engine's own
+// rules; DataError (invalid archive) and JsonParseError (a patch that is not JSON) pass
+// through for the host to report. `now` stands for the current time in every
+// time-dependent rule, validation's age limit of running entries included.
 AgentExecution execute(const AgentRequest& request, Archive archive, Instant now);
+
+// The same on the caller's own archive, without copying it whole: on success it holds the
+// command's result (for a dry run, what it held before); when anything throws it is left
+// exactly as it was.
+AgentInPlaceExecution executeInPlace(const AgentRequest& request, Archive& archive, Instant now);
 
 }  // namespace AgentCommands
 }  // namespace pellam::agent

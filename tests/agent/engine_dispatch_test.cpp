@@ -168,3 +168,48 @@ TEST(EngineDispatchTest, AFailingCommandReturnsNoExecution) {
 
 }  // namespace
 }  // namespace pellam::agent::testing
+
+namespace pellam::agent::testing {
+namespace {
+
+TEST(EngineInPlaceTest, AFailureLeavesTheArchiveExactlyAsItWas) {
+  struct Case {
+    const char* command;
+    Arguments arguments;
+  };
+  const Case cases[] = {
+      {"jobs.create", {{"name", "Gamma"}, {"currency", "EURO"}}},  // appended, then refused by validation
+      {"jobs.update", {{"id", "Acme"}, {"rate", "-1"}}},
+      {"jobs.archive", {{"id", "Beta"}}},
+      {"jobs.update", {{"id", "Acme"}, {"patch", "{"}}},
+      {"entries.nothing", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    Archive archive = sampleArchive();
+    EXPECT_ANY_THROW(AgentCommands::executeInPlace(request(c.command, c.arguments), archive, kNow));
+    EXPECT_EQ(archive, sampleArchive());
+  }
+}
+
+TEST(EngineInPlaceTest, ChangesStayAndADryRunPutsThemBack) {
+  Archive archive = sampleArchive();
+  auto dry = AgentCommands::executeInPlace(request("jobs.copy", {{"id", "Acme"}}, true), archive, kNow);
+  EXPECT_FALSE(dry.changed);
+  EXPECT_EQ(archive, sampleArchive());
+  EXPECT_EQ(parseJson(dry.result).find("job")->find("name")->asString(), "Acme copy");
+
+  auto real = AgentCommands::executeInPlace(request("jobs.copy", {{"id", "Acme"}}), archive, kNow);
+  EXPECT_TRUE(real.changed);
+  Json realResult = parseJson(real.result);
+  Json dryResult = parseJson(dry.result);
+  EXPECT_FALSE(realResult.find("dryRun")->asBool());
+  dryResult["dryRun"] = false;
+  EXPECT_EQ(realResult, dryResult);
+  ASSERT_EQ(archive.jobs.size(), 4u);
+  EXPECT_EQ(archive.jobs.back().name, "Acme copy");
+  EXPECT_EQ(archive.entries, sampleArchive().entries);
+}
+
+}  // namespace
+}  // namespace pellam::agent::testing
