@@ -18,6 +18,8 @@ std::string_view trimmed(std::string_view raw) {
   return raw;
 }
 
+constexpr int kMaximumDepth = 256;
+
 struct Reader {
   const char* base;
 
@@ -45,6 +47,10 @@ struct Reader {
   }
 
   Json value(od::value element, int depth) const {
+    // Each level costs a few kilobytes of stack here; refuse nesting long before it runs out.
+    if (depth > kMaximumDepth) {
+      fail("the JSON text nests deeper than " + std::to_string(kMaximumDepth) + " levels.", where(element));
+    }
     od::json_type type;
     if (auto error = element.type().get(type)) fail(error, where(element));
     switch (type) {

@@ -99,6 +99,7 @@ TEST(JsonTest, RefusesMalformedText) {
       {"empty", "", "byte 0"},
       {"misspelled literal", "nul", "is not a JSON value"},
       {"trailing comma", "[1,]", "byte"},
+      {"deep nesting", std::string(100000, '[') + std::string(100000, ']'), "nests deeper than 256 levels"},
   };
   for (const auto& c : cases) {
     try {
