@@ -4,8 +4,8 @@
 For each size it writes a generated archive (write_archive), times Python's json.loads and
 json.dumps/json.dump(sort_keys=True, indent=2) on it, runs archive_io_bench for
 ArchiveIO::decode (read + validate) and ArchiveIO::encode (validate + write), and measures
-the peak memory of decoding with /usr/bin/time -v (decode_archive, minus a run that only
-reads the file).
+the peak memory of ArchiveIO::load with /usr/bin/time -v (decode_archive), beside a run
+that only reads the file.
 
 usage: compare_python.py [--build-dir DIR] [--entries N ...] [--repeat N]
 """
@@ -75,7 +75,8 @@ def main():
               f"{'py dumps':>9} {'py dump':>9} {'encode':>9} {'x':>6}")
         largest = None
         for entries in args.entries:
-            path = os.path.join(folder, f"archive-{entries}.json")
+            os.makedirs(os.path.join(folder, str(entries)))
+            path = os.path.join(folder, str(entries), "pellam.json")
             subprocess.run([os.path.join(args.build_dir, "bench", "write_archive"), str(entries), path],
                            check=True, capture_output=True)
             size = os.path.getsize(path)
@@ -89,19 +90,21 @@ def main():
 
         entries, path, size = largest
         tool = os.path.join(args.build_dir, "bench", "decode_archive")
-        baseline, _ = max_rss_bytes([tool, path, "--read-only"])
-        peak, report = max_rss_bytes([tool, path])
+        data_folder = os.path.dirname(path)
+        baseline, _ = max_rss_bytes([tool, data_folder, "--read-only"])
+        peak, report = max_rss_bytes([tool, data_folder])
         python_peak, _ = max_rss_bytes([sys.executable, "-c",
                                         f"import json\nwith open({path!r}, 'rb') as f: json.load(f)"])
         python_baseline, _ = max_rss_bytes([sys.executable, "-c",
                                             f"with open({path!r}, 'rb') as f: f.read()"])
         heap = json.loads(report)
         print()
-        print(f"peak memory of decoding {entries} entries ({size / 1e6:.1f} MB file):")
-        print(f"  max RSS decode {peak / 1e6:.1f} MB - read only {baseline / 1e6:.1f} MB = "
-              f"{(peak - baseline) / 1e6:.1f} MB = {(peak - baseline) / size:.2f}x the file size")
-        print(f"  heap held by the decoded archive alone: {heap['heap_archive_only'] / 1e6:.1f} MB = "
-              f"{heap['heap_archive_only'] / size:.2f}x the file size")
+        print(f"memory of loading {entries} entries ({size / 1e6:.1f} MB file) with ArchiveIO::load:")
+        print(f"  peak RSS {peak / 1e6:.1f} MB = {peak / size:.2f}x the file size "
+              f"(a program that only reads the file: {baseline / 1e6:.1f} MB; "
+              f"difference {(peak - baseline) / 1e6:.1f} MB = {(peak - baseline) / size:.2f}x)")
+        print(f"  heap held by the loaded archive: {heap['heap_archive'] / 1e6:.1f} MB = "
+              f"{heap['heap_archive'] / size:.2f}x the file size")
         print(f"  Python json.load for comparison: {(python_peak - python_baseline) / 1e6:.1f} MB = "
               f"{(python_peak - python_baseline) / size:.2f}x the file size")
 

@@ -46,9 +46,16 @@ Archive ArchiveIO::decode(std::string_view bytes) {
   return archive;
 }
 
+Archive ArchiveIO::decodeRead(const std::string& bytes) {
+  // Bytes from RealFileSystem::readFile have the spare capacity to be parsed where they are.
+  Archive archive = decodeArchiveJsonInPlace(bytes);
+  validate(archive);
+  return archive;
+}
+
 Archive ArchiveIO::load() const {
   if (!fs_->status(dataURL()).exists) return Archive();
-  return decode(fs_->readFile(dataURL()));
+  return decodeRead(fs_->readFile(dataURL()));
 }
 
 void ArchiveIO::save(const Archive& archive) const {
@@ -58,7 +65,7 @@ void ArchiveIO::save(const Archive& archive) const {
   std::optional<std::string> backup;
   if (fs_->status(dataURL()).exists) {
     std::string old = fs_->readFile(dataURL());
-    decode(old);  // an unreadable data file is left for recover()
+    decodeRead(old);  // an unreadable data file is left for recover()
     backup = newBackupPath();
     writeFileAtomically(*fs_, *backup, old, kFileMode);
   }
@@ -74,7 +81,7 @@ std::optional<std::string> ArchiveIO::recover(const Archive& archive) const {
     std::string old = fs_->readFile(dataURL());
     bool readable = true;
     try {
-      decode(old);
+      decodeRead(old);
     } catch (const std::bad_alloc&) {
       throw;
     } catch (const std::exception&) {

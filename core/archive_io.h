@@ -63,6 +63,7 @@ class ArchiveIO {
   std::optional<std::string> recover(const Archive& archive) const;
 
  private:
+  static Archive decodeRead(const std::string& bytes);
   void ensureFolder(const std::string& path) const;
   std::string newBackupPath() const;
   void pruneBackups(const std::optional<std::string>& fresh) const;

@@ -113,12 +113,13 @@ std::string RealFileSystem::readFile(const std::string& path) {
   if (S_ISDIR(info.st_mode)) fail(EISDIR, "Could not read", path);
   if (!S_ISREG(info.st_mode)) fail(EINVAL, "Could not read (not a regular file)", path);
   std::string bytes;
-  // One byte more than the size, so that the end is seen without growing the buffer.
-  bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
+  // One byte more than the size, so that the end is seen without growing the buffer, and
+  // the spare capacity promised to parsers.
+  bytes.resize(static_cast<std::size_t>(info.st_size) + 1 + kReadSpareCapacity);
   std::size_t filled = 0;
   while (true) {
-    if (filled == bytes.size()) bytes.resize(bytes.size() * 2);  // the file has grown
-    ssize_t n = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
+    if (filled + kReadSpareCapacity == bytes.size()) bytes.resize(bytes.size() * 2);  // the file has grown
+    ssize_t n = ::read(fd.get(), bytes.data() + filled, bytes.size() - kReadSpareCapacity - filled);
     if (n < 0) {
       if (errno == EINTR) continue;
       failWithErrno("Could not read", path);

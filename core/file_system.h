@@ -48,7 +48,9 @@ class FileSystem {
   virtual void setMode(const std::string& path, mode_t mode) = 0;
   // A missing path gives `exists` false; any other failure throws.
   virtual FileStatus status(const std::string& path) = 0;
-  // The whole content of a regular file.
+  // The whole content of a regular file. The real file system leaves kReadSpareCapacity
+  // bytes of spare capacity after it, so that a parser which reads a little past the end
+  // (simdjson) can use the bytes where they are instead of copying them.
   virtual std::string readFile(const std::string& path) = 0;
   // Creates `path`, which must not exist (a link there is not followed), with exactly
   // `mode`, and writes all of `bytes`. A failure leaves no file behind.
@@ -68,6 +70,8 @@ class FileSystem {
 // The operating system's file system (POSIX calls, errno texts in the errors).
 class RealFileSystem final : public FileSystem {
  public:
+  static constexpr std::size_t kReadSpareCapacity = 64;
+
   void createDirectories(const std::string& path, mode_t mode) override;
   void setMode(const std::string& path, mode_t mode) override;
   FileStatus status(const std::string& path) override;
