@@ -1,10 +1,79 @@
 #!/usr/bin/env bash
-# Sets up, builds and shows vantry answering its local commands.
+# Sets up and builds, starts vantry-host (the headless stand-in for the desktop app) on a demo
+# data folder, and runs a short vantry session against it, printing each command and its answer.
+# Usage: scripts/demo.sh [--keep]   (--keep leaves the host running so you can carry on)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+keep=false
+[ "${1:-}" = "--keep" ] && keep=true
+
 scripts/setup.sh
 vantry=build/cli/vantry
-show() { printf '\n$ vantry %s\n' "$*"; "$vantry" "$@" || true; }
-show help
-show --version
-show --version --json
+host=build/host/vantry-host
+data="$PWD/demo-data"
+export VANTRY_DATA_DIR="$data"
+
+# A host left running by an earlier --keep serves the folder being reset: stop it first.
+if [ -f "$data/host.pid" ]; then
+  old=$(cat "$data/host.pid")
+  if [ "$(ps -o comm= -p "$old" 2>/dev/null)" = "vantry-host" ]; then
+    kill "$old"
+    while kill -0 "$old" 2>/dev/null; do sleep 0.05; done
+  fi
+fi
+rm -rf "$data"
+mkdir -p "$data"
+
+"$host" --data-dir "$data" >/dev/null 2>"$data/host.log" &
+host_pid=$!
+echo "$host_pid" >"$data/host.pid"
+stop_host() { kill "$host_pid" 2>/dev/null && wait "$host_pid" 2>/dev/null || true; }
+$keep || trap stop_host EXIT
+until grep -q serving "$data/host.log" 2>/dev/null; do
+  kill -0 "$host_pid" 2>/dev/null || { cat "$data/host.log"; exit 1; }
+  sleep 0.05
+done
+printf 'vantry-host (pid %s) serves %s\n' "$host_pid" "$data"
+
+answer=""
+show() {
+  printf '\n$ vantry %s\n' "$*"
+  answer=$("$vantry" "$@") || true
+  printf '%s\n' "$answer"
+}
+field() { python3 -c 'import json, sys; d = json.load(sys.stdin)["data"]
+for key in sys.argv[1].split("."): d = d[key]
+print(d)' "$1" <<<"$answer"; }
+
+show doctor
+show jobs create --name "Corner Café" --rate 18.50 --currency USD
+job=$(field job.id)
+show jobs list
+show jobs create --name "Trial shift" --rate 30 --dry-run
+show jobs show "$job"
+revision=$(field revision)
+show jobs update "$job" --rate 19.25 --if-match "$revision"
+show jobs update "$job" --rate 99 --if-match "$revision"
+echo "(refused: the job changed since that revision was read)"
+show jobs list --json
+
+echo
+echo "The host's log, one line per request:"
+cat "$data/host.log"
+echo
+if $keep; then
+  cat <<EOT
+vantry-host keeps running (pid $host_pid). Carry on with, for example:
+  export VANTRY_DATA_DIR="$data"
+  $vantry help
+  $vantry jobs list
+Stop it with: kill $host_pid
+EOT
+else
+  cat <<EOT
+The demo host is stopped now. To keep using it, run scripts/demo.sh --keep and then, e.g.:
+  export VANTRY_DATA_DIR="$data"
+  $vantry jobs list
+or serve any folder yourself: $host --data-dir PATH   (and vantry --data-dir PATH ...)
+EOT
+fi
