@@ -60,8 +60,7 @@ Json create(const AgentRequest& request, Archive& archive, Instant now) {
   static const ArgumentNames allowed{jobFields, {"patch"}};
   checkArguments(request, allowed);
 
-  Job job;  // every field at its new-record value
-  job.name.clear();
+  Job job;  // every field at its new-record value, the name empty
   // The request's identifier, so replaying one request cannot create two jobs.
   job.id = request.id;
   job.payAnchor = ReportingCalendar(archive.preferences).startOfDay(now);
