@@ -50,7 +50,7 @@ CommandOutcome AppCommands::run(const agent::AgentRequest& request) {
   if (command == "app.data-folder") {
     Json result = Json::object();
     result["path"] = folders_.data;
-    return {resultText(result), std::nullopt};
+    return {resultText(result), false, std::nullopt};
   }
   if (command == "backups.list") return listBackups(store_);
   if (command == "backups.preview") return previewBackup(store_, request);
@@ -72,7 +72,7 @@ CommandOutcome AppCommands::status() {
     dataFile = "unreadable";
   }
   result["dataFile"] = dataFile;
-  return {resultText(result), std::nullopt};
+  return {resultText(result), false, std::nullopt};
 }
 
 CommandOutcome AppCommands::setLocked(bool locked, bool dryRun) {
@@ -80,7 +80,7 @@ CommandOutcome AppCommands::setLocked(bool locked, bool dryRun) {
   Json result = Json::object();
   result["locked"] = locked;
   result["dryRun"] = dryRun;
-  return {resultText(result), std::nullopt};
+  return {resultText(result), false, std::nullopt};
 }
 
 }  // namespace pellam::host

@@ -27,9 +27,7 @@ ArchiveStore::ArchiveStore(std::string dataDirectory, std::shared_ptr<FileSystem
 
 ArchiveStore::Identity ArchiveStore::identity() {
   FileStatus status = fs_->status(io_.dataURL());
-  if (status.isSymbolicLink) {
-    throw unreadable("it is a symbolic link, and the host follows no links.");
-  }
+  if (status.isSymbolicLink) throw unreadable("it is a symbolic link, and the host follows no links.");
   if (status.exists && !status.isRegularFile) throw unreadable("it is not a regular file.");
   Identity result;
   result.exists = status.exists;
@@ -41,19 +39,18 @@ ArchiveStore::Identity ArchiveStore::identity() {
 
 void ArchiveStore::refuseLinks() {
   for (const std::string& folder : {io_.backupsURL(), io_.recoveryURL()}) {
-    FileStatus status = fs_->status(folder);
-    if (status.isSymbolicLink) {
+    if (fs_->status(folder).isSymbolicLink) {
       throw agent::AgentFailure("unsafe_path", folder + " is a symbolic link; the host follows no links.", false);
     }
   }
 }
 
-const Archive& ArchiveStore::current() {
+Archive& ArchiveStore::current() {
   Identity now = identity();
   if (cachedArchive_ && cachedIdentity_ == now) return *cachedArchive_;
   forget();
   if (!now.exists) {
-    cachedArchive_ = Archive();
+    cachedArchive_.emplace();
     cachedIdentity_ = now;
     cachedState_ = kAbsent;
     return *cachedArchive_;
@@ -77,38 +74,50 @@ const Archive& ArchiveStore::current() {
   return *cachedArchive_;
 }
 
-std::optional<std::string> ArchiveStore::diskBytes() {
-  Identity now = identity();
-  if (!now.exists) return std::nullopt;
-  return fs_->readFile(io_.dataURL());
-}
-
 std::string ArchiveStore::diskState() {
   Identity now = identity();
   if (cachedState_ && cachedIdentity_ == now) return *cachedState_;
   if (!now.exists) return kAbsent;
   std::string state = sha256Hex(fs_->readFile(io_.dataURL()));
-  if (cachedIdentity_ == now) cachedState_ = state;
+  // Only a token read from the very file the cache stands for may be kept with it.
+  if (cachedIdentity_ == now && identity() == now) cachedState_ = state;
   return state;
 }
 
-void ArchiveStore::save(const Archive& archive) {
-  refuseLinks();
-  identity();  // a link in the data file's place is refused, not replaced
-  forget();
-  io_.save(archive);
-  // Keep what was just written; its state token is read back lazily when a change needs it.
-  cachedArchive_ = archive;
-  cachedIdentity_ = identity();
+void ArchiveStore::learnState() {
+  if (cachedArchive_ && !cachedState_) diskState();
 }
 
-std::optional<std::string> ArchiveStore::recover(const Archive& archive) {
-  refuseLinks();
-  identity();
-  forget();
-  std::optional<std::string> copy = io_.recover(archive);
-  cachedArchive_ = archive;
-  cachedIdentity_ = identity();
+template <typename Write>
+void ArchiveStore::write(Write&& write) {
+  try {
+    refuseLinks();
+    identity();  // a link in the data file's place is refused, not replaced
+    write();
+    // The token of the new file is read back when a change needs it (the host does it
+    // while idle), rather than hashed here on the way to the answer.
+    cachedState_.reset();
+    cachedIdentity_ = identity();
+  } catch (...) {
+    forget();
+    throw;
+  }
+}
+
+void ArchiveStore::saveCurrent() {
+  if (!cachedArchive_) throw std::logic_error("There is no archive in memory to save.");
+  write([this] { io_.save(*cachedArchive_); });
+}
+
+void ArchiveStore::save(Archive archive) {
+  cachedArchive_ = std::move(archive);
+  write([this] { io_.save(*cachedArchive_); });
+}
+
+std::optional<std::string> ArchiveStore::recover(Archive archive) {
+  cachedArchive_ = std::move(archive);
+  std::optional<std::string> copy;
+  write([&] { copy = io_.recover(*cachedArchive_); });
   return copy;
 }
 

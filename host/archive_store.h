@@ -24,24 +24,29 @@ class ArchiveStore {
   const ArchiveIO& io() const { return io_; }
   FileSystem& fileSystem() { return *fs_; }
 
-  // The archive in pellam.json (an empty one when there is none). Throws AgentFailure
-  // `data_unreadable` when it is a symbolic link or cannot be read or decoded.
-  const Archive& current();
-
-  // A token of pellam.json exactly as it is on disk now: the SHA-256 of its bytes, or
-  // kAbsent. Reads the file unless it is the one last read or written here.
-  std::string diskState();
+  // The archive in pellam.json (an empty one when there is none), kept between requests;
+  // a command may change it in place and then call saveCurrent() (or forget() when the change
+  // is not to be kept). Throws AgentFailure `data_unreadable` when pellam.json is a symbolic
+  // link or cannot be read or decoded.
+  Archive& current();
 
   bool dataFileExists() { return identity().exists; }
 
-  // The raw bytes of pellam.json, or none when there is none.
-  std::optional<std::string> diskBytes();
+  // A token of pellam.json exactly as it is on disk now: the SHA-256 of its bytes, or
+  // kAbsent. Reads the file unless its token is known already.
+  std::string diskState();
 
-  // Saves through ArchiveIO (a backup of the current file first). Throws its errors.
-  void save(const Archive& archive);
+  // Reads the token of a data file just written here, ahead of the change that will need it.
+  void learnState();
+
+  // Saves the archive current() returned, as changed in place, through ArchiveIO (a backup of
+  // the data file first). On failure the archive in memory is dropped, so it is read again.
+  void saveCurrent();
+  // Saves `archive` in place of the current one.
+  void save(Archive archive);
   // Replaces an unreadable data file through ArchiveIO::recover (a copy of it kept in
   // Recovery); returns that copy's path.
-  std::optional<std::string> recover(const Archive& archive);
+  std::optional<std::string> recover(Archive archive);
 
   // Drops what is cached; the next call reads the disk again.
   void forget();
@@ -56,6 +61,9 @@ class ArchiveStore {
   };
   Identity identity();
   void refuseLinks();
+  // Runs a save or recovery through ArchiveIO; afterwards the cache stands for the new file.
+  template <typename Write>
+  void write(Write&& write);
 
   std::shared_ptr<FileSystem> fs_;
   ArchiveIO io_;

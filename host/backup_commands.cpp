@@ -121,12 +121,12 @@ CommandOutcome listBackups(ArchiveStore& store) {
   Json result = Json::object();
   result["total"] = items.asArray().size();
   result["items"] = std::move(items);
-  return {writeJson(result), std::nullopt};
+  return {writeJson(result), false, std::nullopt};
 }
 
 CommandOutcome previewBackup(ArchiveStore& store, const agent::AgentRequest& request) {
   ReadBackup backup = readBackup(store, request);
-  return {writeJson(summary(backup, currentIsReadable(store))), std::nullopt};
+  return {writeJson(summary(backup, currentIsReadable(store))), false, std::nullopt};
 }
 
 CommandOutcome restoreBackup(ArchiveStore& store, const agent::AgentRequest& request) {
@@ -142,12 +142,12 @@ CommandOutcome restoreBackup(ArchiveStore& store, const agent::AgentRequest& req
   Json result = summary(backup, readable);
   result["dryRun"] = request.dryRun;
   result["restored"] = !request.dryRun;
-  CommandOutcome outcome{writeJson(result), std::nullopt};
+  CommandOutcome outcome{writeJson(result), false, std::nullopt};
   if (request.dryRun) return outcome;
   if (!readable) {
-    outcome.change = ArchiveChange{std::move(backup.archive), true};
+    outcome.replacement = ArchiveReplacement{std::move(backup.archive), true};
   } else if (!(store.current() == backup.archive)) {
-    outcome.change = ArchiveChange{std::move(backup.archive), false};
+    outcome.replacement = ArchiveReplacement{std::move(backup.archive), false};
   }
   return outcome;
 }

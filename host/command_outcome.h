@@ -9,23 +9,27 @@
 
 namespace pellam::host {
 
-// A change of the data file that a command asks for.
-struct ArchiveChange {
+// A whole new archive to save in place of the current one (a restored backup).
+struct ArchiveReplacement {
   Archive archive;
   // Replace an unreadable data file (keeping a copy in Recovery) instead of saving over a
   // readable one with a backup first.
   bool replacesUnreadableFile = false;
 };
 
-// What one command produced: its result document and, when it changes the records, the
-// archive to save before the answer is published.
+// What one command produced: its result document and whether the records changed, either
+// in place in the archive the command was given or as a whole replacement.
 struct CommandOutcome {
   std::string result;
-  std::optional<ArchiveChange> change;
+  bool changedInPlace = false;
+  std::optional<ArchiveReplacement> replacement;
+
+  bool changes() const { return changedInPlace || replacement.has_value(); }
 };
 
-// The command engine as the host calls it: the request, the current archive, the time.
-using Engine = std::function<CommandOutcome(const agent::AgentRequest&, const Archive&, Instant)>;
+// The command engine as the host calls it: the request, the host's own archive (changed in
+// place when the command changes the records; left exactly as it was when it throws), the time.
+using Engine = std::function<CommandOutcome(const agent::AgentRequest&, Archive&, Instant)>;
 
 // The real engine (agent/engine), adapted.
 Engine commandEngine();

@@ -4,11 +4,10 @@
 namespace pellam::host {
 
 Engine commandEngine() {
-  return [](const agent::AgentRequest& request, const Archive& archive, Instant now) {
-    agent::AgentExecution execution = agent::AgentCommands::execute(request, archive, now);
-    CommandOutcome outcome{std::move(execution.result), std::nullopt};
-    if (execution.changed) outcome.change = ArchiveChange{std::move(execution.archive), false};
-    return outcome;
+  return [](const agent::AgentRequest& request, Archive& archive, Instant now) {
+    // In place: a copy of a large archive would cost more than the command itself.
+    agent::AgentInPlaceExecution execution = agent::AgentCommands::executeInPlace(request, archive, now);
+    return CommandOutcome{std::move(execution.result), execution.changed, std::nullopt};
   };
 }
 

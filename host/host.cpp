@@ -123,6 +123,7 @@ class Loop {
         handle(name);
         continue;  // a signal that came meanwhile is seen before the next request
       }
+      processor_.prepare();  // idle: learn what the next change will need
       auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextRescan - SteadyClock::now());
       pollfd waits[2] = {{watcher_.descriptor(), POLLIN, 0}, {signals.descriptor(), POLLIN, 0}};
       ::poll(waits, 2, static_cast<int>(std::max<long long>(0, wait.count()) + 1));

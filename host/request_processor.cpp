@@ -138,10 +138,12 @@ RequestProcessor::Answer RequestProcessor::answer(const std::string& path, const
   bool known = agent::AgentCommands::isSupportedCommand(request.command) ||
                agent::AgentCommands::isAppCommand(request.command);
   result.command = known ? request.command : "unknown";
-  result.response = run(request, result.change);
+  result.response = run(request, result.outcome);
 
   if (agent::AgentWire::encode(result.response).size() > kMaximumResponseBytes) {
-    result.change.reset();
+    // Too large to answer, so it is not carried out either.
+    if (result.outcome.changedInPlace) store_.forget();
+    result.outcome = CommandOutcome();
     result.response = failureResponse(
         id, AgentFailure("response_too_large", "The response exceeds 32 MB. Narrow the export or list filters.", false),
         result.response.requestFingerprint);
@@ -149,7 +151,7 @@ RequestProcessor::Answer RequestProcessor::answer(const std::string& path, const
   return result;
 }
 
-AgentResponse RequestProcessor::run(const AgentRequest& request, std::optional<ArchiveChange>& change) {
+AgentResponse RequestProcessor::run(const AgentRequest& request, CommandOutcome& outcome) {
   std::string fingerprint = agent::AgentWire::fingerprint(request);
   try {
     if (request.version != agent::kProtocolVersion) {
@@ -158,10 +160,9 @@ AgentResponse RequestProcessor::run(const AgentRequest& request, std::optional<A
     if (heartbeat_.locked() && !allowedWhileLocked(request.command)) {
       throw AgentFailure("app_locked", "Unlock Vantry in the app before using agent commands.", false);
     }
-    CommandOutcome outcome = agent::AgentCommands::isAppCommand(request.command)
-                                 ? appCommands_.run(request)
-                                 : engine_(request, store_.current(), clock_());
-    change = std::move(outcome.change);
+    outcome = agent::AgentCommands::isAppCommand(request.command)
+                  ? appCommands_.run(request)
+                  : engine_(request, store_.current(), clock_());
     AgentResponse response;
     response.id = request.id;
     response.ok = true;
@@ -169,40 +170,61 @@ AgentResponse RequestProcessor::run(const AgentRequest& request, std::optional<A
     response.requestFingerprint = fingerprint;
     return response;
   } catch (...) {
-    change.reset();
+    outcome = CommandOutcome();  // a failing command leaves the archive as it was
     return failureResponse(request.id, failureOf(std::current_exception()), fingerprint);
   }
 }
 
 void RequestProcessor::commit(const Uuid& id, Answer& answer) {
-  std::string bytes = agent::AgentWire::encode(answer.response);
-  if (!answer.change) {
-    outbox_.publish(id, bytes);
+  if (!answer.outcome.changes()) {
+    outbox_.publish(id, agent::AgentWire::encode(answer.response));
     return;
   }
-  std::string before = store_.diskState();
-  std::string staged = outbox_.stage(id, bytes, before);
+  std::string before;
+  std::string staged;
   try {
-    if (answer.change->replacesUnreadableFile) {
-      store_.recover(answer.change->archive);
+    before = store_.diskState();
+    staged = outbox_.stage(id, agent::AgentWire::encode(answer.response), before);
+  } catch (...) {
+    if (answer.outcome.changedInPlace) store_.forget();  // the change in memory is not kept
+    throw;
+  }
+  std::optional<std::string> saveError;
+  try {
+    if (answer.outcome.replacement) {
+      ArchiveReplacement& replacement = *answer.outcome.replacement;
+      if (replacement.replacesUnreadableFile) {
+        store_.recover(std::move(replacement.archive));
+      } else {
+        store_.save(std::move(replacement.archive));
+      }
     } else {
-      store_.save(answer.change->archive);
+      store_.saveCurrent();
     }
   } catch (const std::exception& error) {
-    store_.forget();
-    // A save can fail after the data file was replaced (while pruning backups, say); then
-    // the change stands and so does its answer.
-    if (store_.diskState() == before) {
-      outbox_.discard(staged);
-      answer.change.reset();
-      answer.response = failureResponse(
-          id, AgentFailure("save_failed", std::string("Vantry could not save the records: ") + error.what(), true),
-          answer.response.requestFingerprint);
-      outbox_.publish(id, agent::AgentWire::encode(answer.response));
-      return;
-    }
+    saveError = error.what();
+  }
+  // After a failed save the store has dropped its archive. A save can fail after the data
+  // file was replaced (while pruning backups, say); then the change stands, and so does its
+  // answer. Otherwise the staged answer goes and the failure is the answer.
+  if (saveError && store_.diskState() == before) {
+    outbox_.discard(staged);
+    answer.outcome = CommandOutcome();
+    answer.response = failureResponse(
+        id, AgentFailure("save_failed", "Vantry could not save the records: " + *saveError, true),
+        answer.response.requestFingerprint);
+    outbox_.publish(id, agent::AgentWire::encode(answer.response));
+    return;
   }
   outbox_.publishStaged(staged, id);
+}
+
+void RequestProcessor::prepare() {
+  try {
+    store_.learnState();
+  } catch (const std::exception&) {
+    // Learned when a change needs it.
+  }
 }
 
 void RequestProcessor::setAside(const std::string& path, const std::string& name) {

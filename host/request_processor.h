@@ -40,17 +40,20 @@ class RequestProcessor {
   // is tried again later.
   std::optional<HandledRequest> handle(const std::string& name);
 
+  // Uses idle time to learn what a coming change will need (the data file's token).
+  void prepare();
+
   // The identifier a request file name stands for: "<UUID>.json", any letter case.
   static std::optional<Uuid> requestId(const std::string& name);
 
  private:
   struct Answer {
     agent::AgentResponse response;
-    std::optional<ArchiveChange> change;
+    CommandOutcome outcome;  // its result is already in `response`
     std::string command = "-";
   };
   Answer answer(const std::string& path, const Uuid& id);
-  agent::AgentResponse run(const agent::AgentRequest& request, std::optional<ArchiveChange>& change);
+  agent::AgentResponse run(const agent::AgentRequest& request, CommandOutcome& outcome);
   void commit(const Uuid& id, Answer& answer);
   void setAside(const std::string& path, const std::string& name);
   void removeRequest(const std::string& path, const std::string& name);

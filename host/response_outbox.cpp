@@ -39,7 +39,23 @@ std::string ResponseOutbox::responsePath(const Uuid& id) const {
 bool ResponseOutbox::answered(const Uuid& id) const { return fs_->status(responsePath(id)).exists; }
 
 void ResponseOutbox::publish(const Uuid& id, std::string_view bytes) {
-  writeFileAtomically(*fs_, responsePath(id), bytes, kFileMode);
+  // Whole or not at all, and synced so that a power cut cannot leave an empty answer. The
+  // folder is not synced: if the answer itself is lost, so is the removal of its request
+  // (removed later), and running a command that changed nothing again is harmless.
+  std::string path = responsePath(id);
+  std::string temporary = folders_.responses + "/." + id.text() + "." + Uuid::random().text() + ".tmp";
+  fs_->writeNewFile(temporary, bytes, kFileMode);
+  try {
+    fs_->syncFile(temporary);
+    fs_->rename(temporary, path);
+  } catch (...) {
+    try {
+      fs_->remove(temporary);
+    } catch (const std::exception&) {
+      // The first failure is the one to report.
+    }
+    throw;
+  }
 }
 
 std::string ResponseOutbox::stage(const Uuid& id, std::string_view bytes, const std::string& state) {

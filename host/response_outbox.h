@@ -4,7 +4,7 @@
 //
 //  - An answer that changes nothing on disk is written to Responses/<ID>.json in one step
 //    (temporary file, fsync, rename). If the host dies first, the request is still waiting
-//    and simply runs again.
+//    and simply runs again, which is harmless for a command that changed nothing.
 //  - An answer whose command changes the archive is first staged, durably, as
 //    Staged/<ID>.<STATE>.json, where STATE is the token of pellam.json the command ran on
 //    (ArchiveStore::diskState). Then the archive is saved; then the staged file is linked

@@ -20,21 +20,18 @@ namespace pellam::host::testing {
 // A stand-in for the engine: jobs.create appends a job named by `name`; jobs.list counts the
 // jobs; anything else is unknown. The real engine is exercised end to end.
 inline Engine fakeEngine() {
-  return [](const agent::AgentRequest& request, const Archive& archive, Instant) -> CommandOutcome {
+  return [](const agent::AgentRequest& request, Archive& archive, Instant) -> CommandOutcome {
     if (request.command == "jobs.create") {
-      Archive changed = archive;
       Job job(request.arguments.at("name"));
-      changed.jobs.push_back(job);
       Json result = Json::object();
       result["name"] = job.name;
-      CommandOutcome outcome{writeJson(result), std::nullopt};
-      if (!request.dryRun) outcome.change = ArchiveChange{std::move(changed), false};
-      return outcome;
+      if (!request.dryRun) archive.jobs.push_back(job);
+      return {writeJson(result), !request.dryRun, std::nullopt};
     }
     if (request.command == "jobs.list") {
       Json result = Json::object();
       result["total"] = archive.jobs.size();
-      return {writeJson(result), std::nullopt};
+      return {writeJson(result), false, std::nullopt};
     }
     throw agent::AgentFailure("unknown_command", "Unknown command: " + request.command + ".", false);
   };
