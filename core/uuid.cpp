@@ -6,6 +6,25 @@
 
 namespace pellam {
 
+namespace {
+
+// Hexadecimal digit values; 0xFF for every other byte.
+constexpr std::array<std::uint8_t, 256> kHexValues = [] {
+  std::array<std::uint8_t, 256> values{};
+  values.fill(0xFF);
+  for (int c = 0; c < 10; ++c) values['0' + c] = static_cast<std::uint8_t>(c);
+  for (int c = 0; c < 6; ++c) {
+    values['A' + c] = static_cast<std::uint8_t>(10 + c);
+    values['a' + c] = static_cast<std::uint8_t>(10 + c);
+  }
+  return values;
+}();
+
+// Where each of the 16 bytes starts in the 36-character text.
+constexpr std::array<std::uint8_t, 16> kByteOffsets = {0, 2, 4, 6, 9, 11, 14, 16, 19, 21, 24, 26, 28, 30, 32, 34};
+
+}  // namespace
+
 Uuid Uuid::random() {
   uuid_t raw;
   uuid_generate_random(raw);
@@ -14,32 +33,32 @@ Uuid Uuid::random() {
   return Uuid(bytes);
 }
 
+// Decoded by hand: an archive holds two identifiers per entry, and libuuid's parser, which
+// converts each group with strtoul, took a quarter of the time of reading a large file.
 std::optional<Uuid> Uuid::parse(std::string_view text) {
-  // libuuid wants exactly 36 characters with a terminating NUL; check the shape first so
-  // that nothing longer, shorter or with braces slips through.
-  if (text.size() != 36) return std::nullopt;
-  for (std::size_t i = 0; i < 36; ++i) {
-    char c = text[i];
-    bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-    bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-    if (dash ? c != '-' : !hex) return std::nullopt;
+  if (text.size() != 36 || text[8] != '-' || text[13] != '-' || text[18] != '-' || text[23] != '-') {
+    return std::nullopt;
   }
-  char buffer[37];
-  std::memcpy(buffer, text.data(), 36);
-  buffer[36] = '\0';
-  uuid_t raw;
-  if (uuid_parse(buffer, raw) != 0) return std::nullopt;
   std::array<std::uint8_t, 16> bytes;
-  std::memcpy(bytes.data(), raw, 16);
+  std::uint8_t invalid = 0;
+  for (std::size_t i = 0; i < 16; ++i) {
+    const std::uint8_t high = kHexValues[static_cast<unsigned char>(text[kByteOffsets[i]])];
+    const std::uint8_t low = kHexValues[static_cast<unsigned char>(text[kByteOffsets[i] + 1])];
+    invalid |= static_cast<std::uint8_t>(high | low);
+    bytes[i] = static_cast<std::uint8_t>(high << 4 | low);
+  }
+  if (invalid & 0xF0) return std::nullopt;
   return Uuid(bytes);
 }
 
 std::string Uuid::text() const {
-  uuid_t raw;
-  std::memcpy(raw, bytes_.data(), 16);
-  char buffer[37];
-  uuid_unparse_upper(raw, buffer);
-  return std::string(buffer, 36);
+  static constexpr char hex[] = "0123456789ABCDEF";
+  std::string text(36, '-');
+  for (std::size_t i = 0; i < 16; ++i) {
+    text[kByteOffsets[i]] = hex[bytes_[i] >> 4];
+    text[kByteOffsets[i] + 1] = hex[bytes_[i] & 0xF];
+  }
+  return text;
 }
 
 }  // namespace pellam
