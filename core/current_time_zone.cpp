@@ -24,6 +24,8 @@ std::string_view afterZoneinfo(std::string_view path) {
   return path;
 }
 
+}  // namespace
+
 bool isKnownZone(std::string_view name) {
   if (name.empty()) return false;
   try {
@@ -33,8 +35,6 @@ bool isKnownZone(std::string_view name) {
     return false;
   }
 }
-
-}  // namespace
 
 std::string currentTimeZoneIdentifier() {
   if (const char* tz = std::getenv("TZ")) {

@@ -1,7 +1,5 @@
 #include "core/validation.h"
 
-#include <date/tz.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -9,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "core/current_time_zone.h"
 #include "core/data_error.h"
 #include "core/text_trim.h"
 
@@ -52,16 +51,6 @@ std::vector<UuidKey> idsOf(const std::vector<Record>& records) {
   return ids;
 }
 
-bool isKnownTimeZone(const std::string& name) {
-  if (name.empty()) return false;
-  try {
-    date::locate_zone(name);
-    return true;
-  } catch (const std::runtime_error&) {
-    return false;
-  }
-}
-
 bool isAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // Three characters, each a single ASCII letter; in UTF-8 that is exactly three bytes.
@@ -99,7 +88,7 @@ void checkRunningTimers(const Archive& archive) {
 }
 
 void checkPreferences(const Preferences& preferences) {
-  bool valid = within(preferences.weekStartsOn, 1, 7) && isKnownTimeZone(preferences.timeZone) &&
+  bool valid = within(preferences.weekStartsOn, 1, 7) && isKnownZone(preferences.timeZone) &&
                within(preferences.reminderHour, 0, 23) && within(preferences.reminderMinute, 0, 59) &&
                std::all_of(preferences.reminderWeekdays.begin(), preferences.reminderWeekdays.end(),
                            [](std::int64_t day) { return within(day, 1, 7); });

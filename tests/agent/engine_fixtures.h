@@ -14,20 +14,12 @@
 #include "core/data_error.h"
 #include "core/json.h"
 #include "core/records.h"
+#include "support/fixture_values.h"
 
 namespace pellam::agent::testing {
 
-inline Instant at(std::string_view iso) {
-  auto instant = parseInternetDateTime(iso, FractionalSeconds::Allowed);
-  if (!instant) throw std::invalid_argument("bad fixture date " + std::string(iso));
-  return *instant;
-}
-
-inline Uuid uuid(std::string_view text) {
-  auto id = Uuid::parse(text);
-  if (!id) throw std::invalid_argument("bad fixture UUID " + std::string(text));
-  return *id;
-}
+using pellam::testing::at;
+using pellam::testing::uuid;
 
 // Wednesday 2026-03-04, 10:00 in New York.
 inline const Instant kNow = at("2026-03-04T15:00:00Z");

@@ -7,26 +7,9 @@
 
 #include "core/instant.h"
 #include "core/records.h"
+#include "support/fixture_values.h"
 
 namespace pellam::testing {
-
-inline Instant at(std::string_view iso) {
-  auto instant = parseInternetDateTime(iso, FractionalSeconds::Allowed);
-  if (!instant) throw std::invalid_argument("bad fixture date " + std::string(iso));
-  return *instant;
-}
-
-inline Uuid uuid(std::string_view text) {
-  auto id = Uuid::parse(text);
-  if (!id) throw std::invalid_argument("bad fixture UUID " + std::string(text));
-  return *id;
-}
-
-inline Decimal dec(std::string_view text) {
-  auto value = Decimal::parse(text);
-  if (!value) throw std::invalid_argument("bad fixture decimal " + std::string(text));
-  return *value;
-}
 
 inline const Uuid kJobA = uuid("11111111-1111-4111-8111-111111111111");
 inline const Uuid kJobB = uuid("22222222-2222-4222-8222-222222222222");
