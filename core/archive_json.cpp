@@ -5,13 +5,12 @@
 // of every syntax error.
 #include "core/archive_json.h"
 
-#include <simdjson.h>
-
 #include <charconv>
 #include <cstring>
 
 #include "core/json.h"
 #include "core/record_fields.h"
+#include "core/simdjson_reading.h"
 
 namespace pellam {
 
@@ -114,31 +113,11 @@ namespace {
 
 namespace od = simdjson::ondemand;
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+using simdjson_reading::trimmed;
 
-std::string_view trimmedToken(std::string_view raw) {
-  while (!raw.empty() && isSpace(raw.back())) raw.remove_suffix(1);
-  return raw;
-}
-
-class Reader {
+class Reader : public simdjson_reading::ErrorReporter {
  public:
-  explicit Reader(const char* base) : base_(base) {}
-
-  [[noreturn]] void fail(const std::string& what, const char* at) const {
-    std::size_t offset = at ? static_cast<std::size_t>(at - base_) : 0;
-    throw JsonParseError("The JSON text is invalid at byte " + std::to_string(offset) + ": " + what, offset);
-  }
-
-  [[noreturn]] void fail(simdjson::error_code code, const char* at) const {
-    fail(std::string(simdjson::error_message(code)), at);
-  }
-
-  template <typename Source>
-  const char* where(Source& source) const {
-    auto location = source.current_location();
-    return location.error() ? nullptr : location.value_unsafe();
-  }
+  using ErrorReporter::ErrorReporter;
 
   template <typename Record>
   void readRecord(od::value value, Record& record) {
@@ -217,12 +196,12 @@ class Reader {
   void checkNull(od::value& value) {
     bool isNull = false;
     if (auto error = value.is_null().get(isNull); error || !isNull) {
-      fail("\"" + std::string(trimmedToken(value.raw_json_token())) + "\" is not a JSON value.", where(value));
+      fail("\"" + std::string(trimmed(value.raw_json_token())) + "\" is not a JSON value.", where(value));
     }
   }
 
   std::string_view numberLexeme(od::value& value) {
-    std::string_view raw = trimmedToken(value.raw_json_token());
+    std::string_view raw = trimmed(value.raw_json_token());
     if (!isJsonNumber(raw)) fail("\"" + std::string(raw) + "\" is not a valid number.", raw.data());
     return raw;
   }
@@ -230,7 +209,7 @@ class Reader {
   // The string's content. The text between the quotes is used as it stands unless it
   // holds an escape sequence; simdjson has already checked its UTF-8 and control characters.
   std::string_view stringText(od::value& value) {
-    std::string_view raw = trimmedToken(value.raw_json_token());
+    std::string_view raw = trimmed(value.raw_json_token());
     if (raw.size() >= 2 && raw.front() == '"' && raw.back() == '"') {
       std::string_view inner = raw.substr(1, raw.size() - 2);
       if (inner.find('\\') == std::string_view::npos) return inner;
@@ -379,7 +358,6 @@ class Reader {
   }
 
   static constexpr int kMaxSkippedDepth = 512;
-  const char* base_;
 };
 
 }  // namespace

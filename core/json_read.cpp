@@ -1,42 +1,21 @@
 // The only translation unit that includes simdjson for generic JSON: its header is slow to
 // compile. simdjson 3.0.1's on-demand API leaves four checks to us: number grammar, trailing
 // content, duplicate keys and the error position.
-#include <simdjson.h>
-
 #include "core/json.h"
+#include "core/simdjson_reading.h"
 
 namespace pellam {
 
 namespace {
 
 namespace od = simdjson::ondemand;
-
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-std::string_view trimmed(std::string_view raw) {
-  while (!raw.empty() && isSpace(raw.back())) raw.remove_suffix(1);
-  return raw;
-}
+using simdjson_reading::isSpace;
+using simdjson_reading::trimmed;
 
 constexpr int kMaximumDepth = 256;
 
-struct Reader {
-  const char* base;
-
-  [[noreturn]] void fail(const std::string& what, const char* at) const {
-    std::size_t offset = at ? static_cast<std::size_t>(at - base) : 0;
-    throw JsonParseError("The JSON text is invalid at byte " + std::to_string(offset) + ": " + what, offset);
-  }
-
-  [[noreturn]] void fail(simdjson::error_code code, const char* at) const {
-    fail(std::string(simdjson::error_message(code)), at);
-  }
-
-  template <typename Source>
-  const char* where(Source& source) const {
-    auto location = source.current_location();
-    return location.error() ? nullptr : location.value_unsafe();
-  }
+struct Reader : simdjson_reading::ErrorReporter {
+  using ErrorReporter::ErrorReporter;
 
   template <typename Source>
   Json number(Source& source, std::string_view raw) const {

@@ -1,0 +1,47 @@
+#pragma once
+// What the two simdjson readers (the generic one and the archive file's) share: white space
+// trimming of raw tokens and errors that name the byte where the text breaks. Include only
+// from those two sources; simdjson's header is slow to compile.
+#include <simdjson.h>
+
+#include <string>
+#include <string_view>
+
+#include "core/json.h"
+
+namespace pellam::simdjson_reading {
+
+inline bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// A raw token runs to the next structural character; drop the white space it carries.
+inline std::string_view trimmed(std::string_view raw) {
+  while (!raw.empty() && isSpace(raw.back())) raw.remove_suffix(1);
+  return raw;
+}
+
+// Throws JsonParseError with offsets counted from `base`, the first byte of the text.
+class ErrorReporter {
+ public:
+  explicit ErrorReporter(const char* base) : base_(base) {}
+
+  [[noreturn]] void fail(const std::string& what, const char* at) const {
+    std::size_t offset = at ? static_cast<std::size_t>(at - base_) : 0;
+    throw JsonParseError("The JSON text is invalid at byte " + std::to_string(offset) + ": " + what, offset);
+  }
+
+  [[noreturn]] void fail(simdjson::error_code code, const char* at) const {
+    fail(std::string(simdjson::error_message(code)), at);
+  }
+
+  // Where the reader stands, or null when simdjson cannot say.
+  template <typename Source>
+  const char* where(Source& source) const {
+    auto location = source.current_location();
+    return location.error() ? nullptr : location.value_unsafe();
+  }
+
+ private:
+  const char* base_;
+};
+
+}  // namespace pellam::simdjson_reading
