@@ -33,7 +33,9 @@ bool exists(const std::string& path) {
   failWithErrno(errno, "Could not read the attributes of " + path);
 }
 
-AgentResponse readResponse(const std::string& path, const AgentRequest& request) {
+// `expected` is the request's fingerprint, worked out before the wait so that the answer is
+// not kept waiting for it.
+AgentResponse readResponse(const std::string& path, const AgentRequest& request, const std::string& expected) {
   rejectLink(path);
   struct stat info;
   if (::lstat(path.c_str(), &info) != 0) failWithErrno(errno, "Could not read the attributes of " + path);
@@ -47,7 +49,7 @@ AgentResponse readResponse(const std::string& path, const AgentRequest& request)
     throw AgentFailure("invalid_response", "The app returned a response for a different request or protocol.",
                        false);
   }
-  if (response.requestFingerprint != AgentWire::fingerprint(request)) {
+  if (response.requestFingerprint != expected) {
     throw AgentFailure("id_conflict",
                        "This request ID belongs to different arguments. Reuse a request ID only for the identical "
                        "command, arguments, and dry-run setting.",
@@ -149,9 +151,11 @@ AgentResponse AgentClient::perform(const AgentRequest& request, std::chrono::nan
   std::string name = request.id.text() + ".json";
   std::string requestPath = requests + "/" + name;
   std::string responsePath = responses + "/" + name;
-  if (exists(responsePath)) return readResponse(responsePath, request);  // a replay
+  // A replay: the request was answered before.
+  if (exists(responsePath)) return readResponse(responsePath, request, AgentWire::fingerprint(request));
   if (exists(requestPath)) throw requestPending();
   placeRequest(requests, requestPath, bytes);
+  std::string expected = AgentWire::fingerprint(request);
 
   auto deadline = std::chrono::steady_clock::now() + timeout;
   while (true) {
@@ -162,7 +166,7 @@ AgentResponse AgentClient::perform(const AgentRequest& request, std::chrono::nan
                              request.id.text() + "; do not blindly repeat a mutation with a new ID.",
                          true);
     }
-    if (exists(responsePath)) return readResponse(responsePath, request);
+    if (exists(responsePath)) return readResponse(responsePath, request, expected);
     std::this_thread::sleep_for(kPollInterval);
   }
 }

@@ -65,13 +65,14 @@ std::string ResponseOutbox::stage(const Uuid& id, std::string_view bytes, const 
 }
 
 void ResponseOutbox::publishStaged(const std::string& stagedPath, const Uuid& id) {
+  // A second name for the staged file. The staged name itself stays until the next settle()
+  // finds the answer in place and drops it; so if a power cut loses this link, the staged
+  // answer is still there to be published again, and no folder sync is needed here.
   try {
     fs_->link(stagedPath, responsePath(id));
   } catch (const FileSystemError& error) {
     if (error.errnoValue() != EEXIST) throw;  // an answer is there already: it stands
   }
-  fs_->syncDirectory(folders_.responses);
-  fs_->remove(stagedPath);
 }
 
 void ResponseOutbox::discard(const std::string& stagedPath) { fs_->remove(stagedPath); }

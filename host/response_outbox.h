@@ -8,12 +8,13 @@
 //  - An answer whose command changes the archive is first staged, durably, as
 //    Staged/<ID>.<STATE>.json, where STATE is the token of pellam.json the command ran on
 //    (ArchiveStore::diskState). Then the archive is saved; then the staged file is linked
-//    into Responses/ (never over an existing answer) and removed; then the request file goes.
+//    into Responses/ (never over an existing answer); then the request file goes. The staged
+//    name is dropped by the next settle(), once the answer is known to be in place.
 //
 // pellam.json is only ever replaced whole, and only by this host, so after a crash it is
 // either still the file the command ran on (the save never landed: drop the staged answer and
 // let the request run again) or the saved one (publish the staged answer). settle() makes
-// that decision at start and before every request, so at most one answer is ever staged. A request
+// that decision at start and before every request, so at most one answer is ever undecided. A request
 // whose answer already exists is never run again.
 #include <functional>
 #include <memory>
@@ -43,8 +44,8 @@ class ResponseOutbox {
   // Stages the answer of a change made on the archive whose token is `state`; returns the
   // staged file's path. Durable when it returns.
   std::string stage(const Uuid& id, std::string_view bytes, const std::string& state);
-  // Moves a staged answer into Responses/ once its change is saved (or drops it when an
-  // answer is already there).
+  // Links a staged answer into Responses/ once its change is saved (an answer already
+  // there stands).
   void publishStaged(const std::string& stagedPath, const Uuid& id);
   void discard(const std::string& stagedPath);
 

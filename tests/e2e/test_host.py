@@ -230,7 +230,9 @@ class Robustness(HostCase):
         waiting = [i for i in placed if os.path.exists(os.path.join(requests, i + ".json"))]
         # Each request either ran to the end (answer, no request file) or not at all.
         self.assertEqual(sorted(answered + waiting), sorted(placed))
-        self.assertEqual(os.listdir(os.path.join(self.api, "Staged")), [])
+        # Whatever is still staged is already answered (its name is dropped at the next request).
+        for name in os.listdir(os.path.join(self.api, "Staged")):
+            self.assertIn(name[:36], answered)
         self.assertGreater(len(waiting), 0)
         with Host(self.folder):
             # The restarted host answers what was left, after which each request ran once.

@@ -1,0 +1,166 @@
+// Where the time of one change goes in vantry-host: a jobs.update answered by the host's own
+// request handling (in process, on the real file system in /tmp) on archives of 1k, 10k and
+// 100k entries, split by counters into the engine, each kind of file-system call (writes,
+// fsyncs, reads, renames, ...) and the rest (the archive's encoding, the re-reading of the old
+// data file that a save does before it backs it up, hashing). The parts the rest is made of
+// are measured on their own below it.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "agent/engine/execute.h"
+#include "bench/archive_generator.h"
+#include "core/archive_io.h"
+#include "core/sha256.h"
+#include "host/archive_store.h"
+#include "host/heartbeat.h"
+#include "host/request_processor.h"
+
+namespace pellam::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// The real file system, with the time spent in each kind of call added up.
+class TimedFileSystem final : public FileSystem {
+ public:
+  std::map<std::string, double> seconds;
+
+  template <typename F>
+  auto timed(const std::string& name, F f) {
+    auto start = Clock::now();
+    struct Add {
+      std::map<std::string, double>& to;
+      std::string name;
+      Clock::time_point start;
+      ~Add() { to[name] += since(start); }
+    } add{seconds, name, start};
+    return f();
+  }
+
+  void createDirectories(const std::string& p, mode_t m) override { timed("mkdir", [&] { real_.createDirectories(p, m); }); }
+  void setMode(const std::string& p, mode_t m) override { timed("chmod", [&] { real_.setMode(p, m); }); }
+  FileStatus status(const std::string& p) override { return timed("stat", [&] { return real_.status(p); }); }
+  std::string readFile(const std::string& p) override { return timed("read", [&] { return real_.readFile(p); }); }
+  void writeNewFile(const std::string& p, std::string_view b, mode_t m) override {
+    timed("write", [&] { real_.writeNewFile(p, b, m); });
+  }
+  void syncFile(const std::string& p) override { timed("fsync", [&] { real_.syncFile(p); }); }
+  void syncDirectory(const std::string& p) override { timed("fsync", [&] { real_.syncDirectory(p); }); }
+  void rename(const std::string& f, const std::string& t) override { timed("rename/link/remove", [&] { real_.rename(f, t); }); }
+  void link(const std::string& f, const std::string& t) override { timed("rename/link/remove", [&] { real_.link(f, t); }); }
+  void remove(const std::string& p) override { timed("rename/link/remove", [&] { real_.remove(p); }); }
+  std::vector<std::string> listDirectory(const std::string& p) override {
+    return timed("list", [&] { return real_.listDirectory(p); });
+  }
+
+  RealFileSystem real_;
+};
+
+struct Folder {
+  explicit Folder(std::size_t entries) {
+    char pattern[] = "/tmp/pellam-change-XXXXXX";
+    path = mkdtemp(pattern);
+    archive = generateArchive({.entries = entries});
+    ArchiveIO(path).save(archive);
+  }
+  ~Folder() { std::filesystem::remove_all(path); }
+  std::string path;
+  Archive archive;
+};
+
+void BM_HostChange(benchmark::State& state) {
+  Folder folder(static_cast<std::size_t>(state.range(0)));
+  auto fs = std::make_shared<TimedFileSystem>();
+  host::AgentFolders folders(folder.path);
+  folders.prepare(*fs);
+  host::ArchiveStore store(folders.data, fs);
+  host::Heartbeat heartbeat(fs, folders.status, false);
+  double engineSeconds = 0;
+  host::Engine engine = [&](const agent::AgentRequest& request, Archive& archive, Instant now) {
+    auto start = Clock::now();
+    host::Engine real = host::commandEngine();
+    host::CommandOutcome outcome = real(request, archive, now);
+    engineSeconds += since(start);
+    return outcome;
+  };
+  host::RequestProcessor processor(fs, folders, store, heartbeat, engine);
+  std::string job = folder.archive.jobs.front().id.text();
+  {
+    // The host reads and decodes the data file once, at its first request; not timed.
+    agent::AgentRequest first;
+    first.id = Uuid::random();
+    first.command = "capabilities";
+    std::ofstream(folders.requests + "/" + first.id.text() + ".json") << agent::AgentWire::encode(first);
+    processor.handle(first.id.text() + ".json");
+    engineSeconds = 0;
+    fs->seconds.clear();
+  }
+  bool flip = false;
+  double learnSeconds = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    // The host learns the new data file's token while idle, between requests; timed apart.
+    auto learning = Clock::now();
+    processor.prepare();
+    learnSeconds += since(learning);
+    agent::AgentRequest request;
+    request.id = Uuid::random();
+    request.createdAt = Instant::now();
+    request.command = "jobs.update";
+    request.arguments = {{"id", job}, {"notes", flip ? "A" : "B"}};
+    flip = !flip;
+    std::ofstream(folders.requests + "/" + request.id.text() + ".json") << agent::AgentWire::encode(request);
+    state.ResumeTiming();
+    auto handled = processor.handle(request.id.text() + ".json");
+    if (!handled || handled->outcome != "ok") state.SkipWithError("the change was refused");
+  }
+  auto per = [&](double seconds) { return benchmark::Counter(seconds * 1e3 / static_cast<double>(state.iterations())); };
+  state.counters["engine_ms"] = per(engineSeconds);
+  for (const auto& [name, seconds] : fs->seconds) state.counters[name + "_ms"] = per(seconds);
+  state.counters["idle_token_ms"] = per(learnSeconds);
+}
+
+struct Sample {
+  Archive archive;
+  std::string bytes;
+};
+const Sample& sample(std::size_t entries) {
+  static std::map<std::size_t, Sample> samples;
+  auto& s = samples[entries];
+  if (s.bytes.empty()) {
+    s.archive = generateArchive({.entries = entries});
+    s.bytes = ArchiveIO::encode(s.archive);
+  }
+  return s;
+}
+
+// The parts of a save that are not file-system calls.
+void BM_PartEncode(benchmark::State& state) {
+  const Sample& s = sample(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(ArchiveIO::encode(s.archive));
+  state.counters["file_MB"] = static_cast<double>(s.bytes.size()) / 1e6;
+}
+void BM_PartDecodeOldFile(benchmark::State& state) {
+  const Sample& s = sample(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(ArchiveIO::decode(s.bytes));
+}
+void BM_PartHashFile(benchmark::State& state) {
+  const Sample& s = sample(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(sha256Hex(s.bytes));
+}
+
+BENCHMARK(BM_HostChange)->Arg(1000)->Arg(10000)->Arg(100000)->MinTime(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PartEncode)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PartDecodeOldFile)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PartHashFile)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace pellam::bench
+
+BENCHMARK_MAIN();
