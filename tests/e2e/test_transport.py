@@ -129,7 +129,8 @@ class Transport(unittest.TestCase):
             request = json.loads(f.read())
         self.assertEqual((request["id"], request["command"], request["arguments"], request["dryRun"]),
                          (ID, "jobs.list", {}, False))
-        # The same identifier again while the request still waits.
+        # The same identifier again while the request still waits (on a fresh heartbeat).
+        af.write_status(self.folder)
         self.assertFailure(["--request-id", ID, "jobs", "list"],
                            ("request_pending", "This request ID is already pending. Inspect its result before "
                                                "retrying."))
