@@ -1,5 +1,6 @@
 """The transport client's refusals, driven through the real vantry with status and response
 files written by hand (no host runs here)."""
+import base64
 import json
 import os
 import tempfile
@@ -203,6 +204,51 @@ class Transport(unittest.TestCase):
                            ("request_too_large", "The encoded request exceeds 1 MiB. Import files must be at most "
                                                  "600000 bytes."))
         self.assertEqual(self.requests(), [])
+
+    def answer_export(self, data, dry_run=False, ok=True):
+        """A stored answer to `export csv` (written as the app would), replayed by ID."""
+        af.write_status(self.folder)
+        request_id = str(uuid.uuid4()).upper()
+        error = None if ok else {"code": "invalid_argument", "message": "No.", "retryable": False}
+        af.write_response(self.folder, request_id, af.response_bytes(
+            request_id, ok=ok, data=data, error=error,
+            print_=af.fingerprint("export", {"format": "csv"}, dry_run=dry_run)))
+        return request_id
+
+    def test_export_out_writes_a_new_private_file(self):
+        target = os.path.join(self.scratch.name, "sub", "..", "report.csv")
+        request_id = self.answer_export({"base64": base64.b64encode(b"a,b\n").decode(), "format": "csv"})
+        status, envelope = self.run_vantry("--request-id", request_id, "export", "csv", "--out", target)
+        written = os.path.join(self.scratch.name, "report.csv")
+        self.assertEqual((status, envelope["data"]), (0, {"format": "csv", "path": written}))
+        with open(written, "rb") as f:
+            self.assertEqual(f.read(), b"a,b\n")
+        self.assertEqual(os.stat(written).st_mode & 0o777, 0o600)
+        # Never over an existing item, and no temporary file is left behind.
+        status, envelope = self.run_vantry("--request-id", request_id, "export", "csv", "--out", written)
+        self.assertEqual((status, envelope["error"]["code"], envelope["requestID"]), (1, "output_exists", request_id))
+        self.assertIsNone(envelope["data"])
+        self.assertEqual(sorted(os.listdir(self.scratch.name)), ["report.csv", "store"])
+
+    def test_export_dry_run_reports_where_it_would_write(self):
+        target = os.path.join(self.scratch.name, "dry.csv")
+        request_id = self.answer_export({"base64": "YQ==", "dryRun": True}, dry_run=True)
+        status, envelope = self.run_vantry("--request-id", request_id, "export", "csv", "--out", target, "--dry-run")
+        self.assertEqual((status, envelope["data"]), (0, {"dryRun": True, "wouldWrite": target}))
+        self.assertFalse(os.path.exists(target))
+
+    def test_export_out_needs_a_file_in_the_answer(self):
+        target = os.path.join(self.scratch.name, "x.csv")
+        for data in ({"rows": 1}, {"base64": "not base64!"}, {"base64": 5}, [1]):
+            with self.subTest(data):
+                request_id = self.answer_export(data)
+                status, envelope = self.run_vantry("--request-id", request_id, "export", "csv", "--out", target)
+                self.assertEqual((status, envelope["error"]["message"]),
+                                 (2, "--out applies to an export that returns a file."))
+                self.assertFalse(os.path.exists(target))
+        request_id = self.answer_export(None, ok=False)  # a failure: --out is not looked at
+        status, envelope = self.run_vantry("--request-id", request_id, "export", "csv", "--out", target)
+        self.assertEqual((status, envelope["error"]["code"]), (1, "invalid_argument"))
 
 
 def unknown_message(request_id):
