@@ -77,6 +77,9 @@ class StopSignals {
 };
 
 bool anything(const std::string&) { return true; }
+bool isHeartbeatLeftover(const std::string& name) {
+  return name.rfind(".status.", 0) == 0 && name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0;
+}
 bool isAbandonedPending(const std::string& name) {
   return name[0] == '.' && name.size() > 8 && name.compare(name.size() - 8, 8, ".pending") == 0;
 }
@@ -93,6 +96,9 @@ class Loop {
         watcher_(folders_.requests) {}
 
   int run(StopSignals& signals) {
+    // A heartbeat write cut short by a kill leaves its temporary file behind.
+    pruneOlderThan(*fs_, folders_.api, std::chrono::system_clock::now() - std::chrono::minutes(1),
+                   isHeartbeatLeftover);
     heartbeat_.publish();
     heartbeat_.start([this](const std::string& error) { log_ << "vantry-host: heartbeat: " << error << '\n'; });
     watching_ = watcher_.watch();
