@@ -23,6 +23,20 @@
 
 namespace pellam {
 
+// A data file its caller has decoded and validated itself, recognised by its size and times.
+// A caller that alone writes the folder (the host) passes it to save(), which then need not
+// read a large file back only to prove it readable.
+struct KnownDataFile {
+  std::uint64_t size = 0;
+  FileTime modificationTime{};
+  std::optional<FileTime> creationTime;
+
+  bool matches(const FileStatus& status) const {
+    return status.exists && status.isRegularFile && status.size == size &&
+           status.modificationTime == modificationTime && status.creationTime == creationTime;
+  }
+};
+
 class ArchiveIO {
  public:
   using Clock = std::function<Instant()>;
@@ -54,8 +68,9 @@ class ArchiveIO {
 
   // Backs up the current data file, replaces it with `archive` and keeps the 30 newest
   // backups. A data file that cannot be decoded is never overwritten: the save fails with
-  // the decoding error and the caller uses recover().
-  void save(const Archive& archive) const;
+  // the decoding error and the caller uses recover(). A data file matching `known` is taken
+  // as readable without being read again.
+  void save(const Archive& archive, const std::optional<KnownDataFile>& known = std::nullopt) const;
 
   // Replaces a data file that cannot be decoded, after copying its bytes into Recovery;
   // returns that copy's path, or none when there was no data file. Fails with
@@ -66,6 +81,7 @@ class ArchiveIO {
   static Archive decodeRead(const std::string& bytes);
   void ensureFolder(const std::string& path) const;
   std::string newBackupPath() const;
+  void backUp(const std::string& backup, std::optional<std::string> oldBytes) const;
   void pruneBackups(const std::optional<std::string>& fresh) const;
 
   std::string directory_;

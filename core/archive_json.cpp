@@ -23,8 +23,16 @@ namespace pellam {
 namespace {
 
 void newline(std::string& out, int depth) {
-  out.push_back('\n');
-  out.append(static_cast<std::size_t>(depth) * 2, ' ');
+  // A line break and up to 32 levels of indentation, appended in one go.
+  static constexpr std::string_view kBreak =
+      "\n                                                                ";
+  std::size_t length = 1 + static_cast<std::size_t>(depth) * 2;
+  if (length <= kBreak.size()) {
+    out.append(kBreak.data(), length);
+  } else {
+    out.push_back('\n');
+    out.append(length - 1, ' ');
+  }
 }
 
 template <typename Record>
@@ -35,7 +43,7 @@ void writeValue(std::string& out, const T& value, int depth) {
   if constexpr (std::is_same_v<T, bool>) {
     out += value ? "true" : "false";
   } else if constexpr (std::is_same_v<T, double>) {
-    out += shortestDoubleText(value);
+    appendShortestDouble(out, value);
   } else if constexpr (std::is_same_v<T, std::int64_t>) {
     char buffer[24];
     auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
@@ -46,10 +54,10 @@ void writeValue(std::string& out, const T& value, int depth) {
   } else if constexpr (std::is_same_v<T, Decimal>) {
     out += value.text();
   } else if constexpr (std::is_same_v<T, Instant>) {
-    out += shortestDoubleText(value.seconds);
+    appendShortestDouble(out, value.seconds);
   } else if constexpr (std::is_same_v<T, Uuid>) {
     out.push_back('"');
-    out += value.text();
+    value.appendText(out);
     out.push_back('"');
   } else if constexpr (std::is_same_v<T, Rounding> || std::is_same_v<T, PaySchedule>) {
     appendJsonString(out, rawValue(value));
@@ -101,8 +109,8 @@ void writeRecord(std::string& out, const Record& record, int depth) {
 
 std::string encodeArchiveJson(const Archive& archive) {
   std::string out;
-  // Roughly what an entry takes in the file, so the buffer rarely grows.
-  out.reserve(1024 + archive.entries.size() * 640 + archive.jobs.size() * 1024);
+  // Generous: pages never written cost nothing, while a growth copies the whole text.
+  out.reserve(4096 + archive.entries.size() * 1024 + archive.jobs.size() * 2048);
   writeRecord(out, archive, 0);
   return out;
 }

@@ -128,6 +128,8 @@ std::string RealFileSystem::readFile(const std::string& path) {
     filled += static_cast<std::size_t>(n);
   }
   bytes.resize(filled);
+  // The caller holds the whole file now; as after a sync, the kernel's copy is not needed.
+  ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_DONTNEED);
   return bytes;
 }
 
@@ -166,6 +168,10 @@ void RealFileSystem::syncFile(const std::string& path) {
   FileDescriptor fd(openRetrying(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
   if (fd.get() < 0) failWithErrno("Could not sync", path);
   syncDescriptor(fd.get(), "Could not sync", path);
+  // A synced file is on disk and, here, not read again soon (an archive, a backup, an
+  // answer); handing its clean pages back lets the next large write reuse them instead of
+  // the kernel finding fresh ones, which made writing a 67 MB archive take up to 10x longer.
+  ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_DONTNEED);
 }
 
 void RealFileSystem::syncDirectory(const std::string& path) {

@@ -109,5 +109,6 @@ bool isJsonNumber(std::string_view text);
 
 // The shortest text that reads back as the same double (JSON grammar; no NaN or infinity).
 std::string shortestDoubleText(double value);
+void appendShortestDouble(std::string& out, double value);
 
 }  // namespace pellam

@@ -64,30 +64,29 @@ void write(std::string& out, const Json& value, const JsonFormat& format, int de
 void appendJsonString(std::string& out, std::string_view text, bool escapeSlash) {
   static constexpr char hex[] = "0123456789abcdef";
   out.push_back('"');
-  for (char c : text) {
-    auto byte = static_cast<unsigned char>(c);
-    switch (c) {
+  // Copy runs that need no escape in one go; most text has none at all.
+  std::size_t runStart = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    auto byte = static_cast<unsigned char>(text[i]);
+    if (byte >= 0x20 && byte != '"' && byte != '\\' && (byte != '/' || !escapeSlash)) continue;
+    out.append(text.data() + runStart, i - runStart);
+    runStart = i + 1;
+    switch (byte) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
+      case '/': out += "\\/"; break;
       case '\b': out += "\\b"; break;
       case '\f': out += "\\f"; break;
       case '\n': out += "\\n"; break;
       case '\r': out += "\\r"; break;
       case '\t': out += "\\t"; break;
-      case '/':
-        if (escapeSlash) out += "\\/";
-        else out.push_back('/');
-        break;
       default:
-        if (byte < 0x20) {
-          out += "\\u00";
-          out.push_back(hex[byte >> 4]);
-          out.push_back(hex[byte & 0xF]);
-        } else {
-          out.push_back(c);
-        }
+        out += "\\u00";
+        out.push_back(hex[byte >> 4]);
+        out.push_back(hex[byte & 0xF]);
     }
   }
+  out.append(text.data() + runStart, text.size() - runStart);
   out.push_back('"');
 }
 
@@ -97,15 +96,28 @@ std::string writeJson(const Json& value, JsonFormat format) {
   return out;
 }
 
-std::string shortestDoubleText(double value) {
+void appendShortestDouble(std::string& out, double value) {
   if (!std::isfinite(value)) throw JsonTypeError("A JSON number cannot be infinite or NaN.");
-  if (value == 0) return "0";  // also for -0: the archive never needs a signed zero
+  if (value == 0) {  // also for -0: the archive never needs a signed zero
+    out.push_back('0');
+    return;
+  }
   char buffer[64];
   auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
   (void)error;
-  std::string text(buffer, end);
+  std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
   // to_chars writes "1e+21"; JSON allows it, but drop the redundant plus for tidiness.
-  if (auto plus = text.find("e+"); plus != std::string::npos) text.erase(plus + 1, 1);
+  if (auto plus = text.find("e+"); plus != std::string_view::npos) {
+    out.append(text.substr(0, plus + 1));
+    out.append(text.substr(plus + 2));
+  } else {
+    out.append(text);
+  }
+}
+
+std::string shortestDoubleText(double value) {
+  std::string text;
+  appendShortestDouble(text, value);
   return text;
 }
 

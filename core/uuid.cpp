@@ -51,13 +51,19 @@ std::optional<Uuid> Uuid::parse(std::string_view text) {
   return Uuid(bytes);
 }
 
-std::string Uuid::text() const {
+void Uuid::appendText(std::string& out) const {
   static constexpr char hex[] = "0123456789ABCDEF";
-  std::string text(36, '-');
+  std::size_t at = out.size();
+  out.append(36, '-');
   for (std::size_t i = 0; i < 16; ++i) {
-    text[kByteOffsets[i]] = hex[bytes_[i] >> 4];
-    text[kByteOffsets[i] + 1] = hex[bytes_[i] & 0xF];
+    out[at + kByteOffsets[i]] = hex[bytes_[i] >> 4];
+    out[at + kByteOffsets[i] + 1] = hex[bytes_[i] & 0xF];
   }
+}
+
+std::string Uuid::text() const {
+  std::string text;
+  appendText(text);
   return text;
 }
 

@@ -18,6 +18,7 @@ class Uuid {
   static std::optional<Uuid> parse(std::string_view text);
 
   std::string text() const;
+  void appendText(std::string& out) const;
   const std::array<std::uint8_t, 16>& bytes() const { return bytes_; }
 
   auto operator<=>(const Uuid&) const = default;

@@ -104,14 +104,22 @@ void ArchiveStore::write(Write&& write) {
   }
 }
 
+std::optional<KnownDataFile> ArchiveStore::knownDataFile() const {
+  // The cached identity is that of a file this store decoded and validated, or wrote itself
+  // from a validated archive.
+  if (!cachedIdentity_ || !cachedIdentity_->exists) return std::nullopt;
+  return KnownDataFile{cachedIdentity_->size, cachedIdentity_->modified, cachedIdentity_->created};
+}
+
 void ArchiveStore::saveCurrent() {
   if (!cachedArchive_) throw std::logic_error("There is no archive in memory to save.");
-  write([this] { io_.save(*cachedArchive_); });
+  write([this] { io_.save(*cachedArchive_, knownDataFile()); });
 }
 
 void ArchiveStore::save(Archive archive) {
+  std::optional<KnownDataFile> known = knownDataFile();
   cachedArchive_ = std::move(archive);
-  write([this] { io_.save(*cachedArchive_); });
+  write([&] { io_.save(*cachedArchive_, known); });
 }
 
 std::optional<std::string> ArchiveStore::recover(Archive archive) {

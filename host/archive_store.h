@@ -60,6 +60,7 @@ class ArchiveStore {
     bool operator==(const Identity&) const = default;
   };
   Identity identity();
+  std::optional<KnownDataFile> knownDataFile() const;
   void refuseLinks();
   // Runs a save or recovery through ArchiveIO; afterwards the cache stands for the new file.
   template <typename Write>

@@ -334,6 +334,48 @@ TEST_F(ArchiveIOTest, AFolderThatCannotBeListedFailsTheSaveAfterTheDataFileIsWri
   EXPECT_EQ(io.load(), sampleArchive(2));
 }
 
+std::size_t readsOf(const FaultInjectingFileSystem& fs, const std::string& path) {
+  std::size_t reads = 0;
+  for (const auto& operation : fs.log()) reads += operation.name == "readFile" && operation.path == path;
+  return reads;
+}
+
+KnownDataFile knownFrom(const FileStatus& status) {
+  return KnownDataFile{status.size, status.modificationTime, status.creationTime};
+}
+
+TEST_F(ArchiveIOTest, AKnownDataFileIsBackedUpWithoutBeingReadAgain) {
+  io.save(sampleArchive(1));
+  KnownDataFile known = knownFrom(fs->status(io.dataURL()));
+  io.save(sampleArchive(2), known);
+  EXPECT_EQ(readsOf(*fs, io.dataURL()), 0u);
+  std::vector<std::string> backups = namesIn(io.backupsURL());
+  ASSERT_EQ(backups.size(), 1u);
+  EXPECT_EQ(readBytes(io.backupsURL() + "/" + backups[0]), ArchiveIO::encode(sampleArchive(1)));
+  EXPECT_EQ(modeOf(io.backupsURL() + "/" + backups[0]), 0600u);
+  EXPECT_EQ(io.load(), sampleArchive(2));
+}
+
+TEST_F(ArchiveIOTest, ADataFileThatIsNotTheKnownOneIsStillCheckedAndNeverOverwritten) {
+  io.save(sampleArchive(1));
+  KnownDataFile known = knownFrom(fs->status(io.dataURL()));
+  // Another writer replaced the file since: a different size, so not the known file.
+  putDataFile("{ damaged");
+  EXPECT_NE(errorOf([&] { io.save(sampleArchive(2), known); }), "");
+  EXPECT_EQ(readBytes(io.dataURL()), "{ damaged");
+  EXPECT_TRUE(namesIn(io.backupsURL()).empty());
+}
+
+TEST_F(ArchiveIOTest, AFileSystemWithoutHardLinksGetsACopiedBackup) {
+  io.save(sampleArchive(1));
+  fs->failEvery("link", io.dataURL(), EPERM);
+  io.save(sampleArchive(2), knownFrom(fs->status(io.dataURL())));
+  std::vector<std::string> backups = withExtension(namesIn(io.backupsURL()), ".json");
+  ASSERT_EQ(backups.size(), 1u);
+  EXPECT_EQ(readBytes(io.backupsURL() + "/" + backups[0]), ArchiveIO::encode(sampleArchive(1)));
+  EXPECT_EQ(io.load(), sampleArchive(2));
+}
+
 // Fault injection: a failure, a crash or a power cut at every single operation of save
 // and recover in turn. Whatever happens, the data file is the old or the new complete
 // file, and when it is the new one a copy of the old one is in Backups (save) or Recovery
