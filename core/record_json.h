@@ -43,7 +43,7 @@ class DecodingError : public DataError {
   DecodingError(Reason reason, std::string field, std::string detail = {});
 
   Reason reason() const { return reason_; }
-  // The dotted path of the failing field, outermost first; empty for the document itself.
+  // The dotted path of the failing field, outermost first; empty for the top-level value itself.
   const std::string& path() const { return path_; }
   const char* what() const noexcept override { return message_.c_str(); }
 
