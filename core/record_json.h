@@ -26,7 +26,7 @@ enum class DateStyle {
   WireText,        // ISO 8601 UTC text with whole seconds and Z (engine results)
 };
 
-// A JSON read that failed because of the document's shape. The message names the field
+// A JSON read that failed because of the JSON value's shape. The message names the field
 // by its path ("jobs[2].rate") and says what is wrong, except for dates, whose message is
 // exactly "Invalid backup date." (the path is still available from path()).
 class DecodingError : public DataError {
