@@ -1,6 +1,7 @@
 #include "agent/catalogue.h"
 
 #include <algorithm>
+#include <map>
 
 namespace pellam::agent::AgentCommands {
 
@@ -34,6 +35,20 @@ bool isSupportedCommand(std::string_view name) {
 bool isAppCommand(std::string_view name) {
   const auto& names = appCommands();
   return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+const std::set<std::string>& appCommandArguments(std::string_view name) {
+  static const std::map<std::string, std::set<std::string>, std::less<>> keys = {
+      {"ui.navigate", {"screen", "id"}},
+      {"ui.edit-job", {"id"}},
+      {"ui.edit-entry", {"id"}},
+      {"backups.preview", {"id"}},
+      {"backups.restore", {"id", "preview"}},
+      {"reports.print", {"job", "from", "through", "query", "tag", "range", "at"}},
+  };
+  static const std::set<std::string> none;
+  auto found = keys.find(name);
+  return found == keys.end() ? none : found->second;
 }
 
 }  // namespace pellam::agent::AgentCommands

@@ -37,19 +37,6 @@ const std::map<std::string, std::vector<std::string>, std::less<>>& operandKeys(
   return keys;
 }
 
-// The argument names an app command accepts; app commands missing here accept none.
-const std::map<std::string, std::set<std::string>, std::less<>>& appCommandKeys() {
-  static const std::map<std::string, std::set<std::string>, std::less<>> keys = {
-      {"ui.navigate", {"screen", "id"}},
-      {"ui.edit-job", {"id"}},
-      {"ui.edit-entry", {"id"}},
-      {"backups.preview", {"id"}},
-      {"backups.restore", {"id", "preview"}},
-      {"reports.print", {"job", "from", "through", "query", "tag", "range", "at"}},
-  };
-  return keys;
-}
-
 std::string joined(const std::vector<std::string>& items, const std::string& separator) {
   std::string text;
   for (const auto& item : items) {
@@ -140,9 +127,7 @@ void foldImportFile(std::map<std::string, std::string>& arguments) {
 
 void checkAppCommandArguments(const std::string& command, const std::map<std::string, std::string>& arguments) {
   if (!AgentCommands::isAppCommand(command)) return;
-  static const std::set<std::string> none;
-  auto allowedEntry = appCommandKeys().find(command);
-  const std::set<std::string>& allowed = allowedEntry == appCommandKeys().end() ? none : allowedEntry->second;
+  const std::set<std::string>& allowed = AgentCommands::appCommandArguments(command);
   std::vector<std::string> unknown;
   for (const auto& [key, value] : arguments) {  // a map: sorted ascending already
     if (!allowed.count(key)) unknown.push_back(key);

@@ -1,7 +1,8 @@
 #include "host/app_commands.h"
 
-#include <map>
 #include <set>
+
+#include "agent/catalogue.h"
 
 namespace pellam::host {
 
@@ -9,23 +10,8 @@ using agent::AgentFailure;
 
 namespace {
 
-// The argument names each app command accepts (the same rule as the command line's).
-const std::set<std::string>& allowedArguments(const std::string& command) {
-  static const std::map<std::string, std::set<std::string>> keys = {
-      {"ui.navigate", {"screen", "id"}},
-      {"ui.edit-job", {"id"}},
-      {"ui.edit-entry", {"id"}},
-      {"backups.preview", {"id"}},
-      {"backups.restore", {"id", "preview"}},
-      {"reports.print", {"job", "from", "through", "query", "tag", "range", "at"}},
-  };
-  static const std::set<std::string> none;
-  auto found = keys.find(command);
-  return found == keys.end() ? none : found->second;
-}
-
 void checkArguments(const agent::AgentRequest& request) {
-  const std::set<std::string>& allowed = allowedArguments(request.command);
+  const std::set<std::string>& allowed = agent::AgentCommands::appCommandArguments(request.command);
   std::string unknown;
   for (const auto& [key, value] : request.arguments) {
     if (allowed.count(key)) continue;
