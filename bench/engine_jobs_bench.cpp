@@ -82,22 +82,8 @@ void BM_ExecuteJobsUpdate(benchmark::State& state) {
 }
 
 // The same with the archive moved in (a host that gives up its copy), copy not timed.
-void BM_ExecuteJobsListMovedIn(benchmark::State& state) {
-  const AgentRequest req = listRequest();
-  for (auto _ : state) {
-    state.PauseTiming();
-    Archive archive = sample();
-    state.ResumeTiming();
-    auto execution = agent::AgentCommands::execute(req, std::move(archive), kNow);
-    benchmark::DoNotOptimize(execution.result.data());
-    state.PauseTiming();
-    execution = {};
-    state.ResumeTiming();
-  }
-}
-
-void BM_ExecuteJobsUpdateMovedIn(benchmark::State& state) {
-  const AgentRequest req = updateRequest();
+void BM_ExecuteMovedIn(benchmark::State& state, AgentRequest (*makeRequest)()) {
+  const AgentRequest req = makeRequest();
   for (auto _ : state) {
     state.PauseTiming();
     Archive archive = sample();
@@ -187,8 +173,8 @@ void BM_PartHandlerJobsUpdate(benchmark::State& state) {
 
 BENCHMARK(BM_ExecuteJobsList)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExecuteJobsUpdate)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ExecuteJobsListMovedIn)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ExecuteJobsUpdateMovedIn)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExecuteMovedIn, JobsList, listRequest)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExecuteMovedIn, JobsUpdate, updateRequest)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExecuteInPlaceJobsList)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExecuteInPlaceJobsUpdate)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PartValidate)->Unit(benchmark::kMillisecond);
