@@ -16,7 +16,7 @@
 #include <map>
 #include <thread>
 
-#include "agent/wire.h"
+#include "agent/wire/wire.h"
 #include "bench/archive_generator.h"
 #include "core/archive_io.h"
 

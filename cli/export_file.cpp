@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "agent/failure.h"
+#include "agent/wire/failure.h"
 #include "core/paths.h"
 #include "core/uuid.h"
 

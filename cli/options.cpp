@@ -2,8 +2,8 @@
 
 #include <charconv>
 
-#include "agent/data_directory.h"
-#include "agent/failure.h"
+#include "agent/folder/data_directory.h"
+#include "agent/wire/failure.h"
 #include "core/paths.h"
 
 namespace pellam::cli {

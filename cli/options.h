@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "agent/wire.h"
+#include "agent/wire/wire.h"
 #include "core/instant.h"
 #include "core/uuid.h"
 

@@ -1,6 +1,6 @@
 #include "cli/output.h"
 
-#include "agent/wire.h"
+#include "agent/wire/wire.h"
 
 namespace pellam::cli {
 

@@ -3,7 +3,7 @@
 #include <ostream>
 #include <string>
 
-#include "agent/failure.h"
+#include "agent/wire/failure.h"
 #include "core/json.h"
 #include "core/uuid.h"
 

@@ -1,7 +1,7 @@
 // Every command that is not answered locally: translated into a request, carried to the app
 // by the transport client, and its answer printed (and, for export --out, written to a file).
-#include "agent/client.h"
-#include "agent/failure.h"
+#include "agent/client/client.h"
+#include "agent/wire/failure.h"
 #include "cli/export_file.h"
 #include "cli/output.h"
 #include "cli/run.h"

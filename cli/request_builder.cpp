@@ -7,8 +7,8 @@
 #include <deque>
 #include <system_error>
 
-#include "agent/bounded_read.h"
-#include "agent/catalogue.h"
+#include "agent/client/bounded_read.h"
+#include "agent/wire/catalogue.h"
 #include "cli/options.h"
 #include "core/base64.h"
 #include "core/paths.h"

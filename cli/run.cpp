@@ -1,8 +1,8 @@
 #include "cli/run.h"
 
-#include "agent/client.h"
-#include "agent/failure.h"
-#include "agent/wire.h"
+#include "agent/client/client.h"
+#include "agent/wire/failure.h"
+#include "agent/wire/wire.h"
 #include "cli/help_text.h"
 #include "cli/output.h"
 #include "cli/url_check.h"

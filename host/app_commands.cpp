@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "agent/catalogue.h"
+#include "agent/wire/catalogue.h"
 
 namespace pellam::host {
 

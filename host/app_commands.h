@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "agent/wire.h"
+#include "agent/wire/wire.h"
 #include "host/agent_folders.h"
 #include "host/archive_store.h"
 #include "host/command_outcome.h"

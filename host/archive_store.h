@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "agent/failure.h"
+#include "agent/wire/failure.h"
 #include "core/archive_io.h"
 #include "core/file_system.h"
 #include "core/records.h"

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "agent/wire.h"
+#include "agent/wire/wire.h"
 #include "core/instant.h"
 #include "core/records.h"
 

@@ -1,6 +1,6 @@
 #include "host/heartbeat.h"
 
-#include "agent/wire.h"
+#include "agent/wire/wire.h"
 #include "core/paths.h"
 #include "core/uuid.h"
 

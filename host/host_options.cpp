@@ -1,6 +1,6 @@
 #include "host/host_options.h"
 
-#include "agent/data_directory.h"
+#include "agent/folder/data_directory.h"
 #include "core/paths.h"
 
 namespace pellam::host {

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "agent/catalogue.h"
+#include "agent/wire/catalogue.h"
 #include "core/data_error.h"
 #include "core/json.h"
 

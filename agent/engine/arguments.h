@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "agent/engine/field_tables.h"
-#include "agent/wire.h"
+#include "agent/wire/wire.h"
 #include "core/uuid.h"
 
 namespace pellam::agent::engine {

@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "agent/catalogue.h"
+#include "agent/wire/catalogue.h"
 #include "agent/engine/arguments.h"
 #include "agent/engine/families.h"
 

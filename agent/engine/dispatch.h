@@ -1,6 +1,6 @@
 #pragma once
 // Chooses the command family by the command's name and runs it.
-#include "agent/wire.h"
+#include "agent/wire/wire.h"
 #include "core/instant.h"
 #include "core/json.h"
 #include "core/records.h"

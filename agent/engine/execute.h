@@ -3,7 +3,7 @@
 // archive, as a pure function of the request, the archive and the time.
 #include <string>
 
-#include "agent/wire.h"
+#include "agent/wire/wire.h"
 #include "core/instant.h"
 #include "core/records.h"
 

@@ -4,8 +4,8 @@
 // not know with the family's own message.
 #include <string_view>
 
-#include "agent/failure.h"
-#include "agent/wire.h"
+#include "agent/wire/failure.h"
+#include "agent/wire/wire.h"
 #include "core/instant.h"
 #include "core/json.h"
 #include "core/records.h"

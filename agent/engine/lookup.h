@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "agent/wire.h"
+#include "agent/wire/wire.h"
 #include "core/records.h"
 
 namespace pellam::agent::engine {

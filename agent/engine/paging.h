@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "agent/wire.h"
+#include "agent/wire/wire.h"
 #include "core/json.h"
 #include "core/record_json.h"
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "agent/engine/field_tables.h"
-#include "agent/wire.h"
+#include "agent/wire/wire.h"
 #include "core/json.h"
 #include "core/record_json.h"
 

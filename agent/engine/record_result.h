@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "agent/engine/revision.h"
-#include "agent/wire.h"
+#include "agent/wire/wire.h"
 #include "core/json.h"
 #include "core/record_json.h"
 

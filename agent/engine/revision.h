@@ -4,7 +4,7 @@
 // token and equal records always share one.
 #include <string>
 
-#include "agent/wire.h"
+#include "agent/wire/wire.h"
 #include "core/json.h"
 #include "core/record_json.h"
 

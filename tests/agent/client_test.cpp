@@ -1,4 +1,4 @@
-#include "agent/client.h"
+#include "agent/client/client.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "agent/wire.h"
+#include "agent/wire/wire.h"
 
 #include <gtest/gtest.h>
 
-#include "agent/catalogue.h"
+#include "agent/wire/catalogue.h"
 #include "core/sha256.h"
 
 namespace pellam::agent {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "agent/failure.h"
+#include "agent/wire/failure.h"
 
 namespace pellam::cli {
 namespace {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "agent/failure.h"
+#include "agent/wire/failure.h"
 #include "cli/options.h"
 #include "core/base64.h"
 

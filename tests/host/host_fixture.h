@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "agent/wire.h"
+#include "agent/wire/wire.h"
 #include "core/archive_io.h"
 #include "host/agent_folders.h"
 #include "host/archive_store.h"

@@ -1,6 +1,6 @@
 #include <sys/stat.h>
 
-#include "agent/catalogue.h"
+#include "agent/wire/catalogue.h"
 #include "host/app_commands.h"
 #include "host_fixture.h"
 

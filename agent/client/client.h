@@ -2,7 +2,7 @@
 #include <chrono>
 #include <string>
 
-#include "agent/wire.h"
+#include "agent/wire/wire.h"
 
 namespace pellam::agent {
 

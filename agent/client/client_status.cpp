@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
-#include "agent/bounded_read.h"
-#include "agent/client.h"
+#include "agent/client/bounded_read.h"
+#include "agent/client/client.h"
 
 namespace pellam::agent {
 

@@ -1,4 +1,4 @@
-#include "agent/wire.h"
+#include "agent/wire/wire.h"
 
 #include "core/base64.h"
 #include "core/sha256.h"

@@ -1,4 +1,4 @@
-#include "agent/failure.h"
+#include "agent/wire/failure.h"
 
 namespace pellam::agent {
 

@@ -1,4 +1,4 @@
-#include "agent/bounded_read.h"
+#include "agent/client/bounded_read.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

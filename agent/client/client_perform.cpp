@@ -9,8 +9,8 @@
 #include <system_error>
 #include <thread>
 
-#include "agent/bounded_read.h"
-#include "agent/client.h"
+#include "agent/client/bounded_read.h"
+#include "agent/client/client.h"
 #include "core/file_system.h"
 
 namespace pellam::agent {

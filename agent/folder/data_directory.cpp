@@ -1,4 +1,4 @@
-#include "agent/data_directory.h"
+#include "agent/folder/data_directory.h"
 
 #include <cstdlib>
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "agent/failure.h"
+#include "agent/wire/failure.h"
 #include "core/instant.h"
 #include "core/json.h"
 #include "core/uuid.h"

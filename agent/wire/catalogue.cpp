@@ -1,4 +1,4 @@
-#include "agent/catalogue.h"
+#include "agent/wire/catalogue.h"
 
 #include <algorithm>
 #include <map>
