@@ -52,12 +52,20 @@ class TimedFileSystem final : public FileSystem {
   }
   void syncFile(const std::string& p) override { timed("fsync", [&] { real_.syncFile(p); }); }
   void syncDirectory(const std::string& p) override { timed("fsync", [&] { real_.syncDirectory(p); }); }
-  void rename(const std::string& f, const std::string& t) override { timed("rename/link/remove", [&] { real_.rename(f, t); }); }
+  std::optional<std::string> readFileAtMost(const std::string& p, std::size_t most) override {
+    return timed("read", [&] { return real_.readFileAtMost(p, most); });
+  }
+  void move(const std::string& f, const std::string& t, Placement how) override {
+    timed("rename/link/remove", [&] { real_.move(f, t, how); });
+  }
   void link(const std::string& f, const std::string& t) override { timed("rename/link/remove", [&] { real_.link(f, t); }); }
   void remove(const std::string& p) override { timed("rename/link/remove", [&] { real_.remove(p); }); }
+  void removeTree(const std::string& p) override { timed("rename/link/remove", [&] { real_.removeTree(p); }); }
   std::vector<std::string> listDirectory(const std::string& p) override {
     return timed("list", [&] { return real_.listDirectory(p); });
   }
+  std::unique_ptr<FileLock> tryLock(const std::string& p) override { return real_.tryLock(p); }
+  std::unique_ptr<FolderWatch> watchFolder(const std::string& p) override { return real_.watchFolder(p); }
 
   RealFileSystem real_;
 };
@@ -80,7 +88,7 @@ void BM_HostChange(benchmark::State& state) {
   host::AgentFolders folders(folder.path);
   folders.prepare(*fs);
   host::ArchiveStore store(folders.data, fs);
-  host::Heartbeat heartbeat(fs, folders.status, false);
+  host::Heartbeat heartbeat(fs, folders, false);
   double engineSeconds = 0;
   host::Engine engine = [&](const agent::AgentRequest& request, Archive& archive, Instant now) {
     auto start = Clock::now();

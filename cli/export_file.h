@@ -2,11 +2,13 @@
 #include <string>
 #include <string_view>
 
+#include "core/file_system.h"
+
 namespace pellam::cli {
 
-// Writes `bytes` to `target`, which must not exist: a private temporary file beside it is
-// hard-linked into place, so an existing file, folder or link is never touched. Throws
-// AgentFailure (`output_exists`, `export_failed`).
-void writeExport(std::string_view bytes, const std::string& target);
+// Writes `bytes` to `target`, which must not exist: a private temporary file beside it, synced,
+// is moved into place without replacing, so an existing file, folder or link is never
+// touched. Throws AgentFailure (`output_exists`, `export_failed`).
+void writeExport(std::string_view bytes, const std::string& target, FileSystem& fs = *RealFileSystem::shared());
 
 }  // namespace pellam::cli

@@ -1,16 +1,13 @@
 // Turns the parsed command line into one request: the dotted command name from the words,
 // argument, patch and import files folded into the string arguments, operands given their
 // keys, and the few checks the front end makes itself. The engine and the app check the rest.
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <deque>
-#include <system_error>
 
-#include "agent/client/bounded_read.h"
 #include "agent/wire/catalogue.h"
 #include "cli/options.h"
 #include "core/base64.h"
+#include "core/file_system.h"
 #include "core/paths.h"
 #include "core/utf8.h"
 
@@ -141,15 +138,14 @@ void checkAppCommandArguments(const std::string& command, const std::map<std::st
 
 std::string CLIOptions::read(const std::string& given, std::size_t maximum) {
   std::string path = expandTilde(given);
-  struct stat info;
-  if (::lstat(path.c_str(), &info) != 0) {
-    throw std::system_error(errno, std::generic_category(), "Could not read the attributes of " + path);
-  }
-  if (!S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_size) > maximum) {
+  FileSystem& fs = *RealFileSystem::shared();
+  FileStatus item = fs.status(path);
+  if (!item.exists) throw FileSystemError(ENOENT, "Could not read the attributes of " + path);
+  if (!item.isRegularFile || item.size > maximum) {
     throw AgentFailure::invalidArgument("Choose a regular file no larger than " + std::to_string(maximum) +
                                         " bytes.");
   }
-  std::optional<std::string> bytes = agent::readBoundedFile(path, maximum);
+  std::optional<std::string> bytes = fs.readFileAtMost(path, maximum);
   if (!bytes) throw AgentFailure::invalidArgument("The file grew beyond the size limit while reading.");
   return *bytes;
 }

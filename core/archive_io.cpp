@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/archive_json.h"
+#include "core/file_placement.h"
 #include "core/data_error.h"
 #include "core/paths.h"
 #include "core/uuid.h"

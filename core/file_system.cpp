@@ -2,14 +2,18 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 
 #include "core/paths.h"
-#include "core/uuid.h"
+#include "core/folder_watch.h"
 
 namespace pellam {
 
@@ -46,6 +50,19 @@ int openRetrying(const std::string& path, int flags, mode_t mode = 0) {
   return fd;
 }
 
+// rename(2) that never replaces; false with errno set on failure (ENOSYS where the system has
+// no such call, so the caller falls back to a hard link).
+bool renameNoReplace(const std::string& from, const std::string& to) {
+#if defined(RENAME_NOREPLACE) && !defined(PELLAM_PORTABLE_FALLBACKS)
+  return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
+#else
+  (void)from;
+  (void)to;
+  errno = ENOSYS;
+  return false;
+#endif
+}
+
 void syncDescriptor(int fd, const std::string& action, const std::string& path) {
   while (::fsync(fd) != 0) {
     if (errno != EINTR) failWithErrno(action, path);
@@ -55,11 +72,6 @@ void syncDescriptor(int fd, const std::string& action, const std::string& path) 
 FileTime fileTime(std::int64_t seconds, std::uint32_t nanoseconds) {
   return FileTime(std::chrono::duration_cast<FileTime::duration>(std::chrono::seconds(seconds) +
                                                                  std::chrono::nanoseconds(nanoseconds)));
-}
-
-std::string baseName(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace
@@ -133,6 +145,34 @@ std::string RealFileSystem::readFile(const std::string& path) {
   return bytes;
 }
 
+std::optional<std::string> RealFileSystem::readFileAtMost(const std::string& path, std::size_t maximum) {
+  FileDescriptor fd(openRetrying(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (fd.get() < 0) failWithErrno("Could not read", path);
+  struct stat info;
+  if (::fstat(fd.get(), &info) != 0) failWithErrno("Could not read", path);
+  if (S_ISDIR(info.st_mode)) fail(EISDIR, "Could not read", path);
+  if (!S_ISREG(info.st_mode)) fail(EINVAL, "Could not read (not a regular file)", path);
+  if (static_cast<std::uint64_t>(info.st_size) > maximum) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(info.st_size) + 1, '\0');
+  std::size_t filled = 0;
+  while (true) {
+    if (filled == bytes.size()) {
+      if (filled > maximum) return std::nullopt;  // it grew while being read
+      bytes.resize(std::min(bytes.size() * 2, maximum + 1));
+    }
+    ssize_t n = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      failWithErrno("Could not read", path);
+    }
+    if (n == 0) break;
+    filled += static_cast<std::size_t>(n);
+  }
+  if (filled > maximum) return std::nullopt;
+  bytes.resize(filled);
+  return bytes;
+}
+
 void RealFileSystem::writeNewFile(const std::string& path, std::string_view bytes, mode_t mode) {
   int fd = openRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
   if (fd < 0) failWithErrno("Could not create", path);
@@ -185,8 +225,17 @@ void RealFileSystem::syncDirectory(const std::string& path) {
   }
 }
 
-void RealFileSystem::rename(const std::string& from, const std::string& to) {
-  if (::rename(from.c_str(), to.c_str()) != 0) failWithErrno("Could not move " + from + " to", to);
+void RealFileSystem::move(const std::string& from, const std::string& to, Placement placement) {
+  const std::string action = "Could not move " + from + " to";
+  if (placement == Placement::replace) {
+    if (::rename(from.c_str(), to.c_str()) != 0) failWithErrno(action, to);
+    return;
+  }
+  if (renameNoReplace(from, to)) return;
+  if (errno != EINVAL && errno != ENOSYS) failWithErrno(action, to);
+  // A file system without no-replace moves: a hard link is never made over a name either.
+  if (::link(from.c_str(), to.c_str()) != 0) failWithErrno(action, to);
+  ::unlink(from.c_str());  // in place already; a leftover source name is only litter
 }
 
 void RealFileSystem::link(const std::string& from, const std::string& to) {
@@ -195,6 +244,12 @@ void RealFileSystem::link(const std::string& from, const std::string& to) {
 
 void RealFileSystem::remove(const std::string& path) {
   if (::unlink(path.c_str()) != 0) failWithErrno("Could not remove", path);
+}
+
+void RealFileSystem::removeTree(const std::string& path) {
+  std::error_code error;
+  std::filesystem::remove_all(path, error);  // never follows the links inside
+  if (error) fail(error.value(), "Could not remove", path);
 }
 
 std::vector<std::string> RealFileSystem::listDirectory(const std::string& path) {
@@ -215,27 +270,38 @@ std::vector<std::string> RealFileSystem::listDirectory(const std::string& path) 
   return names;
 }
 
+namespace {
+
+class DescriptorLock final : public FileLock {
+ public:
+  explicit DescriptorLock(int fd) : fd_(fd) {}
+  ~DescriptorLock() override { ::close(fd_); }  // closing the descriptor releases the lock
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileLock> RealFileSystem::tryLock(const std::string& path) {
+  int fd = openRetrying(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) failWithErrno("Could not open", path);
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    int error = errno;
+    ::close(fd);
+    if (error == EWOULDBLOCK) return nullptr;
+    fail(error, "Could not lock", path);
+  }
+  return std::make_unique<DescriptorLock>(fd);
+}
+
+std::unique_ptr<FolderWatch> RealFileSystem::watchFolder(const std::string& path) {
+  return watchFolderForChanges(path);
+}
+
 std::shared_ptr<FileSystem> RealFileSystem::shared() {
   static const std::shared_ptr<FileSystem> instance = std::make_shared<RealFileSystem>();
   return instance;
-}
-
-void writeFileAtomically(FileSystem& fs, const std::string& path, std::string_view bytes, mode_t mode) {
-  std::string folder = parentFolder(path);
-  std::string temporary = folder + "/." + baseName(path) + "." + Uuid::random().text() + ".tmp";
-  fs.writeNewFile(temporary, bytes, mode);
-  try {
-    fs.syncFile(temporary);
-    fs.rename(temporary, path);
-  } catch (...) {
-    try {
-      fs.remove(temporary);
-    } catch (const std::exception&) {
-      // The original failure is the one worth reporting.
-    }
-    throw;
-  }
-  fs.syncDirectory(folder);
 }
 
 }  // namespace pellam

@@ -1,7 +1,8 @@
 #pragma once
-// Every file operation of the archive storage and the host goes through this one small
-// interface, so a test can fail or "crash" any single write, sync or rename and then look
-// at what survived on disk.
+// Every file operation of every layer (the archive storage, the host, the client's transport,
+// the command line's argument and export files) goes through this one small interface, so a
+// test can fail or "crash" any single write, sync or move and then look at what survived on
+// disk.
 #include <sys/types.h>
 
 #include <chrono>
@@ -24,6 +25,28 @@ class FileSystemError : public std::system_error {
 };
 
 using FileTime = std::chrono::system_clock::time_point;
+
+// How a move puts a file in its place.
+enum class Placement {
+  replace,       // atomically replaces what is there
+  neverReplace,  // fails with EEXIST when anything has the name; the source name is gone after
+};
+
+// An exclusive lock held until the object is destroyed.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
+// Change notifications for one folder: a hint that something may have arrived, never a
+// promise; callers look for themselves after every wait.
+class FolderWatch {
+ public:
+  virtual ~FolderWatch() = default;
+  // Waits until a name in the folder was created, moved in or closed after writing, or until
+  // `timeout` has passed; true when something happened.
+  virtual bool wait(std::chrono::nanoseconds timeout) = 0;
+};
 
 // What lstat (statx) reports about a path; links are not followed.
 struct FileStatus {
@@ -52,19 +75,29 @@ class FileSystem {
   // bytes of spare capacity after it, so that a parser which reads a little past the end
   // (simdjson) can use the bytes where they are instead of copying them.
   virtual std::string readFile(const std::string& path) = 0;
+  // Like readFile, but never follows a final symbolic link, and returns none when the file
+  // holds more than `maximum` bytes (at most `maximum` + 1 bytes are read). No spare capacity.
+  virtual std::optional<std::string> readFileAtMost(const std::string& path, std::size_t maximum) = 0;
   // Creates `path`, which must not exist (a link there is not followed), with exactly
   // `mode`, and writes all of `bytes`. A failure leaves no file behind.
   virtual void writeNewFile(const std::string& path, std::string_view bytes, mode_t mode) = 0;
   virtual void syncFile(const std::string& path) = 0;
   virtual void syncDirectory(const std::string& path) = 0;
-  // Atomically replaces `to` when it exists.
-  virtual void rename(const std::string& from, const std::string& to) = 0;
+  virtual void move(const std::string& from, const std::string& to, Placement placement) = 0;
   // A hard link; fails when `to` exists.
   virtual void link(const std::string& from, const std::string& to) = 0;
   // Removes a file or link (never a folder).
   virtual void remove(const std::string& path) = 0;
+  // Removes a folder with everything in it, following no links; a missing path is fine.
+  virtual void removeTree(const std::string& path) = 0;
   // The names in a folder, hidden ones included ("." and ".." are not), sorted by bytes.
   virtual std::vector<std::string> listDirectory(const std::string& path) = 0;
+  // Takes an exclusive lock on an existing file or folder (a link is not followed); none when
+  // another holder has it.
+  virtual std::unique_ptr<FileLock> tryLock(const std::string& path) = 0;
+  // Starts watching a folder; none where notifications cannot be had (the caller then looks
+  // on its own schedule).
+  virtual std::unique_ptr<FolderWatch> watchFolder(const std::string& path) = 0;
 };
 
 // The operating system's file system (POSIX calls, errno texts in the errors).
@@ -76,23 +109,20 @@ class RealFileSystem final : public FileSystem {
   void setMode(const std::string& path, mode_t mode) override;
   FileStatus status(const std::string& path) override;
   std::string readFile(const std::string& path) override;
+  std::optional<std::string> readFileAtMost(const std::string& path, std::size_t maximum) override;
   void writeNewFile(const std::string& path, std::string_view bytes, mode_t mode) override;
   void syncFile(const std::string& path) override;
   void syncDirectory(const std::string& path) override;
-  void rename(const std::string& from, const std::string& to) override;
+  void move(const std::string& from, const std::string& to, Placement placement) override;
   void link(const std::string& from, const std::string& to) override;
   void remove(const std::string& path) override;
+  void removeTree(const std::string& path) override;
   std::vector<std::string> listDirectory(const std::string& path) override;
+  std::unique_ptr<FileLock> tryLock(const std::string& path) override;
+  std::unique_ptr<FolderWatch> watchFolder(const std::string& path) override;
 
   // One shared instance for callers that take the real file system by default.
   static std::shared_ptr<FileSystem> shared();
 };
-
-// Replaces (or creates) `path` with `bytes` so that a crash at any moment leaves either the
-// old or the new complete file: a uniquely named temporary file in the same folder is
-// created exclusively, written in full and synced, then renamed over `path`, and the folder
-// is synced so the rename itself survives a power cut. Any failure before the rename
-// removes the temporary file.
-void writeFileAtomically(FileSystem& fs, const std::string& path, std::string_view bytes, mode_t mode);
 
 }  // namespace pellam

@@ -10,14 +10,7 @@ constexpr mode_t kFolderMode = 0700;
 
 }  // namespace
 
-AgentFolders::AgentFolders(std::string dataDirectory)
-    : data(absolutePath(dataDirectory)),
-      api(data + "/AgentAPI"),
-      status(api + "/status.json"),
-      requests(api + "/Requests"),
-      responses(api + "/Responses"),
-      staged(api + "/Staged"),
-      rejected(api + "/Rejected") {}
+AgentFolders::AgentFolders(std::string dataDirectory) : AgentFolderLayout(absolutePath(dataDirectory)) {}
 
 void AgentFolders::prepare(FileSystem& fs) const {
   FileStatus top = fs.status(data);

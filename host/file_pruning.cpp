@@ -1,7 +1,5 @@
 #include "host/file_pruning.h"
 
-#include <filesystem>
-
 namespace pellam::host {
 
 void pruneOlderThan(FileSystem& fs, const std::string& folder, FileTime cutoff,
@@ -13,7 +11,7 @@ void pruneOlderThan(FileSystem& fs, const std::string& folder, FileTime cutoff,
       FileStatus status = fs.status(path);
       if (!status.exists || status.modificationTime >= cutoff) continue;
       if (status.isDirectory) {
-        std::filesystem::remove_all(path);  // never follows the links inside
+        fs.removeTree(path);  // never follows the links inside
       } else {
         fs.remove(path);
       }

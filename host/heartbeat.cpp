@@ -1,13 +1,12 @@
 #include "host/heartbeat.h"
 
 #include "agent/wire/wire.h"
-#include "core/paths.h"
-#include "core/uuid.h"
+#include "core/file_placement.h"
 
 namespace pellam::host {
 
-Heartbeat::Heartbeat(std::shared_ptr<FileSystem> fs, std::string statusPath, bool locked, Clock clock)
-    : fs_(std::move(fs)), statusPath_(std::move(statusPath)), locked_(locked), clock_(std::move(clock)) {}
+Heartbeat::Heartbeat(std::shared_ptr<FileSystem> fs, agent::AgentFolderLayout folders, bool locked, Clock clock)
+    : fs_(std::move(fs)), folders_(std::move(folders)), locked_(locked), clock_(std::move(clock)) {}
 
 Heartbeat::~Heartbeat() { stop(); }
 
@@ -27,18 +26,8 @@ void Heartbeat::publish() {
   std::string bytes = agent::AgentWire::encode(status);
 
   std::lock_guard<std::mutex> lock(writing_);
-  std::string temporary = parentFolder(statusPath_) + "/.status." + Uuid::random().text() + ".tmp";
-  fs_->writeNewFile(temporary, bytes, 0600);
-  try {
-    fs_->rename(temporary, statusPath_);
-  } catch (...) {
-    try {
-      fs_->remove(temporary);
-    } catch (const std::exception&) {
-      // The failed rename is what matters.
-    }
-    throw;
-  }
+  publishFile(*fs_, folders_.temporaryStatusPath(), folders_.status, bytes, 0600, Placement::replace,
+              Durability{false, false});
 }
 
 void Heartbeat::start(std::function<void(const std::string&)> onError) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "agent/folder/agent_folder_layout.h"
 #include "core/file_system.h"
 #include "core/instant.h"
 
@@ -23,7 +24,7 @@ class Heartbeat {
  public:
   using Clock = std::function<Instant()>;
 
-  Heartbeat(std::shared_ptr<FileSystem> fs, std::string statusPath, bool locked, Clock clock = Instant::now);
+  Heartbeat(std::shared_ptr<FileSystem> fs, agent::AgentFolderLayout folders, bool locked, Clock clock = Instant::now);
   ~Heartbeat();
   Heartbeat(const Heartbeat&) = delete;
   Heartbeat& operator=(const Heartbeat&) = delete;
@@ -44,7 +45,7 @@ class Heartbeat {
   void run();
 
   std::shared_ptr<FileSystem> fs_;
-  std::string statusPath_;
+  agent::AgentFolderLayout folders_;
   std::atomic<bool> locked_;
   Clock clock_;
   std::mutex writing_;

@@ -1,9 +1,7 @@
 #include "host/host.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -31,26 +29,14 @@ constexpr auto kRescanInterval = std::chrono::seconds(1);
 constexpr auto kPruneInterval = std::chrono::hours(1);
 constexpr auto kRetryAfterFailure = std::chrono::seconds(5);
 
-// Holds an exclusive lock on AgentAPI/.host.lock for the host's life: two hosts answering
-// one folder would run requests twice.
-class FolderLock {
- public:
-  explicit FolderLock(const std::string& api) {
-    std::string path = api + "/.host.lock";
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd_ < 0) throw HostError("Could not open " + path + ".");
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-      ::close(fd_);
-      throw HostError("Another vantry-host already serves this data folder.");
-    }
-  }
-  ~FolderLock() { ::close(fd_); }
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
-
- private:
-  int fd_;
-};
+// An exclusive lock on the data folder itself for the host's life: two hosts answering one
+// folder would run requests twice. The folder cannot be deleted from under a running host the
+// way a lock file could (by hand, or with AgentAPI/).
+std::unique_ptr<FileLock> lockFolder(FileSystem& fs, const std::string& data) {
+  std::unique_ptr<FileLock> lock = fs.tryLock(data);
+  if (!lock) throw HostError("Another vantry-host already serves this data folder.");
+  return lock;
+}
 
 // SIGINT and SIGTERM become readable events, so a request in hand is never interrupted.
 class StopSignals {
@@ -77,12 +63,8 @@ class StopSignals {
 };
 
 bool anything(const std::string&) { return true; }
-bool isHeartbeatLeftover(const std::string& name) {
-  return name.rfind(".status.", 0) == 0 && name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0;
-}
-bool isAbandonedPending(const std::string& name) {
-  return name[0] == '.' && name.size() > 8 && name.compare(name.size() - 8, 8, ".pending") == 0;
-}
+bool isHeartbeatLeftover(const std::string& name) { return agent::isTemporaryStatusName(name); }
+bool isAbandonedPending(const std::string& name) { return agent::isPendingRequestName(name); }
 
 class Loop {
  public:
@@ -91,7 +73,7 @@ class Loop {
         fs_(RealFileSystem::shared()),
         folders_(options.dataDirectory),
         store_(folders_.data, fs_),
-        heartbeat_(fs_, folders_.status, options.locked),
+        heartbeat_(fs_, folders_, options.locked),
         processor_(fs_, folders_, store_, heartbeat_, commandEngine()),
         watcher_(folders_.requests) {}
 
@@ -142,7 +124,7 @@ class Loop {
 
  private:
   void enqueue(const std::string& name) {
-    if (!RequestProcessor::requestId(name)) return;
+    if (!agent::idFromFileName(name)) return;
     if (auto retry = retryAt_.find(name); retry != retryAt_.end() && SteadyClock::now() < retry->second) return;
     if (queued_.insert(name).second) queue_.push_back(name);
   }
@@ -154,7 +136,7 @@ class Loop {
       if (!watching_) watching_ = watcher_.watch();
       std::vector<std::pair<FileTime, std::string>> found;
       for (const std::string& name : fs_->listDirectory(folders_.requests)) {
-        if (!RequestProcessor::requestId(name) || queued_.count(name)) continue;
+        if (!agent::idFromFileName(name) || queued_.count(name)) continue;
         FileStatus status = fs_->status(folders_.requests + "/" + name);
         if (status.exists) found.emplace_back(status.modificationTime, name);
       }
@@ -218,7 +200,7 @@ int runHost(const HostOptions& options, std::ostream& log) {
     RealFileSystem fs;
     fs.createDirectories(folders.data, 0700);
     folders.prepare(fs);
-    FolderLock lock(folders.api);
+    std::unique_ptr<FileLock> lock = lockFolder(fs, folders.data);
     Loop loop(options, log);
     return loop.run(signals);
   } catch (const std::exception& error) {

@@ -65,23 +65,17 @@ RequestProcessor::RequestProcessor(std::shared_ptr<FileSystem> fs, AgentFolders 
       clock_(std::move(clock)),
       outbox_(fs, folders) {}
 
-std::optional<Uuid> RequestProcessor::requestId(const std::string& name) {
-  constexpr std::string_view suffix = ".json";
-  if (name.size() != 36 + suffix.size() || name.compare(36, suffix.size(), suffix) != 0) return std::nullopt;
-  return Uuid::parse(std::string_view(name).substr(0, 36));
-}
-
 std::vector<Uuid> RequestProcessor::recover() {
   std::vector<Uuid> published = outbox_.settle([this] { return store_.diskState(); });
   for (const Uuid& id : published) {
-    std::string name = id.text() + ".json";
-    if (fs_->status(folders_.requests + "/" + name).exists) removeRequest(folders_.requests + "/" + name, name);
+    std::string path = folders_.requestPath(id);
+    if (fs_->status(path).exists) removeRequest(path, path.substr(folders_.requests.size() + 1));
   }
   return published;
 }
 
 std::optional<HandledRequest> RequestProcessor::handle(const std::string& name) {
-  std::optional<Uuid> id = requestId(name);
+  std::optional<Uuid> id = agent::idFromFileName(name);
   if (!id) return std::nullopt;
   std::string path = folders_.requests + "/" + name;
 
@@ -229,7 +223,7 @@ void RequestProcessor::prepare() {
 
 void RequestProcessor::setAside(const std::string& path, const std::string& name) {
   try {
-    fs_->rename(path, folders_.rejected + "/" + name + "." + Uuid::random().text());
+    fs_->move(path, folders_.rejectedPath(name), Placement::neverReplace);
   } catch (const FileSystemError&) {
     fs_->remove(path);
   }

@@ -43,8 +43,6 @@ class RequestProcessor {
   // Uses idle time to learn what a coming change will need (the data file's token).
   void prepare();
 
-  // The identifier a request file name stands for: "<UUID>.json", any letter case.
-  static std::optional<Uuid> requestId(const std::string& name);
 
  private:
   struct Answer {

@@ -1,17 +1,8 @@
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <optional>
-#include <system_error>
 #include <thread>
 
-#include "agent/client/bounded_read.h"
 #include "agent/client/client.h"
-#include "core/file_system.h"
+#include "core/file_placement.h"
 
 namespace pellam::agent {
 
@@ -22,28 +13,26 @@ constexpr auto kPollInterval = std::chrono::milliseconds(50);
 constexpr mode_t kFolderMode = 0700;
 constexpr mode_t kFileMode = 0600;
 
-[[noreturn]] void failWithErrno(int error, const std::string& what) {
-  throw std::system_error(error, std::generic_category(), what);
+AgentFailure requestPending() {
+  return AgentFailure("request_pending", "This request ID is already pending. Inspect its result before retrying.",
+                      true);
 }
 
+}  // namespace
+
 // Whether anything (a file, a folder, a link, even a dangling one) has this name.
-bool exists(const std::string& path) {
-  struct stat info;
-  if (::lstat(path.c_str(), &info) == 0) return true;
-  if (errno == ENOENT || errno == ENOTDIR) return false;
-  failWithErrno(errno, "Could not read the attributes of " + path);
-}
+bool AgentClient::exists(const std::string& path) const { return fs_->status(path).exists; }
 
 // `expected` is the request's fingerprint, worked out before the wait so that the answer is
 // not kept waiting for it.
-AgentResponse readResponse(const std::string& path, const AgentRequest& request, const std::string& expected) {
+AgentResponse AgentClient::readResponse(const std::string& path, const AgentRequest& request,
+                                        const std::string& expected) const {
   rejectLink(path);
-  struct stat info;
-  if (::lstat(path.c_str(), &info) != 0) failWithErrno(errno, "Could not read the attributes of " + path);
+  FileStatus item = fs_->status(path);
   AgentFailure tooLarge("response_too_large", "The response exceeds 32 MB. Narrow the export or list filters.",
                         false);
-  if (static_cast<std::uint64_t>(info.st_size) > kMaximumResponseBytes) throw tooLarge;
-  std::optional<std::string> bytes = readBoundedFile(path, kMaximumResponseBytes);
+  if (item.size > kMaximumResponseBytes) throw tooLarge;
+  std::optional<std::string> bytes = fs_->readFileAtMost(path, kMaximumResponseBytes);
   if (!bytes) throw tooLarge;
   AgentResponse response = AgentWire::decodeResponse(*bytes);
   if (response.version != kProtocolVersion || response.id != request.id) {
@@ -59,63 +48,18 @@ AgentResponse readResponse(const std::string& path, const AgentRequest& request,
   return response;
 }
 
-void writeAll(int fd, std::string_view bytes, const std::string& path) {
-  while (!bytes.empty()) {
-    ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      failWithErrno(errno, "Could not write " + path);
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-}
-
-// Removes the client's temporary request file on the way out, however that is.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  ~TemporaryFile() { ::unlink(path_.c_str()); }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-AgentFailure requestPending() {
-  return AgentFailure("request_pending", "This request ID is already pending. Inspect its result before retrying.",
-                      true);
-}
-
 // Writes the request beside its final name and moves it there, so the app never sees half a
-// request, and never replaces a request file another process put there first.
-void placeRequest(const std::string& folder, const std::string& requestPath, std::string_view bytes) {
-  TemporaryFile temporary(folder + "/." + Uuid::random().text() + ".pending");
-  int fd;
-  do {
-    fd = ::open(temporary.path().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) failWithErrno(errno, "Could not create " + temporary.path());
+// request, and never replaces a request file another process put there first. Not synced: a
+// request lost to a power cut was never answered, and the caller sees no answer for it.
+void AgentClient::placeRequest(const std::string& requestPath, std::string_view bytes) const {
   try {
-    if (::fchmod(fd, kFileMode) != 0) failWithErrno(errno, "Could not set the permissions of " + temporary.path());
-    writeAll(fd, bytes, temporary.path());
-  } catch (...) {
-    ::close(fd);
+    publishFile(*fs_, folders_.pendingRequestPath(), requestPath, bytes, kFileMode, Placement::neverReplace,
+                Durability{false, false});
+  } catch (const PlacementError& error) {
+    if (error.errnoValue() == EEXIST) throw requestPending();
     throw;
   }
-  if (::close(fd) != 0) failWithErrno(errno, "Could not write " + temporary.path());
-  if (::renameat2(AT_FDCWD, temporary.path().c_str(), AT_FDCWD, requestPath.c_str(), RENAME_NOREPLACE) == 0) return;
-  if (errno == EEXIST) throw requestPending();
-  if (errno != EINVAL && errno != ENOSYS) failWithErrno(errno, "Could not move the request to " + requestPath);
-  // A file system without no-replace renames: a hard link is never made over a name either.
-  if (::link(temporary.path().c_str(), requestPath.c_str()) != 0) {
-    if (errno == EEXIST) throw requestPending();
-    failWithErrno(errno, "Could not move the request to " + requestPath);
-  }
 }
-
-}  // namespace
 
 AgentResponse AgentClient::perform(const AgentRequest& request, std::chrono::nanoseconds timeout) const {
   if (timeout <= std::chrono::nanoseconds::zero() || timeout > std::chrono::seconds(120)) {
@@ -140,26 +84,24 @@ AgentResponse AgentClient::perform(const AgentRequest& request, std::chrono::nan
                        false);
   }
 
-  std::string requests = apiDirectory() + "/Requests";
-  std::string responses = apiDirectory() + "/Responses";
-  RealFileSystem fs;
-  for (const std::string& folder : {apiDirectory(), requests, responses}) {
-    rejectLink(folder);
-    fs.createDirectories(folder, kFolderMode);
-    fs.setMode(folder, kFolderMode);  // tightens a folder that already existed
+  for (const std::string* folder : {&folders_.api, &folders_.requests, &folders_.responses}) {
+    rejectLink(*folder);
+    fs_->createDirectories(*folder, kFolderMode);
+    fs_->setMode(*folder, kFolderMode);  // tightens a folder that already existed
   }
 
-  std::string name = request.id.text() + ".json";
-  std::string requestPath = requests + "/" + name;
-  std::string responsePath = responses + "/" + name;
+  std::string requestPath = folders_.requestPath(request.id);
+  std::string responsePath = folders_.responsePath(request.id);
   // A replay: the request was answered before.
   if (exists(responsePath)) return readResponse(responsePath, request, AgentWire::fingerprint(request));
   if (exists(requestPath)) throw requestPending();
-  placeRequest(requests, requestPath, bytes);
+  // Watched before the request is placed, so that an answer arriving at once is not missed.
+  std::unique_ptr<FolderWatch> answers = fs_->watchFolder(folders_.responses);
+  placeRequest(requestPath, bytes);
 
-  // Polls every 50 ms: each look comes 50 ms after the one before, so the work in between
-  // (the fingerprint the answer is checked against, worked out after the first look) does
-  // not stretch the interval.
+  // Looks every 50 ms, each look 50 ms after the one before (the fingerprint the answer is
+  // checked against is worked out after the first look, inside the interval); a change in
+  // Responses/ ends the wait early. Without notifications it is the plain 50 ms sleep.
   auto deadline = std::chrono::steady_clock::now() + timeout;
   std::optional<std::string> expected;
   while (true) {
@@ -174,7 +116,12 @@ AgentResponse AgentClient::perform(const AgentRequest& request, std::chrono::nan
     bool answered = exists(responsePath);
     if (!expected) expected = AgentWire::fingerprint(request);
     if (answered) return readResponse(responsePath, request, *expected);
-    std::this_thread::sleep_until(look + kPollInterval);
+    const auto next = look + kPollInterval;
+    if (answers) {
+      answers->wait(next - std::chrono::steady_clock::now());
+    } else {
+      std::this_thread::sleep_until(next);
+    }
   }
 }
 

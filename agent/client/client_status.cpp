@@ -1,8 +1,5 @@
-#include <sys/stat.h>
-
 #include <stdexcept>
 
-#include "agent/client/bounded_read.h"
 #include "agent/client/client.h"
 
 namespace pellam::agent {
@@ -20,10 +17,14 @@ AgentFailure appUnavailable() {
 
 }  // namespace
 
-void rejectLink(const std::string& path) {
-  struct stat info;
-  if (::lstat(path.c_str(), &info) != 0) return;
-  if (S_ISLNK(info.st_mode)) {
+void AgentClient::rejectLink(const std::string& path) const {
+  FileStatus item;
+  try {
+    item = fs_->status(path);
+  } catch (const FileSystemError&) {
+    return;  // attributes that cannot be read are not a link's
+  }
+  if (item.isSymbolicLink) {
     throw AgentFailure("unsafe_path", "Agent transport paths must not be symbolic links.", false);
   }
 }
@@ -34,18 +35,19 @@ bool AgentClient::isFresh(const AgentStatus& status, Instant now) {
 }
 
 AgentStatus AgentClient::status() const {
-  std::string path = apiDirectory() + "/status.json";
-  rejectLink(apiDirectory());
-  rejectLink(path);
+  rejectLink(folders_.api);
+  rejectLink(folders_.status);
   // Anything that is not a small regular file (missing, a folder, a FIFO) means no app is
   // publishing here; the size is checked before a byte is read.
-  struct stat info;
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-      static_cast<std::uint64_t>(info.st_size) > kMaximumStatusBytes) {
+  FileStatus item;
+  try {
+    item = fs_->status(folders_.status);
+  } catch (const FileSystemError&) {
     throw appUnavailable();
   }
+  if (!item.exists || !item.isRegularFile || item.size > kMaximumStatusBytes) throw appUnavailable();
   try {
-    std::optional<std::string> bytes = readBoundedFile(path, kMaximumStatusBytes);
+    std::optional<std::string> bytes = fs_->readFileAtMost(folders_.status, kMaximumStatusBytes);
     if (!bytes) throw std::length_error("The status file grew while it was read.");
     AgentStatus status = AgentWire::decodeStatus(*bytes);
     if (status.version != kProtocolVersion) {

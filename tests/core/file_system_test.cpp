@@ -1,3 +1,4 @@
+#include "core/file_placement.h"
 #include "core/file_system.h"
 
 #include <fcntl.h>
@@ -178,7 +179,7 @@ TEST(RealFileSystemTest, LinkRefusesAnExistingTargetAndRenameReplacesIt) {
   EXPECT_EQ(readBytes(folder / "b"), "b");
   fs.link(folder / "a", folder / "c");
   EXPECT_EQ(readBytes(folder / "c"), "a");
-  fs.rename(folder / "a", folder / "b");
+  fs.move(folder / "a", folder / "b", Placement::replace);
   EXPECT_EQ(readBytes(folder / "b"), "a");
   EXPECT_FALSE(fs.status(folder / "a").exists);
 }
@@ -258,7 +259,7 @@ TEST(FaultInjectingFileSystemTest, APowerCutUndoesWhatWasNotSynced) {
     FaultInjectingFileSystem fs;
     fs.writeNewFile(folder / "tmp", "new", 0600);
     if (c.syncFile) fs.syncFile(folder / "tmp");
-    fs.rename(folder / "tmp", folder / "data.json");
+    fs.move(folder / "tmp", folder / "data.json", Placement::replace);
     if (c.syncFolder) fs.syncDirectory(folder.path());
     fs.loseUnsyncedChanges();
     EXPECT_EQ(readBytes(folder / "data.json"), c.expected) << c.name;
@@ -273,7 +274,7 @@ TEST(FaultInjectingFileSystemTest, AMoveBetweenFoldersLastsOnceBothAreSynced) {
     std::filesystem::create_directories(folder / "to");
     writeBytes(folder / "from/file", "content");
     FaultInjectingFileSystem fs;
-    fs.rename(folder / "from/file", folder / "to/file");
+    fs.move(folder / "from/file", folder / "to/file", Placement::replace);
     fs.syncDirectory(folder / "to");
     if (syncBoth) fs.syncDirectory(folder / "from");
     fs.loseUnsyncedChanges();

@@ -89,7 +89,7 @@ struct HostParts {
   explicit HostParts(const AgentFolders& folders, std::shared_ptr<FileSystem> fs = RealFileSystem::shared(),
                      bool locked = false)
       : store(folders.data, fs),
-        heartbeat(fs, folders.status, locked),
+        heartbeat(fs, folders, locked),
         processor(fs, folders, store, heartbeat, fakeEngine()) {}
   ArchiveStore store;
   Heartbeat heartbeat;

@@ -16,6 +16,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/file_system.h"
@@ -55,6 +56,14 @@ class FaultInjectingFileSystem final : public FileSystem {
   void setCreationTime(const std::string& path, std::optional<FileTime> time) { creationTimes_[path] = time; }
   void reportNoCreationTimes() { noCreationTimes_ = true; }
 
+  // Folder watches: the real ones, none at all (they cannot be set up), or ones that never
+  // report anything.
+  enum class Watches { real, none, silent };
+  void setWatches(Watches watches) { watches_ = watches; }
+  // Called after every successful move with its target, e.g. to play the other side of a
+  // file exchange.
+  void afterMove(std::function<void(const std::string& to)> callback) { afterMove_ = std::move(callback); }
+
   void loseUnsyncedChanges() {
     FileSystem& real = *base_;
     for (const std::string& path : unsyncedData_) {
@@ -69,7 +78,7 @@ class FaultInjectingFileSystem final : public FileSystem {
           if (real.status(step->path).exists) real.remove(step->path);
           break;
         case Step::Renamed:
-          real.rename(step->to, step->path);
+          real.move(step->to, step->path, Placement::replace);
           if (step->previous) real.writeNewFile(step->to, step->previous->bytes, step->previous->mode);
           break;
         case Step::Removed:
@@ -100,6 +109,10 @@ class FaultInjectingFileSystem final : public FileSystem {
     begin("readFile", path);
     return base_->readFile(path);
   }
+  std::optional<std::string> readFileAtMost(const std::string& path, std::size_t maximum) override {
+    begin("readFileAtMost", path);
+    return base_->readFileAtMost(path, maximum);
+  }
   void writeNewFile(const std::string& path, std::string_view bytes, mode_t mode) override {
     try {
       begin("writeNewFile", path);
@@ -125,14 +138,15 @@ class FaultInjectingFileSystem final : public FileSystem {
     for (Step& step : journal_) step.unsyncedFolders.erase(path);
     std::erase_if(journal_, [](const Step& step) { return step.unsyncedFolders.empty(); });
   }
-  void rename(const std::string& from, const std::string& to) override {
-    begin("rename", from);
+  void move(const std::string& from, const std::string& to, Placement placement) override {
+    begin(placement == Placement::replace ? "rename" : "moveNoReplace", from);
     std::optional<Saved> previous = saved(to);
-    base_->rename(from, to);
+    base_->move(from, to, placement);
     journal_.push_back({Step::Renamed, from, to, std::move(previous), {parentFolder(from), parentFolder(to)}});
     bool fromUnsynced = unsyncedData_.erase(from) > 0;
     unsyncedData_.erase(to);
     if (fromUnsynced) unsyncedData_.insert(to);
+    if (afterMove_) afterMove_(to);
   }
   void link(const std::string& from, const std::string& to) override {
     begin("link", from);
@@ -147,9 +161,23 @@ class FaultInjectingFileSystem final : public FileSystem {
     if (previous) journal_.push_back({Step::Removed, path, {}, std::move(previous), {parentFolder(path)}});
     unsyncedData_.erase(path);
   }
+  void removeTree(const std::string& path) override {
+    begin("removeTree", path);
+    base_->removeTree(path);
+  }
   std::vector<std::string> listDirectory(const std::string& path) override {
     begin("listDirectory", path);
     return base_->listDirectory(path);
+  }
+  std::unique_ptr<FileLock> tryLock(const std::string& path) override {
+    begin("tryLock", path);
+    return base_->tryLock(path);
+  }
+  std::unique_ptr<FolderWatch> watchFolder(const std::string& path) override {
+    begin("watchFolder", path);
+    if (watches_ == Watches::none) return nullptr;
+    if (watches_ == Watches::silent) return std::make_unique<SilentWatch>();
+    return base_->watchFolder(path);
   }
 
  private:
@@ -190,7 +218,16 @@ class FaultInjectingFileSystem final : public FileSystem {
     return Saved{base_->readFile(path), status.mode};
   }
 
+  struct SilentWatch final : FolderWatch {
+    bool wait(std::chrono::nanoseconds timeout) override {
+      if (timeout > std::chrono::nanoseconds::zero()) std::this_thread::sleep_for(timeout);
+      return false;
+    }
+  };
+
   std::shared_ptr<FileSystem> base_;
+  Watches watches_ = Watches::real;
+  std::function<void(const std::string&)> afterMove_;
   std::vector<Operation> log_;
   std::size_t failAt_ = 0;
   int failErrno_ = EIO;

@@ -1,0 +1,61 @@
+#pragma once
+// Every path and file name of the agent folder inside a data folder, made and parsed here
+// only, for the client and the host alike:
+//
+//   AgentAPI/status.json                      the heartbeat (the host writes it)
+//   AgentAPI/.status.<UUID>.tmp               the heartbeat before it is moved into place
+//   AgentAPI/Requests/<ID>.json               a request (the client writes it)
+//   AgentAPI/Requests/.<UUID>.pending         a request before it is moved into place
+//   AgentAPI/Responses/<ID>.json              an answer, kept for replays
+//   AgentAPI/Responses/.<ID>.<UUID>.tmp       an answer before it is moved into place
+//   AgentAPI/Staged/<ID>.<STATE>.json         an answer whose save is not yet known to have landed
+//   AgentAPI/Rejected/<name>.<UUID>           a request file that was not a request, set aside
+//
+// <ID> is a request's identifier as canonical upper-case UUID text; <UUID> a fresh random one.
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/uuid.h"
+
+namespace pellam::agent {
+
+struct AgentFolderLayout {
+  // `dataDirectory` is used as given (the client keeps the user's spelling in its messages).
+  explicit AgentFolderLayout(std::string dataDirectory);
+
+  std::string data;
+  std::string api;
+  std::string status;
+  std::string requests;
+  std::string responses;
+  std::string staged;
+  std::string rejected;
+
+  std::string requestPath(const Uuid& id) const;
+  std::string responsePath(const Uuid& id) const;
+  std::string stagedPath(const Uuid& id, std::string_view state) const;
+  // Fresh names for files written beside their final place and then moved there.
+  std::string pendingRequestPath() const;
+  std::string temporaryResponsePath(const Uuid& id) const;
+  std::string temporaryStatusPath() const;
+  std::string rejectedPath(std::string_view requestName) const;
+};
+
+// "<ID>.json" in any letter case: the identifier the request or response file stands for.
+std::optional<Uuid> idFromFileName(std::string_view name);
+
+struct StagedName {
+  Uuid id;
+  std::string state;
+};
+// "<ID>.<STATE>.json" with an upper-case ID and a STATE without dots; anything else is not a
+// staged answer.
+std::optional<StagedName> parseStagedName(std::string_view name);
+
+// The temporary names above, as left behind by a process that died before moving them.
+bool isPendingRequestName(std::string_view name);
+bool isTemporaryStatusName(std::string_view name);
+bool isTemporaryResponseName(std::string_view name);
+
+}  // namespace pellam::agent

@@ -1,0 +1,38 @@
+#pragma once
+// The one way a file is put in its place: written whole beside it under a temporary name,
+// then moved there, so that no reader ever sees half a file.
+#include <string>
+#include <string_view>
+
+#include "core/file_system.h"
+
+namespace pellam {
+
+// What must be on disk before publishFile returns; each caller says what its file needs.
+struct Durability {
+  bool syncFile;    // the bytes are synced before the move
+  bool syncFolder;  // the move itself is synced (the target's folder)
+};
+
+inline constexpr Durability kFullyDurable{true, true};
+
+// Moving the temporary file into place failed (EEXIST for a Placement::neverReplace target
+// that exists); errors before the move are plain FileSystemErrors.
+class PlacementError : public FileSystemError {
+ public:
+  using FileSystemError::FileSystemError;
+};
+
+// Writes `bytes` to `temporary` (which must not exist, in the target's folder), syncs it
+// when asked, moves it to `target` as `placement` says, and syncs the folder when asked.
+// Whatever fails before the move completes, the temporary file is removed (a failure to
+// remove it is not reported over the first failure).
+void publishFile(FileSystem& fs, const std::string& temporary, const std::string& target, std::string_view bytes,
+                 mode_t mode, Placement placement, Durability durability);
+
+// Replaces (or creates) `path` so that a crash at any moment leaves either the old or the new
+// complete file, even after a power cut: publishFile under a unique hidden name beside it,
+// replacing, fully durable.
+void writeFileAtomically(FileSystem& fs, const std::string& path, std::string_view bytes, mode_t mode);
+
+}  // namespace pellam
