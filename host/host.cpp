@@ -26,6 +26,7 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr auto kRescanInterval = std::chrono::seconds(1);
+constexpr auto kRescanWithoutNotifications = std::chrono::milliseconds(50);
 constexpr auto kPruneInterval = std::chrono::hours(1);
 constexpr auto kRetryAfterFailure = std::chrono::seconds(5);
 
@@ -75,7 +76,7 @@ class Loop {
         store_(folders_.data, fs_),
         heartbeat_(fs_, folders_, options.locked),
         processor_(fs_, folders_, store_, heartbeat_, commandEngine()),
-        watcher_(folders_.requests) {}
+        watcher_(folders_.requests, fs_) {}
 
   int run(StopSignals& signals) {
     // A heartbeat write cut short by a kill leaves its temporary file behind.
@@ -98,7 +99,8 @@ class Loop {
       for (std::string& name : watcher_.drain(rescan)) enqueue(name);
       if (rescan || SteadyClock::now() >= nextRescan) {
         this->rescan();
-        nextRescan = SteadyClock::now() + kRescanInterval;
+        // Without notifications the rescans are all there is: as often as the client looks.
+        nextRescan = SteadyClock::now() + (watching_ ? kRescanInterval : kRescanWithoutNotifications);
       }
       if (SteadyClock::now() >= nextPrune) {
         prune();

@@ -1,15 +1,17 @@
 #include "host/request_watcher.h"
 
+#if defined(__linux__) && !defined(PELLAM_PORTABLE_FALLBACKS)
+#define PELLAM_HAS_INOTIFY 1
 #include <sys/inotify.h>
-#include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#endif
 
 namespace pellam::host {
 
-RequestWatcher::RequestWatcher(std::string folder) : folder_(std::move(folder)) {
+#ifdef PELLAM_HAS_INOTIFY
+
+RequestWatcher::RequestWatcher(std::string folder, std::shared_ptr<FileSystem> fs)
+    : folder_(std::move(folder)), fs_(std::move(fs)) {
   fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
 }
 
@@ -46,14 +48,28 @@ std::vector<std::string> RequestWatcher::drain(bool& rescan) {
       // A regular file just created is still being written; it is announced when closed.
       // Anything else created in the folder (a link, a folder, a FIFO) is announced at once.
       if ((event->mask & IN_CREATE) && !(event->mask & IN_ISDIR)) {
-        struct stat info;
-        std::string path = folder_ + "/" + event->name;
-        if (::lstat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) continue;
+        try {
+          FileStatus item = fs_->status(folder_ + "/" + event->name);
+          if (!item.exists || item.isRegularFile) continue;
+        } catch (const FileSystemError&) {
+          continue;  // the rescan finds it
+        }
       }
       names.emplace_back(event->name);
     }
   }
   return names;
 }
+
+#else
+
+// No change notifications here: the host's rescans find every request.
+RequestWatcher::RequestWatcher(std::string folder, std::shared_ptr<FileSystem> fs)
+    : folder_(std::move(folder)), fs_(std::move(fs)) {}
+RequestWatcher::~RequestWatcher() = default;
+bool RequestWatcher::watch() { return false; }
+std::vector<std::string> RequestWatcher::drain(bool&) { return {}; }
+
+#endif
 
 }  // namespace pellam::host

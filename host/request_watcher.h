@@ -1,15 +1,19 @@
 #pragma once
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "core/file_system.h"
 
 namespace pellam::host {
 
 // Announces names that arrive in the Requests folder (moved in, or closed after writing, or
 // created as something other than a file) through inotify, in arrival order. The host
-// rescans the folder every second as well, so a missed event only delays a request.
+// rescans the folder every second as well, so a missed event only delays a request; where
+// inotify cannot be had, descriptor() is -1 and the host rescans more often instead.
 class RequestWatcher {
  public:
-  explicit RequestWatcher(std::string folder);
+  RequestWatcher(std::string folder, std::shared_ptr<FileSystem> fs);
   ~RequestWatcher();
   RequestWatcher(const RequestWatcher&) = delete;
   RequestWatcher& operator=(const RequestWatcher&) = delete;
@@ -26,6 +30,7 @@ class RequestWatcher {
 
  private:
   std::string folder_;
+  std::shared_ptr<FileSystem> fs_;
   int fd_ = -1;
   int watch_ = -1;
 };

@@ -96,7 +96,12 @@ AgentResponse AgentClient::perform(const AgentRequest& request, std::chrono::nan
   if (exists(responsePath)) return readResponse(responsePath, request, AgentWire::fingerprint(request));
   if (exists(requestPath)) throw requestPending();
   // Watched before the request is placed, so that an answer arriving at once is not missed.
-  std::unique_ptr<FolderWatch> answers = fs_->watchFolder(folders_.responses);
+  std::unique_ptr<FolderWatch> answers;
+  try {
+    answers = fs_->watchFolder(folders_.responses);
+  } catch (const FileSystemError&) {
+    // Only a way to wake early; the looks below find the answer without it.
+  }
   placeRequest(requestPath, bytes);
 
   // Looks every 50 ms, each look 50 ms after the one before (the fingerprint the answer is
