@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <deque>
 
-#include "agent/wire/catalogue.h"
+#include "agent/wire/command_table.h"
 #include "cli/options.h"
 #include "core/base64.h"
 #include "core/file_system.h"
@@ -14,25 +14,9 @@
 namespace pellam::cli {
 
 using agent::AgentFailure;
-namespace AgentCommands = agent::AgentCommands;
 namespace AgentWire = agent::AgentWire;
 
 namespace {
-
-// The keys that positional operands fill, in order, per command.
-const std::map<std::string, std::vector<std::string>, std::less<>>& operandKeys() {
-  static const std::map<std::string, std::vector<std::string>, std::less<>> keys = {
-      {"jobs.show", {"id"}},        {"jobs.update", {"id"}},        {"jobs.archive", {"id"}},
-      {"jobs.copy", {"id"}},        {"entries.show", {"id"}},       {"entries.update", {"id"}},
-      {"entries.copy", {"id"}},     {"entries.delete", {"id"}},     {"filters.update", {"id"}},
-      {"filters.delete", {"id"}},   {"ui.edit-job", {"id"}},        {"ui.edit-entry", {"id"}},
-      {"backups.preview", {"id"}},  {"backups.restore", {"id"}},    {"timer.clock-in", {"job"}},
-      {"timer.clock-out", {"entry"}}, {"timer.break", {"entry"}},   {"timer.resume", {"entry"}},
-      {"tags.rename", {"tag", "to"}}, {"tags.merge", {"tag", "to"}}, {"tags.remove", {"tag"}},
-      {"ui.navigate", {"screen"}},  {"import.preview", {"file"}},   {"import.apply", {"file"}},
-  };
-  return keys;
-}
 
 std::string joined(const std::vector<std::string>& items, const std::string& separator) {
   std::string text;
@@ -64,7 +48,7 @@ std::string commandName(const std::vector<std::string>& words, std::map<std::str
     command = words[0] + "." + (words[1] == "pay-period" ? std::string("payperiod") : words[1]);
     operands.assign(words.begin() + 2, words.end());
   }
-  if (!AgentCommands::isSupportedCommand(command) && !AgentCommands::isAppCommand(command)) {
+  if (agent::findCommand(command) == nullptr) {
     throw AgentFailure("unknown_command", "Unknown command: " + command + ". Run vantry help.", false);
   }
   return command;
@@ -122,18 +106,6 @@ void foldImportFile(std::map<std::string, std::string>& arguments) {
   if (!arguments.count("format")) arguments["format"] = lowerCaseExtension(path);
 }
 
-void checkAppCommandArguments(const std::string& command, const std::map<std::string, std::string>& arguments) {
-  if (!AgentCommands::isAppCommand(command)) return;
-  const std::set<std::string>& allowed = AgentCommands::appCommandArguments(command);
-  std::vector<std::string> unknown;
-  for (const auto& [key, value] : arguments) {  // a map: sorted ascending already
-    if (!allowed.count(key)) unknown.push_back(key);
-  }
-  if (!unknown.empty()) {
-    throw AgentFailure::invalidArgument("Unknown arguments for " + command + ": " + joined(unknown, ", ") + ".");
-  }
-}
-
 }  // namespace
 
 std::string CLIOptions::read(const std::string& given, std::size_t maximum) {
@@ -158,20 +130,20 @@ agent::AgentRequest CLIOptions::request(Instant now) const {
   foldArgumentFile(built);
   foldPatchFile(built);
 
-  if (auto keys = operandKeys().find(command); keys != operandKeys().end()) {
-    for (const std::string& key : keys->second) {
-      if (operands.empty()) break;
-      if (built.count(key)) throw AgentFailure::invalidArgument("Specify " + key + " once.");
-      built[key] = operands.front();
-      operands.pop_front();
-    }
+  const agent::CommandRow& row = *agent::findCommand(command);
+  for (std::string_view name : row.operands) {
+    if (operands.empty()) break;
+    std::string key(name);
+    if (built.count(key)) throw AgentFailure::invalidArgument("Specify " + key + " once.");
+    built[key] = operands.front();
+    operands.pop_front();
   }
-  if (command == "import.preview" || command == "import.apply") foldImportFile(built);
+  if (row.family == agent::CommandFamily::importRecords) foldImportFile(built);
   if (!operands.empty()) {
     throw AgentFailure::invalidArgument("Unexpected positional arguments: " +
                                         joined({operands.begin(), operands.end()}, " ") + ".");
   }
-  checkAppCommandArguments(command, built);
+  if (row.performer == agent::Performer::app) agent::checkFixedArguments(command, built);
   if (outputPath && command != "export") throw AgentFailure::invalidArgument("--out is only available for export.");
 
   agent::AgentRequest request;

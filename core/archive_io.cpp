@@ -140,42 +140,46 @@ std::string ArchiveIO::newBackupPath() const {
   throw FileSystemError(EEXIST, "Could not find a free backup name in " + backupsURL());
 }
 
-void ArchiveIO::pruneBackups(const std::optional<std::string>& fresh) const {
-  struct Backup {
-    std::string path;
-    std::optional<FileTime> created;
-  };
-  std::vector<Backup> backups;
-  std::size_t kept = 0;
-  for (const std::string& name : fs_->listDirectory(backupsURL())) {
+std::vector<BackupFile> ArchiveIO::backups() const {
+  std::vector<BackupFile> found;
+  for (std::string& name : fs_->listDirectory(backupsURL())) {
     if (!isBackupFileName(name)) continue;
-    Backup backup{backupsURL() + "/" + name, std::nullopt};
-    // The backup this save just made is the only copy of the file it replaced. It stays,
-    // whatever the dates say: a clock set back, dates equal within the file system's
-    // timestamp resolution or an unreadable date must not make it the one removed.
-    if (fresh && backup.path == *fresh) {
-      ++kept;
-      continue;
-    }
+    BackupFile backup{std::move(name), "", std::nullopt, std::nullopt};
+    backup.path = backupsURL() + "/" + backup.name;
     try {
       FileStatus status = fs_->status(backup.path);
-      // Many Linux file systems record no birth time. A backup is never modified after it
-      // is written, so its modification time is its creation time there.
-      if (status.exists) backup.created = status.creationTime ? *status.creationTime : status.modificationTime;
+      if (status.exists) {
+        backup.created = status.creationTime ? *status.creationTime : status.modificationTime;
+        backup.status = status;
+      }
     } catch (const std::exception&) {
       // Sorts as the oldest possible.
     }
-    backups.push_back(std::move(backup));
+    found.push_back(std::move(backup));
   }
-  if (kept + backups.size() <= kBackupsKept) return;
-  // Newest first; no date sorts last; equal dates keep listing order.
-  std::stable_sort(backups.begin(), backups.end(), [](const Backup& a, const Backup& b) {
+  std::stable_sort(found.begin(), found.end(), [](const BackupFile& a, const BackupFile& b) {
     if (!a.created || !b.created) return a.created.has_value() && !b.created.has_value();
     return *a.created > *b.created;
   });
-  for (std::size_t i = kBackupsKept - kept; i < backups.size(); ++i) {
+  return found;
+}
+
+void ArchiveIO::pruneBackups(const std::optional<std::string>& fresh) const {
+  std::vector<BackupFile> all = backups();
+  if (all.size() <= kBackupsKept) return;
+  // The backup this save just made is the only copy of the file it replaced. It stays,
+  // whatever the dates say: a clock set back, dates equal within the file system's
+  // timestamp resolution or an unreadable date must not make it the one removed.
+  auto isFresh = [&](const BackupFile& backup) { return fresh && backup.path == *fresh; };
+  std::size_t room = kBackupsKept - (std::any_of(all.begin(), all.end(), isFresh) ? 1 : 0);
+  for (const BackupFile& backup : all) {
+    if (isFresh(backup)) continue;
+    if (room > 0) {
+      --room;
+      continue;
+    }
     try {
-      fs_->remove(backups[i].path);
+      fs_->remove(backup.path);
     } catch (const std::exception&) {
       // One stubborn file must not fail a save that has already replaced the data file.
     }

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/file_system.h"
 #include "core/instant.h"
@@ -35,6 +36,17 @@ struct KnownDataFile {
     return status.exists && status.isRegularFile && status.size == size &&
            status.modificationTime == modificationTime && status.creationTime == creationTime;
   }
+};
+
+// An entry of the backup folder whose name counts as a backup (isBackupFileName).
+struct BackupFile {
+  std::string name;
+  std::string path;
+  // None when the entry could not be looked at (it may have gone meanwhile).
+  std::optional<FileStatus> status;
+  // Its creation time, or its modification time where the file system records no birth
+  // time (a backup is never modified after it is written); none without a status.
+  std::optional<FileTime> created;
 };
 
 class ArchiveIO {
@@ -76,6 +88,12 @@ class ArchiveIO {
   // returns that copy's path, or none when there was no data file. Fails with
   // kReadableMainFileMessage when the data file decodes fine.
   std::optional<std::string> recover(const Archive& archive) const;
+
+  // Every entry of the backup folder whose name counts as a backup, hidden ones and
+  // entries that are not regular files included, newest first; an entry without a date
+  // sorts last and equal dates keep the folder's (byte) order. Both pruning and the
+  // host's list of backups read it. Fails when the folder cannot be listed.
+  std::vector<BackupFile> backups() const;
 
  private:
   static Archive decodeRead(const std::string& bytes);

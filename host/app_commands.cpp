@@ -1,8 +1,6 @@
 #include "host/app_commands.h"
 
-#include <set>
-
-#include "agent/wire/catalogue.h"
+#include "agent/wire/command_table.h"
 
 namespace pellam::host {
 
@@ -10,25 +8,12 @@ using agent::AgentFailure;
 
 namespace {
 
-void checkArguments(const agent::AgentRequest& request) {
-  const std::set<std::string>& allowed = agent::AgentCommands::appCommandArguments(request.command);
-  std::string unknown;
-  for (const auto& [key, value] : request.arguments) {
-    if (allowed.count(key)) continue;
-    if (!unknown.empty()) unknown += ", ";
-    unknown += key;
-  }
-  if (!unknown.empty()) {
-    throw AgentFailure::invalidArgument("Unknown arguments for " + request.command + ": " + unknown + ".");
-  }
-}
-
 std::string resultText(const Json& result) { return writeJson(result); }
 
 }  // namespace
 
 CommandOutcome AppCommands::run(const agent::AgentRequest& request) {
-  checkArguments(request);
+  agent::checkFixedArguments(request.command, request.arguments);
   const std::string& command = request.command;
   if (command == "app.status") return status();
   if (command == "app.lock") return setLocked(true, request.dryRun);

@@ -19,25 +19,21 @@ struct Backup {
   std::uint64_t bytes = 0;
 };
 
-// Regular backup files only (links and folders are not backups), newest first.
+// The backups offered for a restore: regular files only (links and folders are not
+// backups) and no hidden names, newest first.
 std::vector<Backup> backups(ArchiveStore& store) {
-  FileSystem& fs = store.fileSystem();
   std::string folder = store.io().backupsURL();
-  FileStatus folderStatus = fs.status(folder);
+  FileStatus folderStatus = store.fileSystem().status(folder);
   if (!folderStatus.exists) return {};
   if (!folderStatus.isDirectory) {
     throw AgentFailure("unsafe_path", folder + " is not a folder; the host follows no links.", false);
   }
-  std::vector<Backup> found;
-  for (const std::string& name : fs.listDirectory(folder)) {
-    if (name[0] == '.' || !isBackupFileName(name)) continue;
-    FileStatus status = fs.status(folder + "/" + name);
-    if (!status.isRegularFile) continue;
-    found.push_back({name, status.creationTime.value_or(status.modificationTime), status.size});
+  std::vector<Backup> offered;
+  for (BackupFile& file : store.io().backups()) {
+    if (file.name[0] == '.' || !file.status || !file.status->isRegularFile) continue;
+    offered.push_back({std::move(file.name), *file.created, file.status->size});
   }
-  std::stable_sort(found.begin(), found.end(),
-                   [](const Backup& a, const Backup& b) { return a.created > b.created; });
-  return found;
+  return offered;
 }
 
 std::string requiredId(const agent::AgentRequest& request) {

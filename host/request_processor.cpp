@@ -3,6 +3,7 @@
 #include <new>
 
 #include "agent/wire/catalogue.h"
+#include "agent/wire/command_table.h"
 #include "core/data_error.h"
 #include "core/json.h"
 
@@ -46,10 +47,6 @@ AgentResponse failureResponse(const Uuid& id, AgentFailure failure,
   response.error = std::move(failure);
   response.requestFingerprint = std::move(fingerprint);
   return response;
-}
-
-bool allowedWhileLocked(const std::string& command) {
-  return command == "app.status" || command == "app.show" || command == "app.unlock";
 }
 
 }  // namespace
@@ -129,18 +126,17 @@ RequestProcessor::Answer RequestProcessor::answer(const std::string& path, const
     result.response = failureResponse(id, invalidRequest("The request file's name does not match its identifier."));
     return result;
   }
-  bool known = agent::AgentCommands::isSupportedCommand(request.command) ||
-               agent::AgentCommands::isAppCommand(request.command);
-  result.command = known ? request.command : "unknown";
+  result.command = agent::findCommand(request.command) != nullptr ? request.command : "unknown";
   result.response = run(request, result.outcome);
 
-  if (agent::AgentWire::encode(result.response).size() > kMaximumResponseBytes) {
+  if (result.encoded().size() > kMaximumResponseBytes) {
     // Too large to answer, so it is not carried out either.
     if (result.outcome.changedInPlace) store_.forget();
     result.outcome = CommandOutcome();
     result.response = failureResponse(
         id, AgentFailure("response_too_large", "The response exceeds 32 MB. Narrow the export or list filters.", false),
         result.response.requestFingerprint);
+    result.bytes = agent::AgentWire::encode(result.response);
   }
   return result;
 }
@@ -151,7 +147,7 @@ AgentResponse RequestProcessor::run(const AgentRequest& request, CommandOutcome&
     if (request.version != agent::kProtocolVersion) {
       throw AgentFailure("unsupported_version", "Update Vantry and the CLI to the same protocol version.", false);
     }
-    if (heartbeat_.locked() && !allowedWhileLocked(request.command)) {
+    if (heartbeat_.locked() && !agent::answeredWhileLocked(request.command)) {
       throw AgentFailure("app_locked", "Unlock Vantry in the app before using agent commands.", false);
     }
     outcome = agent::AgentCommands::isAppCommand(request.command)
@@ -171,14 +167,14 @@ AgentResponse RequestProcessor::run(const AgentRequest& request, CommandOutcome&
 
 void RequestProcessor::commit(const Uuid& id, Answer& answer) {
   if (!answer.outcome.changes()) {
-    outbox_.publish(id, agent::AgentWire::encode(answer.response));
+    outbox_.publish(id, answer.encoded());
     return;
   }
   std::string before;
   std::string staged;
   try {
     before = store_.diskState();
-    staged = outbox_.stage(id, agent::AgentWire::encode(answer.response), before);
+    staged = outbox_.stage(id, answer.encoded(), before);
   } catch (...) {
     if (answer.outcome.changedInPlace) store_.forget();  // the change in memory is not kept
     throw;

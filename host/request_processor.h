@@ -49,6 +49,12 @@ class RequestProcessor {
     agent::AgentResponse response;
     CommandOutcome outcome;  // its result is already in `response`
     std::string command = "-";
+    std::string bytes;  // `response` encoded; empty until encoded() (an answer can be 32 MB)
+
+    const std::string& encoded() {
+      if (bytes.empty()) bytes = agent::AgentWire::encode(response);
+      return bytes;
+    }
   };
   Answer answer(const std::string& path, const Uuid& id);
   agent::AgentResponse run(const agent::AgentRequest& request, CommandOutcome& outcome);

@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "agent/client/client.h"
+#include "agent/wire/command_table.h"
 #include "core/file_placement.h"
 
 namespace pellam::agent {
@@ -71,8 +72,7 @@ AgentResponse AgentClient::perform(const AgentRequest& request, std::chrono::nan
                        "The Vantry app heartbeat is stale. Open Vantry and retry after it becomes active.", true);
   }
   if (!current.enabled) throw AgentFailure("agent_disabled", "Enable Agent access in Vantry Settings.", false);
-  if (current.locked && request.command != "app.status" && request.command != "app.show" &&
-      request.command != "app.unlock") {
+  if (current.locked && !answeredWhileLocked(request.command)) {
     throw AgentFailure("app_locked", "Unlock Vantry in the app before using agent commands.", false);
   }
 

@@ -1,19 +1,12 @@
 #include "agent/engine/archive_snapshot.h"
 
-#include <algorithm>
-#include <array>
+#include "agent/wire/command_table.h"
 
 namespace pellam::agent::engine {
 
 bool mayChangeEntries(std::string_view command) {
-  // Readers, and writers of jobs, preferences and saved views only.
-  static constexpr std::array<std::string_view, 22> untouched = {
-      "capabilities",    "jobs.list",       "jobs.show",       "jobs.create",     "jobs.update",
-      "jobs.archive",    "jobs.copy",       "timer.status",    "entries.list",    "entries.show",
-      "preferences.get", "preferences.set", "tags.list",       "filters.list",    "filters.create",
-      "filters.update",  "filters.delete",  "reports.summary", "reports.daily",   "reports.payperiod",
-      "export",          "import.preview"};
-  return std::find(untouched.begin(), untouched.end(), command) == untouched.end();
+  const CommandRow* row = findCommand(command);
+  return row == nullptr || row->performer != Performer::engine || row->mayChangeEntries;
 }
 
 ArchiveSnapshot::ArchiveSnapshot(const Archive& archive, bool withEntries)

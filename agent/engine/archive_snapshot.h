@@ -11,9 +11,9 @@
 
 namespace pellam::agent::engine {
 
-// False only for commands known to leave `entries` alone; a command missing from the list
-// is assumed to write them (safe, only slower). A family that starts writing entries in a
-// command listed here must take it off the list.
+// False only for engine commands the command table marks as leaving `entries` alone; any
+// other name is assumed to write them (safe, only slower). A family that starts writing
+// entries in a command marked so must change its row.
 bool mayChangeEntries(std::string_view command);
 
 class ArchiveSnapshot {

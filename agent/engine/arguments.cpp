@@ -1,5 +1,7 @@
 #include "agent/engine/arguments.h"
 
+#include "agent/wire/argument_check.h"
+
 namespace pellam::agent::engine {
 
 ArgumentNames::ArgumentNames(std::initializer_list<std::string_view> names) : names_(names.begin(), names.end()) {}
@@ -10,15 +12,7 @@ ArgumentNames::ArgumentNames(std::span<const FieldRow> fields, std::initializer_
 }
 
 void checkArguments(const AgentRequest& request, const ArgumentNames& allowed) {
-  std::string unknown;
-  for (const auto& [name, value] : request.arguments) {  // a map: names come sorted
-    if (allowed.contains(name)) continue;
-    if (!unknown.empty()) unknown += ", ";
-    unknown += name;
-  }
-  if (!unknown.empty()) {
-    throw AgentFailure::invalidArgument("Unknown arguments for " + request.command + ": " + unknown + ".");
-  }
+  checkArgumentNames(request.command, request.arguments, [&](std::string_view name) { return allowed.contains(name); });
 }
 
 const std::string* argument(const AgentRequest& request, std::string_view name) {

@@ -1,29 +1,33 @@
 #include "agent/engine/dispatch.h"
 
-#include <string_view>
-
 #include "agent/engine/families.h"
+#include "agent/wire/command_table.h"
 
 namespace pellam::agent::engine {
 
-namespace {
-
-bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
-
-}  // namespace
-
 Json run(const AgentRequest& request, Archive& archive, Instant now) {
   const std::string& name = request.command;
-  if (name == "capabilities") return capabilities(request);
-  if (startsWith(name, "jobs.")) return jobs(request, archive, now);
-  if (startsWith(name, "entries.")) return entries(request, archive, now);
-  if (startsWith(name, "timer.")) return timer(request, archive, now);
-  if (startsWith(name, "preferences.")) return preferences(request, archive, now);
-  if (startsWith(name, "tags.")) return tags(request, archive, now);
-  if (startsWith(name, "filters.")) return filters(request, archive, now);
-  if (startsWith(name, "reports.")) return reports(request, archive, now);
-  if (name == "export") return exportRecords(request, archive, now);
-  if (name == "import.preview" || name == "import.apply") return importRecords(request, archive, now);
+  std::optional<CommandFamily> family = engineFamily(name);
+  if (!family) throw unknownCommand(name);
+  switch (*family) {
+    case CommandFamily::capabilities: return capabilities(request);
+    case CommandFamily::jobs: return jobs(request, archive, now);
+    case CommandFamily::entries: return entries(request, archive, now);
+    case CommandFamily::timer: return timer(request, archive, now);
+    case CommandFamily::preferences: return preferences(request, archive, now);
+    case CommandFamily::tags: return tags(request, archive, now);
+    case CommandFamily::filters: return filters(request, archive, now);
+    case CommandFamily::reports: return reports(request, archive, now);
+    case CommandFamily::exportRecords: return exportRecords(request, archive, now);
+    case CommandFamily::importRecords: return importRecords(request, archive, now);
+    case CommandFamily::app:
+    case CommandFamily::ui:
+    case CommandFamily::cloud:
+    case CommandFamily::notifications:
+    case CommandFamily::location:
+    case CommandFamily::backups:
+      break;  // the app's own; engineFamily never names them
+  }
   throw unknownCommand(name);
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Chooses the command family by the command's name and runs it.
+// Runs a command in the family the command table (agent/wire/command_table.h) gives it.
 #include "agent/wire/wire.h"
 #include "core/instant.h"
 #include "core/json.h"

@@ -1,5 +1,6 @@
 #pragma once
-#include <set>
+// The two command lists every side reads, derived from the command table
+// (agent/wire/command_table.h).
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,9 +14,5 @@ const std::vector<std::string>& appCommands();
 
 bool isSupportedCommand(std::string_view name);
 bool isAppCommand(std::string_view name);
-
-// The argument names an app command accepts, for the command line and the host alike; app
-// commands not listed accept none.
-const std::set<std::string>& appCommandArguments(std::string_view name);
 
 }  // namespace pellam::agent::AgentCommands

@@ -327,6 +327,33 @@ TEST_F(ArchiveIOTest, ABackupThatCannotBeRemovedDoesNotFailTheSave) {
   EXPECT_EQ(io.load(), sampleArchive(2));
 }
 
+// The one listing both pruning and the host's list of backups read: every entry named like
+// a backup, newest first, an entry whose date cannot be read last, equal dates in byte order.
+TEST_F(ArchiveIOTest, BackupsAreListedNewestFirstWithUndatedEntriesLast) {
+  const std::string folder = io.backupsURL();
+  std::filesystem::create_directories(folder + "/folder.json");
+  for (const char* name : {"b-older.json", "a-twin.json", ".hidden.json", "undated.json", "notes.txt"}) {
+    writeBytes(folder + "/" + name, name);
+  }
+  const std::pair<const char*, int> created[] = {
+      {"b-older.json", 100}, {"a-twin.json", 100}, {".hidden.json", 300}, {"folder.json", 200}};
+  for (const auto& [name, seconds] : created) {
+    fs->setCreationTime(folder + "/" + name, FileTime(std::chrono::seconds(seconds)));
+  }
+  fs->failEvery("status", folder + "/undated.json", EIO);
+
+  std::vector<BackupFile> backups = io.backups();
+  std::vector<std::string> names;
+  for (const BackupFile& backup : backups) names.push_back(backup.name);
+  EXPECT_EQ(names, (std::vector<std::string>{".hidden.json", "folder.json", "a-twin.json", "b-older.json",
+                                             "undated.json"}));
+  ASSERT_EQ(backups.size(), 5u);
+  EXPECT_EQ(backups[0].path, folder + "/.hidden.json");
+  EXPECT_TRUE(backups[1].status && backups[1].status->isDirectory);
+  EXPECT_EQ(backups[3].created, FileTime(std::chrono::seconds(100)));
+  EXPECT_FALSE(backups[4].status || backups[4].created);
+}
+
 TEST_F(ArchiveIOTest, AFolderThatCannotBeListedFailsTheSaveAfterTheDataFileIsWritten) {
   io.save(sampleArchive(1));
   fs->failEvery("listDirectory", io.backupsURL());

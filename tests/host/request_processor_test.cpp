@@ -186,6 +186,31 @@ TEST_F(HostFolderTest, AppCommandsTheHostCannotCarryOutShareOneCode) {
   EXPECT_EQ(response(extra.id).error->message, "Unknown arguments for app.lock: id.");
 }
 
+// Pruning counts every entry named like a backup; only regular, visible files are offered.
+TEST_F(HostFolderTest, BackupsListOffersOnlyRegularVisibleFiles) {
+  HostParts host(folders_);
+  auto run = [&](AgentRequest request) {
+    place(request);
+    host.processor.handle(request.id.text() + ".json");
+    return response(request.id);
+  };
+  run(makeRequest("jobs.create", {{"name", "First"}}));
+  run(makeRequest("jobs.create", {{"name", "Second"}}));  // the first file becomes a backup
+  const std::string backups = root_ + "/Backups";
+  std::vector<std::string> real = names(backups);
+  ASSERT_EQ(real.size(), 1u);
+  writeFile(backups + "/.hidden.json", "{}");
+  std::filesystem::create_directory(backups + "/folder.json");
+  std::filesystem::create_symlink(backups + "/" + real[0], backups + "/link.json");
+
+  Json list = parseJson(*run(makeRequest("backups.list")).data);
+  EXPECT_EQ(list.find("total")->numberLexeme(), "1");
+  ASSERT_EQ(list.find("items")->asArray().size(), 1u);
+  const Json& item = list.find("items")->asArray()[0];
+  EXPECT_EQ(item.find("id")->asString(), real[0]);
+  EXPECT_EQ(item.find("bytes")->numberLexeme(), std::to_string(std::filesystem::file_size(backups + "/" + real[0])));
+}
+
 TEST_F(HostFolderTest, BackupsAreRestoredOnlyWithAFreshPreviewToken) {
   HostParts host(folders_);
   auto run = [&](AgentRequest request) {

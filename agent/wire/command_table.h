@@ -1,0 +1,75 @@
+#pragma once
+// Every command the system sends, each in one row, with what the places that handle
+// commands need to know about it: the catalogue lists, the command line's operand keys and
+// argument check, the engine's dispatch and its snapshot before a run, and the rule of what
+// a locked app still answers. A new command is a new row here and a handler in its family.
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace pellam::agent {
+
+// Who carries a command out: the engine, or the app (or its headless stand-in) itself.
+enum class Performer { engine, app };
+
+// The first word of a command on the command line; for the engine, the handler it reaches.
+enum class CommandFamily {
+  capabilities,
+  jobs,
+  timer,
+  entries,
+  preferences,
+  tags,
+  filters,
+  reports,
+  exportRecords,  // `export`
+  importRecords,  // `import.preview`, `import.apply`
+  app,
+  ui,
+  cloud,
+  notifications,
+  location,
+  backups,
+};
+
+using ArgumentNameList = std::span<const std::string_view>;
+
+struct CommandRow {
+  std::string_view name;
+  CommandFamily family;
+  Performer performer;
+  // False only for a command that never writes an entry: the engine then does not save
+  // the entries, the archive's large part, before running it.
+  bool mayChangeEntries;
+  bool answeredWhileLocked;
+  // The argument keys the command line's positional operands fill, in order.
+  ArgumentNameList operands;
+  // Every argument name the command accepts, for the app commands, whose names the
+  // command line and the host check against this list; none for the engine's commands,
+  // whose families check their own.
+  std::optional<ArgumentNameList> arguments;
+};
+
+// The engine's commands in catalogue order, then the app's commands in theirs.
+std::span<const CommandRow> commandTable();
+
+// The command's row; null for a name outside the catalogue.
+const CommandRow* findCommand(std::string_view name);
+
+// Whether a locked app still answers the command (only what it takes to see the app and
+// unlock it); false for names outside the catalogue.
+bool answeredWhileLocked(std::string_view command);
+
+// The engine family that gets `name`: the family of an engine command, or, for any other
+// name under `jobs.`, `entries.`, `timer.`, `preferences.`, `tags.`, `filters.` or
+// `reports.`, that family, which refuses the name with its own message. None for every
+// other name (an unknown command to the engine), app commands included.
+std::optional<CommandFamily> engineFamily(std::string_view name);
+
+// For a command with a fixed list of argument names, fails with "Unknown arguments for
+// <command>: <names>." when any argument is not on it; nothing for other commands.
+void checkFixedArguments(std::string_view command, const std::map<std::string, std::string>& arguments);
+
+}  // namespace pellam::agent

@@ -1,0 +1,65 @@
+#include "agent/wire/command_table.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "agent/wire/failure.h"
+
+namespace pellam::agent {
+namespace {
+
+// A row filed under the wrong family would send its command to another family's handler.
+TEST(CommandTableTest, EveryCommandSitsUnderItsFamilysWordOnce) {
+  const std::map<CommandFamily, std::string> words = {
+      {CommandFamily::capabilities, "capabilities"}, {CommandFamily::jobs, "jobs"},
+      {CommandFamily::timer, "timer"},               {CommandFamily::entries, "entries"},
+      {CommandFamily::preferences, "preferences"},   {CommandFamily::tags, "tags"},
+      {CommandFamily::filters, "filters"},           {CommandFamily::reports, "reports"},
+      {CommandFamily::exportRecords, "export"},      {CommandFamily::importRecords, "import"},
+      {CommandFamily::app, "app"},                   {CommandFamily::ui, "ui"},
+      {CommandFamily::cloud, "cloud"},               {CommandFamily::notifications, "notifications"},
+      {CommandFamily::location, "location"},         {CommandFamily::backups, "backups"},
+  };
+  std::set<std::string_view> seen;
+  for (const CommandRow& row : commandTable()) {
+    SCOPED_TRACE(std::string(row.name));
+    EXPECT_TRUE(seen.insert(row.name).second) << "listed twice";
+    std::string_view word = row.name.substr(0, row.name.find('.'));
+    EXPECT_EQ(word, words.at(row.family));
+    EXPECT_EQ(findCommand(row.name), &row);
+    if (row.performer == Performer::engine) {
+      EXPECT_EQ(engineFamily(row.name), row.family);
+    } else {
+      EXPECT_TRUE(row.arguments.has_value()) << "an app command's argument names are fixed";
+    }
+  }
+}
+
+TEST(CommandTableTest, ALockedAppAnswersOnlyWhatItTakesToSeeAndUnlockIt) {
+  std::set<std::string_view> answered;
+  for (const CommandRow& row : commandTable()) {
+    if (answeredWhileLocked(row.name)) answered.insert(row.name);
+  }
+  EXPECT_EQ(answered, (std::set<std::string_view>{"app.status", "app.show", "app.unlock"}));
+  for (const char* name : {"App.status", "app.status ", "app", "", "app.unlock.now"}) {
+    EXPECT_FALSE(answeredWhileLocked(name)) << name;
+  }
+}
+
+TEST(CommandTableTest, FixedArgumentNamesAreCheckedOnlyWhereTheTableFixesThem) {
+  EXPECT_NO_THROW(checkFixedArguments("backups.restore", {{"id", "x"}, {"preview", "y"}}));
+  EXPECT_NO_THROW(checkFixedArguments("jobs.list", {{"anything", "x"}}));  // the jobs family decides
+  EXPECT_NO_THROW(checkFixedArguments("no.such", {{"anything", "x"}}));
+  try {
+    checkFixedArguments("app.help", {{"zeta", "1"}, {"Alpha", "2"}, {"id", "3"}});
+    FAIL() << "app.help takes no arguments";
+  } catch (const AgentFailure& failure) {
+    EXPECT_EQ(failure, AgentFailure::invalidArgument("Unknown arguments for app.help: Alpha, id, zeta."));
+  }
+}
+
+}  // namespace
+}  // namespace pellam::agent
