@@ -11,16 +11,6 @@ Json entries(const AgentRequest&, Archive&, Instant) {
 
 Json timer(const AgentRequest&, Archive&, Instant) { throw AgentFailure::invalidArgument("Unknown timer operation."); }
 
-Json preferences(const AgentRequest&, Archive&, Instant) {
-  throw AgentFailure::invalidArgument("Unknown preferences operation.");
-}
-
-Json tags(const AgentRequest&, Archive&, Instant) { throw AgentFailure::invalidArgument("Unknown tags operation."); }
-
-Json filters(const AgentRequest&, Archive&, Instant) {
-  throw AgentFailure::invalidArgument("Unknown filters operation.");
-}
-
 Json reports(const AgentRequest&, Archive&, Instant) {
   throw AgentFailure::invalidArgument("Unknown reports operation.");
 }
