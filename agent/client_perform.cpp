@@ -105,10 +105,13 @@ void placeRequest(const std::string& folder, const std::string& requestPath, std
     throw;
   }
   if (::close(fd) != 0) failWithErrno(errno, "Could not write " + temporary.path());
+#if defined(__linux__) && !defined(PELLAM_PORTABLE_FALLBACKS)
   if (::renameat2(AT_FDCWD, temporary.path().c_str(), AT_FDCWD, requestPath.c_str(), RENAME_NOREPLACE) == 0) return;
   if (errno == EEXIST) throw requestPending();
   if (errno != EINVAL && errno != ENOSYS) failWithErrno(errno, "Could not move the request to " + requestPath);
-  // A file system without no-replace renames: a hard link is never made over a name either.
+#endif
+  // Without no-replace renames (another system, or a file system without them): a hard link is
+  // never made over a name either.
   if (::link(temporary.path().c_str(), requestPath.c_str()) != 0) {
     if (errno == EEXIST) throw requestPending();
     failWithErrno(errno, "Could not move the request to " + requestPath);
