@@ -8,6 +8,7 @@
 #include "core/data_error.h"
 #include "core/exchange/worksheet_xml.h"
 #include "core/json.h"
+#include "core/sha256.h"
 #include "support/fixture_values.h"
 #include "support/python_oracle.h"
 
@@ -150,49 +151,25 @@ TEST(XlsxWriterTest, PackageOfSixStoredPartsThatPythonsZipfileReads) {
       "print(json.dumps({'testzip': archive.testzip(), 'entries': entries}))\n",
       hexText(file)));
   EXPECT_TRUE(answer.find("testzip")->isNull());
+  // The five fixed parts are pinned by digest: their bytes are part of the file format, so a
+  // change must be deliberate. openpyxl checks what they mean (the next test).
   const std::vector<std::pair<std::string, std::string>> parts = {
-      {"[Content_Types].xml",
-       "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-       "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-       "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-       "<Override PartName=\"/xl/workbook.xml\" "
-       "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
-       "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
-       "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
-       "<Override PartName=\"/xl/styles.xml\" "
-       "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/></Types>"},
-      {"_rels/.rels",
-       "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-       "<Relationship Id=\"rId1\" "
-       "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
-       "Target=\"xl/workbook.xml\"/></Relationships>"},
-      {"xl/workbook.xml",
-       "<?xml version=\"1.0\"?><workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-       "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>"
-       "<sheet name=\"Vantry Report\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
-      {"xl/_rels/workbook.xml.rels",
-       "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-       "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
-       "Target=\"worksheets/sheet1.xml\"/>"
-       "<Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" "
-       "Target=\"styles.xml\"/></Relationships>"},
-      {"xl/styles.xml",
-       "<?xml version=\"1.0\"?><styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
-       "<fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font></fonts>"
-       "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill><fill><patternFill "
-       "patternType=\"gray125\"/></fill></fills><borders count=\"1\"><border/></borders>"
-       "<cellStyleXfs count=\"1\"><xf/></cellStyleXfs><cellXfs count=\"3\"><xf xfId=\"0\"/>"
-       "<xf numFmtId=\"4\" applyNumberFormat=\"1\" xfId=\"0\"/><xf numFmtId=\"14\" applyNumberFormat=\"1\" xfId=\"0\"/>"
-       "</cellXfs><cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
-       "</styleSheet>"},
-      {"xl/worksheets/sheet1.xml", worksheetXml(rows)},
+      {"[Content_Types].xml", "c5aaca1dd4dc95eda739216e92fdb8f241e5c420131711119bf7a7efae0765dd"},
+      {"_rels/.rels", "0b3936235a1f7b4ea68da3a54b7748f7f03f10be6cc5f25e5a3ffaca5039bfc5"},
+      {"xl/workbook.xml", "fa2893d08b0d01872d2be8bb2f6d758138f038b52be3930004afa645d71d2da9"},
+      {"xl/_rels/workbook.xml.rels", "19a7d5ce536e9d25c5b1a4ebea0b774e831489c20a6a1a0adef95417e0cfde3d"},
+      {"xl/styles.xml", "d9b6928da74a5c14d5f0358e72a89d1ddb90722ea374211f5d625a8587bd241a"},
+      {"xl/worksheets/sheet1.xml", sha256Hex(worksheetXml(rows))},
   };
   const Json::Array& entries = answer.find("entries")->asArray();
   ASSERT_EQ(entries.size(), parts.size());
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const Json& entry = entries[i];
     EXPECT_EQ(entry.find("name")->asString(), parts[i].first);
-    EXPECT_EQ(entry.find("text")->asString(), parts[i].second) << parts[i].first;
+    const std::string& body = entry.find("text")->asString();
+    EXPECT_EQ(sha256Hex(body), parts[i].second) << parts[i].first << ":\n" << body;
+    EXPECT_TRUE(body.starts_with("<?xml version=\"1.0\"?><")) << parts[i].first;
+    if (i < 5) EXPECT_EQ(body.find('\n'), std::string::npos) << parts[i].first;  // the sheet's text holds one
     EXPECT_EQ(entry.find("method")->numberLexeme(), "0") << parts[i].first;  // stored
     EXPECT_EQ(entry.find("flags")->numberLexeme(), "0") << parts[i].first;
     EXPECT_EQ(writeJson(*entry.find("date")), "[1980,1,1,0,0,0]") << parts[i].first;
