@@ -116,11 +116,20 @@ std::string dateSerialText(Instant instant) {
   return text;
 }
 
-std::string worksheetXml(const std::vector<SheetRow>& rows) {
-  std::string out;
-  std::size_t cells = 0;
-  for (const SheetRow& row : rows) cells += row.size();
-  out.reserve(kWorksheetStart.size() + kWorksheetEnd.size() + rows.size() * 24 + cells * 48);
+std::size_t worksheetXmlSizeHint(const std::vector<SheetRow>& rows) {
+  std::size_t size = kWorksheetStart.size() + kWorksheetEnd.size();
+  for (const SheetRow& row : rows) {
+    size += 32;  // <row r="N"></row>
+    for (const SheetCell& cell : row) {
+      // Markup and reference, plus the text, or room for a 38-digit decimal or a serial.
+      const auto* text = std::get_if<std::string>(&cell.value);
+      size += text ? 64 + text->size() : 64;
+    }
+  }
+  return size;
+}
+
+void appendWorksheetXml(std::string& out, const std::vector<SheetRow>& rows) {
   out += kWorksheetStart;
   std::string rowNumber;
   for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -133,6 +142,12 @@ std::string worksheetXml(const std::vector<SheetRow>& rows) {
     out += "</row>";
   }
   out += kWorksheetEnd;
+}
+
+std::string worksheetXml(const std::vector<SheetRow>& rows) {
+  std::string out;
+  out.reserve(worksheetXmlSizeHint(rows));
+  appendWorksheetXml(out, rows);
   return out;
 }
 

@@ -13,6 +13,11 @@ namespace pellam {
 // "xl/worksheets/sheet1.xml" for `rows`; row N of the sheet is rows[N - 1], empty rows
 // included.
 std::string worksheetXml(const std::vector<SheetRow>& rows);
+void appendWorksheetXml(std::string& out, const std::vector<SheetRow>& rows);
+
+// About the size of that part, a little above for typical cells: room to reserve, so the
+// megabytes of a large sheet are not copied while they grow.
+std::size_t worksheetXmlSizeHint(const std::vector<SheetRow>& rows);
 
 // The column name of a zero-based index: 0 -> A, 25 -> Z, 26 -> AA, 701 -> ZZ, 702 -> AAA.
 std::string columnName(std::size_t index);

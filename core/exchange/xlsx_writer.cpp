@@ -1,6 +1,6 @@
 #include "core/exchange/xlsx_writer.h"
 
-#include <array>
+#include <utility>
 #include <string_view>
 
 #include "core/exchange/worksheet_xml.h"
@@ -67,16 +67,22 @@ constexpr std::string_view kStyles =
 }  // namespace
 
 std::string xlsx(const std::vector<SheetRow>& rows) {
-  const std::string worksheet = worksheetXml(rows);
-  const std::array<ZipEntry, 6> parts = {{
+  const std::pair<std::string_view, std::string_view> fixedParts[] = {
       {"[Content_Types].xml", kContentTypes},
       {"_rels/.rels", kPackageRelationships},
       {"xl/workbook.xml", kWorkbook},
       {"xl/_rels/workbook.xml.rels", kWorkbookRelationships},
       {"xl/styles.xml", kStyles},
-      {"xl/worksheets/sheet1.xml", worksheet},
-  }};
-  return zipStored(parts);
+  };
+  constexpr std::string_view kSheetName = "xl/worksheets/sheet1.xml";
+  std::size_t size = 1024 + worksheetXmlSizeHint(rows);  // 1024: headers, directory, end record
+  for (const auto& [name, bytes] : fixedParts) size += bytes.size();
+  // The sheet, the one large part, is written straight into the archive.
+  ZipWriter zip(size);
+  for (const auto& [name, bytes] : fixedParts) zip.add(name, bytes);
+  appendWorksheetXml(zip.beginEntry(kSheetName), rows);
+  zip.endEntry();
+  return std::move(zip).finish();
 }
 
 }  // namespace pellam::Spreadsheet

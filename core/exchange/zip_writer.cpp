@@ -1,7 +1,7 @@
 #include "core/exchange/zip_writer.h"
 
-#include <cstdint>
 #include <limits>
+#include <stdexcept>
 
 #include "core/data_error.h"
 #include "core/exchange/crc32.h"
@@ -13,11 +13,12 @@ namespace {
 constexpr std::uint32_t kLocalHeaderSignature = 0x04034b50;
 constexpr std::uint32_t kDirectoryRecordSignature = 0x02014b50;
 constexpr std::uint32_t kEndRecordSignature = 0x06054b50;
-constexpr std::uint16_t kVersion = 20;       // 2.0: stored entries and folders
-constexpr std::uint16_t kStored = 0;         // no compression
-constexpr std::uint16_t kTime = 0;           // 00:00:00
-constexpr std::uint16_t kDate = 0x0021;      // 1980-01-01: day 1, month 1, year 1980 + 0
+constexpr std::uint16_t kVersion = 20;   // 2.0: stored entries and folders
+constexpr std::uint16_t kStored = 0;     // no compression
+constexpr std::uint16_t kTime = 0;       // 00:00:00
+constexpr std::uint16_t kDate = 0x0021;  // 1980-01-01: day 1, month 1, year 1980 + 0
 constexpr std::size_t kLocalHeaderSize = 30;
+constexpr std::size_t kCrcField = 14;  // offset of the CRC-32 in the local header; both sizes follow
 constexpr std::size_t kDirectoryRecordSize = 46;
 constexpr std::size_t kEndRecordSize = 22;
 
@@ -28,6 +29,10 @@ void put16(std::string& out, std::uint16_t value) {
 
 void put32(std::string& out, std::uint32_t value) {
   for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
+}
+
+void set32(std::string& out, std::size_t at, std::uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) out[at++] = static_cast<char>((value >> shift) & 0xFF);
 }
 
 [[noreturn]] void tooLarge() { throw DataError("The file is too large for a ZIP archive."); }
@@ -58,51 +63,73 @@ void putCommonFields(std::string& out, std::uint32_t crc, std::uint32_t size, st
 
 }  // namespace
 
+ZipWriter::ZipWriter(std::size_t expectedSize) { out_.reserve(expectedSize); }
+
+std::string& ZipWriter::beginEntry(std::string_view name) {
+  if (inEntry_) throw std::logic_error("ZipWriter: an entry is still open.");
+  fit16(++count_);
+  headerOffset_ = out_.size();
+  fit32(headerOffset_);
+  put32(out_, kLocalHeaderSignature);
+  putCommonFields(out_, 0, 0, fit16(name.size()));  // CRC and sizes are filled in by endEntry
+  out_.append(name);
+  bodyOffset_ = out_.size();
+  inEntry_ = true;
+  return out_;
+}
+
+void ZipWriter::endEntry() {
+  if (!inEntry_) throw std::logic_error("ZipWriter: no entry is open.");
+  inEntry_ = false;
+  const std::string_view body = std::string_view(out_).substr(bodyOffset_);
+  const std::uint32_t size = fit32(body.size());
+  const std::uint32_t crc = crc32(body);
+  set32(out_, headerOffset_ + kCrcField, crc);
+  set32(out_, headerOffset_ + kCrcField + 4, size);
+  set32(out_, headerOffset_ + kCrcField + 8, size);
+
+  const std::string_view name =
+      std::string_view(out_).substr(headerOffset_ + kLocalHeaderSize, bodyOffset_ - headerOffset_ - kLocalHeaderSize);
+  put32(directory_, kDirectoryRecordSignature);
+  put16(directory_, kVersion);  // version made by
+  putCommonFields(directory_, crc, size, static_cast<std::uint16_t>(name.size()));
+  put16(directory_, 0);  // comment length
+  put16(directory_, 0);  // disk number start
+  put16(directory_, 0);  // internal attributes
+  put32(directory_, 0);  // external attributes
+  put32(directory_, static_cast<std::uint32_t>(headerOffset_));
+  directory_.append(name);
+}
+
+void ZipWriter::add(std::string_view name, std::string_view bytes) {
+  beginEntry(name).append(bytes);
+  endEntry();
+}
+
+std::string ZipWriter::finish() && {
+  if (inEntry_) throw std::logic_error("ZipWriter: an entry is still open.");
+  const std::uint32_t directoryOffset = fit32(out_.size());
+  const std::uint32_t directoryLength = fit32(directory_.size());
+  out_.append(directory_);
+  put32(out_, kEndRecordSignature);
+  put16(out_, 0);  // this disk
+  put16(out_, 0);  // disk where the directory starts
+  put16(out_, static_cast<std::uint16_t>(count_));
+  put16(out_, static_cast<std::uint16_t>(count_));
+  put32(out_, directoryLength);
+  put32(out_, directoryOffset);
+  put16(out_, 0);  // comment length
+  return std::move(out_);
+}
+
 std::string zipStored(std::span<const ZipEntry> entries) {
-  const std::uint16_t count = fit16(entries.size());
-  std::size_t archiveSize = kEndRecordSize, directorySize = 0;
+  std::size_t size = kEndRecordSize;
   for (const ZipEntry& entry : entries) {
-    archiveSize += kLocalHeaderSize + entry.name.size() + entry.bytes.size();
-    directorySize += kDirectoryRecordSize + entry.name.size();
+    size += kLocalHeaderSize + kDirectoryRecordSize + 2 * entry.name.size() + entry.bytes.size();
   }
-  std::string out, directory;
-  out.reserve(archiveSize + directorySize);
-  directory.reserve(directorySize);
-
-  for (const ZipEntry& entry : entries) {
-    const std::uint32_t offset = fit32(out.size());
-    const std::uint16_t nameLength = fit16(entry.name.size());
-    const std::uint32_t size = fit32(entry.bytes.size());
-    const std::uint32_t crc = crc32(entry.bytes);
-
-    put32(out, kLocalHeaderSignature);
-    putCommonFields(out, crc, size, nameLength);
-    out.append(entry.name);
-    out.append(entry.bytes);
-
-    put32(directory, kDirectoryRecordSignature);
-    put16(directory, kVersion);  // version made by
-    putCommonFields(directory, crc, size, nameLength);
-    put16(directory, 0);  // comment length
-    put16(directory, 0);  // disk number start
-    put16(directory, 0);  // internal attributes
-    put32(directory, 0);  // external attributes
-    put32(directory, offset);
-    directory.append(entry.name);
-  }
-
-  const std::uint32_t directoryOffset = fit32(out.size());
-  const std::uint32_t directoryLength = fit32(directory.size());
-  out.append(directory);
-  put32(out, kEndRecordSignature);
-  put16(out, 0);  // this disk
-  put16(out, 0);  // disk where the directory starts
-  put16(out, count);
-  put16(out, count);
-  put32(out, directoryLength);
-  put32(out, directoryOffset);
-  put16(out, 0);  // comment length
-  return out;
+  ZipWriter zip(size);
+  for (const ZipEntry& entry : entries) zip.add(entry.name, entry.bytes);
+  return std::move(zip).finish();
 }
 
 }  // namespace pellam
