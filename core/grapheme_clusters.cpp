@@ -23,28 +23,12 @@ std::unique_ptr<icu::BreakIterator> borrowIterator() {
   return iterator;
 }
 
-bool isAscii(std::string_view text) {
-  for (unsigned char c : text) {
-    if (c >= 0x80) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 GraphemeClusters::GraphemeClusters(std::string_view text) : text_(text) {
   if (text.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     throw std::length_error("Text too long to split into characters.");
   }
-  if (isAscii(text)) return;
-  breaks_ = borrowIterator();
-  UErrorCode status = U_ZERO_ERROR;
-  // The iterator keeps its own shallow copy of the UText, reading the bytes in place.
-  UText utf8 = UTEXT_INITIALIZER;
-  utext_openUTF8(&utf8, text.data(), static_cast<int64_t>(text.size()), &status);
-  breaks_->setText(&utf8, status);
-  utext_close(&utf8);
-  if (U_FAILURE(status)) throw std::runtime_error("ICU could not read the text.");
 }
 
 GraphemeClusters::~GraphemeClusters() {
@@ -60,12 +44,25 @@ GraphemeClusters::~GraphemeClusters() {
 
 std::string_view GraphemeClusters::next() {
   const std::size_t start = position_;
-  if (start >= text_.size()) return {};
-  if (!breaks_) {
-    position_ += (text_[start] == '\r' && start + 1 < text_.size() && text_[start + 1] == '\n') ? 2 : 1;
+  const std::size_t size = text_.size();
+  if (start >= size) return {};
+  const auto byteAt = [&](std::size_t at) { return static_cast<unsigned char>(text_[at]); };
+  if (byteAt(start) < 0x80 && (start + 1 == size || byteAt(start + 1) < 0x80)) {
+    position_ += (text_[start] == '\r' && start + 1 < size && text_[start + 1] == '\n') ? 2 : 1;
   } else {
-    const std::int32_t end = breaks_->next();
-    position_ = end == icu::BreakIterator::DONE ? text_.size() : static_cast<std::size_t>(end);
+    if (!breaks_) {
+      breaks_ = borrowIterator();
+      UErrorCode status = U_ZERO_ERROR;
+      // The iterator keeps its own shallow copy of the UText, reading the bytes in place.
+      UText utf8 = UTEXT_INITIALIZER;
+      utext_openUTF8(&utf8, text_.data(), static_cast<int64_t>(size), &status);
+      breaks_->setText(&utf8, status);
+      utext_close(&utf8);
+      if (U_FAILURE(status)) throw std::runtime_error("ICU could not read the text.");
+    }
+    // `start` is a boundary, so the next one is the end of this cluster.
+    const std::int32_t end = breaks_->following(static_cast<std::int32_t>(start));
+    position_ = end == icu::BreakIterator::DONE ? size : static_cast<std::size_t>(end);
   }
   return text_.substr(start, position_ - start);
 }

@@ -3,8 +3,10 @@
 // ICU's character break iterator sees it: CR LF is one character, and so is a quote
 // followed by a combining mark (U+0301) or a zero-width joiner.
 //
-// Pure ASCII text, where only CR LF joins two bytes, is walked without ICU. Invalid UTF-8
-// bytes are kept: they end up inside clusters like any other byte.
+// Between two ASCII characters only CR LF is not a boundary (no ASCII character extends,
+// prepends to or pairs with another), so ASCII runs are walked without asking ICU; ICU
+// finds every boundary next to a non-ASCII byte. Invalid UTF-8 bytes are kept: they end up
+// inside clusters like any other byte.
 #include <cstddef>
 #include <memory>
 #include <string_view>
@@ -31,7 +33,7 @@ class GraphemeClusters {
  private:
   std::string_view text_;
   std::size_t position_ = 0;
-  std::unique_ptr<icu::BreakIterator> breaks_;  // null for ASCII text
+  std::unique_ptr<icu::BreakIterator> breaks_;  // set on the first non-ASCII byte met
 };
 
 }  // namespace pellam
