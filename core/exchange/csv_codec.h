@@ -3,7 +3,8 @@
 // for quoting. It knows nothing of columns or records. Both directions work on
 // user-perceived characters (see core/grapheme_clusters.h), so a double quote carrying a
 // combining mark is ordinary text, never a quote, and what `quote` writes `parse` reads
-// back unchanged.
+// back unchanged. (Readers that work on code points, such as spreadsheets and Python's csv
+// module, read such a quote-with-mark differently; every other text they read as we do.)
 //
 // Callers:
 //  - the CSV export writes every field, header included, through `appendQuoted` (or
@@ -27,8 +28,8 @@ void appendQuoted(std::string& out, std::string_view value);
 // The rows of `text`. A line break is LF, CR or CR LF. Nothing is trimmed; rows whose
 // fields are all empty (blank lines, lines of commas only) are dropped, so a final line
 // break adds no row; rows may differ in length; a quote may open in the middle of a field
-// (the text a"b," is the single field ab,). After a closing quote only a comma, a line break or
-// the end may follow. Throws DataError, returning no rows, with
+// (the text a"b," is the single field ab,). After a closing quote only a comma, a line
+// break or the end may follow. Throws DataError, returning no rows, with
 //  - "Unclosed quote in CSV." when the text ends inside a quoted section;
 //  - "Unexpected text after a CSV quote." when anything else follows a closing quote.
 // The first of the two met while reading decides.

@@ -10,8 +10,14 @@
 // "xl/worksheets/sheet1.xml", each a UTF-8 text without byte order mark or line breaks.
 //
 // Caller: the XLSX export puts its column titles in row 1 as text cells, then one row per
-// pay line: the line's calendar day as a date cell (00:00 UTC of that day), texts, and
-// numbers as exact decimals. Rows may differ in length; an empty table is a valid workbook.
+// pay line, for example
+//   const auto ymd = calendar.localDate(line.day);  // the day as the user sees it
+//   row = {SheetCell::date(Instant::fromUnix(date::sys_days(ymd).time_since_epoch().count() * 86400.0)),
+//          SheetCell::text(job.name), SheetCell::text(job.currency),
+//          SheetCell::number(Decimal::fromDouble(seconds).value() / Decimal(3600)), ...};
+// so the sheet shows the local calendar day (a date cell shows the UTC day of its instant).
+// Rows may differ in length; an empty table is a valid workbook. Text keeps tabs, line
+// feeds and carriage returns (XML readers turn a carriage return into a line feed).
 #include <string>
 #include <vector>
 
