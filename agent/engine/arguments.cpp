@@ -9,6 +9,11 @@ ArgumentNames::ArgumentNames(std::span<const FieldRow> fields, std::initializer_
   for (const FieldRow& row : fields) names_.emplace(row.option);
 }
 
+ArgumentNames::ArgumentNames(std::span<const std::string_view> shared, std::initializer_list<std::string_view> names)
+    : ArgumentNames(names) {
+  names_.insert(shared.begin(), shared.end());
+}
+
 void checkArguments(const AgentRequest& request, const ArgumentNames& allowed) {
   std::string unknown;
   for (const auto& [name, value] : request.arguments) {  // a map: names come sorted
