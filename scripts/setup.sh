@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ cmake ninja-build pkg-config python3 tzdata
-  libsimdjson-dev libhowardhinnant-date-dev libicu-dev uuid-dev libssl-dev
+  libsimdjson-dev libhowardhinnant-date-dev libicu-dev uuid-dev libssl-dev libxxhash-dev
   libgtest-dev libgmock-dev libbenchmark-dev)
 missing=()
 for package in "${packages[@]}"; do
