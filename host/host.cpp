@@ -30,6 +30,12 @@ constexpr auto kRescanWithoutNotifications = std::chrono::milliseconds(50);
 constexpr auto kPruneInterval = std::chrono::hours(1);
 constexpr auto kRetryAfterFailure = std::chrono::seconds(5);
 
+// The same folder, not merely one that was given the same inode number after the first was
+// removed: its birth time tells them apart where the file system records one.
+bool isSameFolder(const FileStatus& a, const FileStatus& b) {
+  return a.isSameFile(b) && a.creationTime == b.creationTime;
+}
+
 // An exclusive lock on the data folder itself for the host's life: two hosts answering one
 // folder would run requests twice. The folder cannot be deleted from under a running host the
 // way a lock file could (by hand, or with AgentAPI/). `locked` is set to the folder locked.
@@ -38,7 +44,7 @@ std::unique_ptr<FileLock> lockFolder(FileSystem& fs, const std::string& data, Fi
   std::unique_ptr<FileLock> lock = fs.tryLock(data);
   if (!lock) throw HostError("Another vantry-host already serves this data folder.");
   locked = fs.status(data);
-  if (!locked.isSameFile(before)) throw HostError("The data folder was replaced while it was being locked.");
+  if (!isSameFolder(locked, before)) throw HostError("The data folder was replaced while it was being locked.");
   return lock;
 }
 
@@ -164,7 +170,7 @@ class Loop {
   // folder is moved away or replaced, another host can lock the new one, so this one stops.
   bool servesItsFolder() {
     try {
-      if (!fs_->status(folders_.data).isSameFile(lockedFolder_)) {
+      if (!isSameFolder(fs_->status(folders_.data), lockedFolder_)) {
         log_ << "vantry-host: the data folder " << folders_.data
              << " was moved or replaced while this host served it; stopping, so that no two hosts serve it\n";
         return false;
@@ -187,7 +193,7 @@ class Loop {
         return;
       }
       FileStatus api = fs_->status(folders_.api);
-      if (api.exists && apiFolder_.exists && !api.isSameFile(apiFolder_)) {
+      if (api.exists && apiFolder_.exists && !isSameFolder(api, apiFolder_)) {
         log_ << "vantry-host: " << folders_.api << " was removed or replaced while serving; made it again\n";
         watching_ = false;  // the watch was on the old folder
       }
