@@ -175,11 +175,10 @@ class Loop {
              << " was moved or replaced while this host served it; stopping, so that no two hosts serve it\n";
         return false;
       }
-    } catch (const std::exception& error) {
-      log_ << "vantry-host: " << error.what() << '\n';
-      return false;
+    } catch (const std::exception&) {
+      // Cannot look now (the rescan reports trouble with the folders); the next look decides.
     }
-    if (folderTrouble_) log_ << "vantry-host: " << *folderTrouble_ << "; stopping\n";
+    if (folderTrouble_) log_ << "vantry-host: stopping: " << *folderTrouble_ << '\n';
     return !folderTrouble_;
   }
 

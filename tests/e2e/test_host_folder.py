@@ -55,6 +55,16 @@ class OneHostPerFolder(HostCase):
             self.ok("jobs", "create", "--name", "After")
             self.assertEqual(self.job_names(), ["After"])
 
+    def test_a_host_whose_agent_folder_becomes_a_link_stops(self):
+        first = Host(self.folder)
+        elsewhere = os.path.join(self.scratch.name, "elsewhere")
+        os.mkdir(elsewhere)
+        shutil.rmtree(self.api)
+        os.symlink(elsewhere, self.api)
+        self.assertEqual(first.process.wait(timeout=10), 1)
+        first.stop()
+        self.assertIn("vantry-host: stopping: %s is a symbolic link; vantry-host follows no links." % self.api, first.log_text())
+
     def test_temporary_files_of_killed_writes_are_removed_at_start_and_nothing_else(self):
         backups, recovery = os.path.join(self.folder, "Backups"), os.path.join(self.folder, "Recovery")
         responses = os.path.join(self.api, "Responses")
