@@ -256,9 +256,9 @@ std::vector<BackupFile> ArchiveIO::backups() const {
   // set back or forward dates new ones before old ones. What this object made itself it
   // knows the order of.
   auto madeAt = [this](const BackupFile& backup) -> std::optional<std::size_t> {
-    auto found = std::find(madeThisRun_->begin(), madeThisRun_->end(), backup.name);
-    if (found == madeThisRun_->end()) return std::nullopt;
-    return static_cast<std::size_t>(found - madeThisRun_->begin());
+    auto at = std::find(madeThisRun_->begin(), madeThisRun_->end(), backup.name);
+    if (at == madeThisRun_->end()) return std::nullopt;
+    return static_cast<std::size_t>(at - madeThisRun_->begin());
   };
   std::stable_sort(found.begin(), found.end(), [&](const BackupFile& a, const BackupFile& b) {
     std::optional<std::size_t> madeA = madeAt(a), madeB = madeAt(b);
