@@ -1,7 +1,6 @@
 """One vantry-host per data folder, whatever happens to the folder while it runs, and what a
 killed host leaves behind is cleared at the next start."""
 import os
-import shutil
 import subprocess
 import time
 import unittest
@@ -26,7 +25,8 @@ class OneHostPerFolder(HostCase):
     def test_removing_agentapi_lets_no_second_host_in(self):
         with Host(self.folder) as first:
             self.ok("jobs", "create", "--name", "Before")
-            shutil.rmtree(self.api)
+            # Taken away in one step (deleting it file by file races the host making it again).
+            os.rename(self.api, os.path.join(self.scratch.name, "AgentAPI.removed"))
             second = subprocess.run([HOST, "--data-dir", self.folder], capture_output=True, timeout=10)
             self.assertEqual(second.returncode, 1)
             self.assertIn(b"Another vantry-host already serves this data folder.", second.stderr)
@@ -57,12 +57,22 @@ class OneHostPerFolder(HostCase):
 
     def test_a_host_whose_agent_folder_becomes_a_link_stops(self):
         first = Host(self.folder)
-        elsewhere = os.path.join(self.scratch.name, "elsewhere")
-        os.mkdir(elsewhere)
-        shutil.rmtree(self.api)
-        os.symlink(elsewhere, self.api)
-        self.assertEqual(first.process.wait(timeout=10), 1)
-        first.stop()
+        try:
+            elsewhere, link = os.path.join(self.scratch.name, "elsewhere"), os.path.join(self.scratch.name, "link")
+            os.mkdir(elsewhere)
+            os.symlink(elsewhere, link)
+            # The host may make AgentAPI again between the two moves; then the link is tried again.
+            for attempt in range(100):
+                try:
+                    os.rename(self.api, os.path.join(self.scratch.name, "AgentAPI.%d" % attempt))
+                    os.rename(link, self.api)
+                    break
+                except OSError:
+                    pass
+            self.assertTrue(os.path.islink(self.api))
+            self.assertEqual(first.process.wait(timeout=10), 1)
+        finally:
+            first.stop()
         self.assertIn("vantry-host: stopping: %s is a symbolic link; vantry-host follows no links." % self.api, first.log_text())
 
     def test_temporary_files_of_killed_writes_are_removed_at_start_and_nothing_else(self):
