@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <new>
 #include <utility>
@@ -19,17 +20,53 @@ namespace pellam {
 namespace {
 
 constexpr int kBackupNameAttempts = 8;
+constexpr std::string_view kDataFileName = "pellam.json";
+constexpr std::string_view kBackupPrefix = "pellam-";
+constexpr std::string_view kUnreadablePrefix = "pellam-unreadable-";
+constexpr std::string_view kJson = ".json";
+
+bool isUpperHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+
+bool isCanonicalUuid(std::string_view text) {
+  auto id = Uuid::parse(text);
+  return id && id->text() == text;
+}
 
 }  // namespace
 
-bool isBackupFileName(std::string_view name) {
-  std::size_t dot = name.rfind('.');
-  return dot != std::string_view::npos && dot > 0 && name.substr(dot + 1) == "json";
+std::optional<std::int64_t> backupFileSeconds(std::string_view name) {
+  constexpr std::size_t kHexDigits = 8;
+  if (!name.starts_with(kBackupPrefix) || !name.ends_with(kJson)) return std::nullopt;
+  std::string_view middle = name.substr(kBackupPrefix.size(), name.size() - kBackupPrefix.size() - kJson.size());
+  if (middle.size() < kHexDigits + 2 || middle[middle.size() - kHexDigits - 1] != '-') return std::nullopt;
+  std::string_view hex = middle.substr(middle.size() - kHexDigits);
+  std::string_view seconds = middle.substr(0, middle.size() - kHexDigits - 1);
+  if (!std::all_of(hex.begin(), hex.end(), isUpperHex)) return std::nullopt;
+  if (!std::all_of(seconds.begin(), seconds.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
+  std::int64_t value = 0;
+  auto [end, error] = std::from_chars(seconds.data(), seconds.data() + seconds.size(), value);
+  if (error != std::errc() || end != seconds.data() + seconds.size()) return std::nullopt;
+  return value;
+}
+
+bool isBackupFileName(std::string_view name) { return backupFileSeconds(name).has_value(); }
+
+bool isUnreadableCopyName(std::string_view name) {
+  return name.starts_with(kUnreadablePrefix) && name.ends_with(kJson) &&
+         isCanonicalUuid(name.substr(kUnreadablePrefix.size(), name.size() - kUnreadablePrefix.size() - kJson.size()));
 }
 
 ArchiveIO::ArchiveIO(std::string directory, std::shared_ptr<FileSystem> fileSystem, Clock clock)
-    : directory_(std::move(directory)), fs_(std::move(fileSystem)), clock_(std::move(clock)) {
+    : directory_(std::move(directory)),
+      fs_(std::move(fileSystem)),
+      clock_(std::move(clock)),
+      madeThisRun_(std::make_shared<std::vector<std::string>>()) {
   while (directory_.size() > 1 && directory_.back() == '/') directory_.pop_back();
+}
+
+std::string ArchiveIO::oversizedMessage(std::uint64_t size) {
+  return "The data file holds " + std::to_string(size) + " bytes, more than the " +
+         std::to_string(kMaximumDataFileBytes) + " bytes (512 MiB) Vantry reads.";
 }
 
 std::string ArchiveIO::dataURL() const { return directory_ + "/pellam.json"; }
@@ -54,13 +91,22 @@ Archive ArchiveIO::decodeRead(const std::string& bytes) {
   return archive;
 }
 
+std::string ArchiveIO::readDataFile(const FileStatus& status) const {
+  if (status.size > kMaximumDataFileBytes) throw DataError(oversizedMessage(status.size));
+  return fs_->readFile(dataURL());
+}
+
 Archive ArchiveIO::load() const {
-  if (!fs_->status(dataURL()).exists) return Archive();
-  return decodeRead(fs_->readFile(dataURL()));
+  FileStatus status = fs_->status(dataURL());
+  if (!status.exists) return Archive();
+  return decodeRead(readDataFile(status));
 }
 
 void ArchiveIO::save(const Archive& archive, const std::optional<KnownDataFile>& known) const {
-  std::string data = encode(archive);
+  saveEncoded(encode(archive), known);
+}
+
+void ArchiveIO::saveEncoded(std::string_view data, const std::optional<KnownDataFile>& known) const {
   ensureFolder(directory_);
   ensureFolder(backupsURL());
   std::optional<std::string> backup;
@@ -68,14 +114,43 @@ void ArchiveIO::save(const Archive& archive, const std::optional<KnownDataFile>&
   if (current.exists) {
     std::optional<std::string> old;
     if (!known || !known->matches(current)) {
-      old = fs_->readFile(dataURL());
+      old = readDataFile(current);
       decodeRead(*old);  // an unreadable data file is left for recover()
     }
-    backup = newBackupPath();
-    backUp(*backup, std::move(old));
+    backup = backupHolding(current);
+    if (!backup) {
+      backup = newBackupPath();
+      backUp(*backup, std::move(old));
+    }
+    rememberMade(*backup);
   }
   writeFileAtomically(*fs_, dataURL(), data, kFileMode);
   pruneBackups(backup);
+}
+
+// A backup that is the data file itself (a second hard link to it): one that an earlier save
+// made before it failed or was killed. The data file is only ever replaced by a rename, so
+// that backup still holds exactly its bytes.
+std::optional<std::string> ArchiveIO::backupHolding(const FileStatus& dataFile) const {
+  if (!dataFile.isRegularFile) return std::nullopt;
+  std::vector<BackupFile> all;
+  try {
+    all = backups();
+  } catch (const FileSystemError&) {
+    return std::nullopt;  // a new backup is taken; pruning reports the folder
+  }
+  for (const BackupFile& backup : all) {
+    if (backup.status && backup.status->isRegularFile && backup.status->isSameFile(dataFile)) return backup.path;
+  }
+  return std::nullopt;
+}
+
+void ArchiveIO::rememberMade(const std::string& backup) const {
+  std::string name = backup.substr(backup.rfind('/') + 1);
+  std::erase(*madeThisRun_, name);
+  madeThisRun_->push_back(std::move(name));
+  // Any made before the last kBackupsKept is pruned before them anyway.
+  if (madeThisRun_->size() > kBackupsKept) madeThisRun_->erase(madeThisRun_->begin());
 }
 
 // The old data file becomes the backup through a second hard link: its bytes exactly, in one
@@ -96,24 +171,43 @@ void ArchiveIO::backUp(const std::string& backup, std::optional<std::string> old
   fs_->syncDirectory(backupsURL());
 }
 
-std::optional<std::string> ArchiveIO::recover(const Archive& archive) const {
-  std::string data = encode(archive);
+std::optional<std::string> ArchiveIO::recover(const Archive& archive) const { return recoverEncoded(encode(archive)); }
+
+std::optional<std::string> ArchiveIO::recoverEncoded(std::string_view data) const {
   ensureFolder(directory_);
   std::optional<std::string> copy;
-  if (fs_->status(dataURL()).exists) {
-    std::string old = fs_->readFile(dataURL());
-    bool readable = true;
-    try {
-      decodeRead(old);
-    } catch (const std::bad_alloc&) {
-      throw;
-    } catch (const std::exception&) {
-      readable = false;
+  FileStatus current = fs_->status(dataURL());
+  if (current.exists) {
+    if (current.isDirectory) {
+      throw DataError("pellam.json is a folder, not a file. Move the folder " + dataURL() +
+                      " out of the data folder, then try again.");
     }
-    if (readable) throw DataError(std::string(kReadableMainFileMessage));
+    // Only a regular file of a readable size is read (and may prove readable); anything else
+    // is unreadable as it stands.
+    std::optional<std::string> old;
+    if (current.isRegularFile && current.size <= kMaximumDataFileBytes) {
+      old = fs_->readFile(dataURL());
+      bool readable = true;
+      try {
+        decodeRead(*old);
+      } catch (const std::bad_alloc&) {
+        throw;
+      } catch (const std::exception&) {
+        readable = false;
+      }
+      if (readable) throw DataError(std::string(kReadableMainFileMessage));
+    }
     ensureFolder(recoveryURL());
-    std::string path = recoveryURL() + "/pellam-unreadable-" + Uuid::random().text() + ".json";
-    writeFileAtomically(*fs_, path, old, kFileMode);
+    std::string path = recoveryURL() + "/" + std::string(kUnreadablePrefix) + Uuid::random().text() + std::string(kJson);
+    if (old) {
+      writeFileAtomically(*fs_, path, *old, kFileMode);
+    } else {
+      // A second name for what is there (link(2) does not follow a symbolic link), durable
+      // before the data file's name is given to the new file.
+      fs_->link(dataURL(), path);
+      if (current.isRegularFile) fs_->setMode(path, kFileMode);
+      fs_->syncDirectory(recoveryURL());
+    }
     copy = std::move(path);
   }
   writeFileAtomically(*fs_, dataURL(), data, kFileMode);
@@ -143,8 +237,9 @@ std::string ArchiveIO::newBackupPath() const {
 std::vector<BackupFile> ArchiveIO::backups() const {
   std::vector<BackupFile> found;
   for (std::string& name : fs_->listDirectory(backupsURL())) {
-    if (!isBackupFileName(name)) continue;
-    BackupFile backup{std::move(name), "", std::nullopt, std::nullopt};
+    std::optional<std::int64_t> seconds = backupFileSeconds(name);
+    if (!seconds) continue;
+    BackupFile backup{std::move(name), "", std::nullopt, std::nullopt, *seconds};
     backup.path = backupsURL() + "/" + backup.name;
     try {
       FileStatus status = fs_->status(backup.path);
@@ -157,11 +252,36 @@ std::vector<BackupFile> ArchiveIO::backups() const {
     }
     found.push_back(std::move(backup));
   }
-  std::stable_sort(found.begin(), found.end(), [](const BackupFile& a, const BackupFile& b) {
-    if (!a.created || !b.created) return a.created.has_value() && !b.created.has_value();
-    return *a.created > *b.created;
+  // Dates alone cannot order backups: several share one tick of a coarse clock, and a clock
+  // set back or forward dates new ones before old ones. What this object made itself it
+  // knows the order of.
+  auto madeAt = [this](const BackupFile& backup) -> std::optional<std::size_t> {
+    auto at = std::find(madeThisRun_->begin(), madeThisRun_->end(), backup.name);
+    if (at == madeThisRun_->end()) return std::nullopt;
+    return static_cast<std::size_t>(at - madeThisRun_->begin());
+  };
+  std::stable_sort(found.begin(), found.end(), [&](const BackupFile& a, const BackupFile& b) {
+    std::optional<std::size_t> madeA = madeAt(a), madeB = madeAt(b);
+    if (madeA || madeB) return madeA && (!madeB || *madeA > *madeB);
+    if (a.created != b.created) return a.created && (!b.created || *a.created > *b.created);
+    return a.nameSeconds > b.nameSeconds;
   });
   return found;
+}
+
+void ArchiveIO::removeLeftoverTemporaries() const {
+  auto isData = [](std::string_view name) { return name == kDataFileName; };
+  const std::pair<std::string, bool (*)(std::string_view)> folders[] = {
+      {directory_, isData}, {backupsURL(), isBackupFileName}, {recoveryURL(), isUnreadableCopyName}};
+  for (const auto& [folder, isTarget] : folders) {
+    if (!fs_->status(folder).isDirectory) continue;
+    for (const std::string& name : fs_->listDirectory(folder)) {
+      std::optional<std::string_view> target = atomicWriteTarget(name);
+      if (!target || !isTarget(*target)) continue;
+      std::string path = folder + "/" + name;
+      if (fs_->status(path).isRegularFile) fs_->remove(path);
+    }
+  }
 }
 
 void ArchiveIO::pruneBackups(const std::optional<std::string>& fresh) const {

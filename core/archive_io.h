@@ -11,6 +11,7 @@
 // by writeFileAtomically, so an interrupted save leaves the old or the new complete file,
 // and a copy of the old one is on disk before it is replaced.
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -47,6 +48,7 @@ struct BackupFile {
   // Its creation time, or its modification time where the file system records no birth
   // time (a backup is never modified after it is written); none without a status.
   std::optional<FileTime> created;
+  std::int64_t nameSeconds = 0;  // the seconds in its name
 };
 
 class ArchiveIO {
@@ -54,6 +56,9 @@ class ArchiveIO {
   using Clock = std::function<Instant()>;
 
   static constexpr std::size_t kBackupsKept = 30;
+  // The largest data file read: a larger one is refused before it is read (unreadable), so
+  // that a huge or sparse file cannot stall or exhaust the reader.
+  static constexpr std::uint64_t kMaximumDataFileBytes = 512ull * 1024 * 1024;
   static constexpr mode_t kFolderMode = 0700;
   static constexpr mode_t kFileMode = 0600;
   static constexpr std::string_view kReadableMainFileMessage =
@@ -74,6 +79,9 @@ class ArchiveIO {
   // Reads the archive JSON (throwing the reader's error), then validates it.
   static Archive decode(std::string_view bytes);
 
+  // Why a data file of `size` bytes is not read (beyond kMaximumDataFileBytes).
+  static std::string oversizedMessage(std::uint64_t size);
+
   // The archive in the data file, or a new Archive() when there is none (nothing is
   // written). A file that cannot be read or decoded fails; backups are not tried.
   Archive load() const;
@@ -81,34 +89,57 @@ class ArchiveIO {
   // Backs up the current data file, replaces it with `archive` and keeps the 30 newest
   // backups. A data file that cannot be decoded is never overwritten: the save fails with
   // the decoding error and the caller uses recover(). A data file matching `known` is taken
-  // as readable without being read again.
+  // as readable without being read again. A data file that a backup already holds (a save
+  // that failed or was killed after taking it) is not backed up twice: the 30 kept are 30
+  // different states.
   void save(const Archive& archive, const std::optional<KnownDataFile>& known = std::nullopt) const;
+  // The same with the archive already encoded: `data` must come from encode().
+  void saveEncoded(std::string_view data, const std::optional<KnownDataFile>& known = std::nullopt) const;
 
-  // Replaces a data file that cannot be decoded, after copying its bytes into Recovery;
-  // returns that copy's path, or none when there was no data file. Fails with
-  // kReadableMainFileMessage when the data file decodes fine.
+  // Replaces a data file that cannot be decoded, after keeping it in Recovery; returns that
+  // copy's path, or none when there was no data file. A link or anything else that is not a
+  // regular file, or a file too large to read, is kept there itself (a second name for it,
+  // never followed). Fails with kReadableMainFileMessage when the data file decodes fine, and
+  // with a DataError saying what to move when a folder has the data file's name.
   std::optional<std::string> recover(const Archive& archive) const;
+  // The same with the archive already encoded: `data` must come from encode().
+  std::optional<std::string> recoverEncoded(std::string_view data) const;
 
-  // Every entry of the backup folder whose name counts as a backup, hidden ones and
-  // entries that are not regular files included, newest first; an entry without a date
-  // sorts last and equal dates keep the folder's (byte) order. Both pruning and the
-  // host's list of backups read it. Fails when the folder cannot be listed.
+  // Every entry of the backup folder whose name counts as a backup, entries that are not
+  // regular files included, newest first: the backups this object made, the last made
+  // first, whatever their dates say; then the others by date (the finest the file system
+  // gives), then by the seconds in their names; an entry without a date sorts last. Both
+  // pruning and the host's list of backups read it. Fails when the folder cannot be listed.
   std::vector<BackupFile> backups() const;
+
+  // Removes what writes cut short by a kill left behind: the temporary files of the data
+  // file, of backups and of unreadable copies, in the folders this storage writes, and
+  // nothing else. Only for a caller that alone writes the folder, before it writes.
+  void removeLeftoverTemporaries() const;
 
  private:
   static Archive decodeRead(const std::string& bytes);
+  std::string readDataFile(const FileStatus& status) const;
   void ensureFolder(const std::string& path) const;
   std::string newBackupPath() const;
+  std::optional<std::string> backupHolding(const FileStatus& dataFile) const;
   void backUp(const std::string& backup, std::optional<std::string> oldBytes) const;
+  void rememberMade(const std::string& backup) const;
   void pruneBackups(const std::optional<std::string>& fresh) const;
 
   std::string directory_;
   std::shared_ptr<FileSystem> fs_;
   Clock clock_;
+  // The names of the backups made (or found holding the data file) by this object and its
+  // copies, oldest first; no more than are kept.
+  std::shared_ptr<std::vector<std::string>> madeThisRun_;
 };
 
-// Whether a name in the backup folder counts as a backup: its extension is exactly "json"
-// (a leading dot starts a hidden name, not an extension).
+// The seconds in a backup's name, "pellam-<seconds>-<8 upper-case hex digits>.json", or none
+// when the name is not a backup's: nothing else in the backup folder is counted or pruned.
+std::optional<std::int64_t> backupFileSeconds(std::string_view name);
 bool isBackupFileName(std::string_view name);
+// "pellam-unreadable-<UUID>.json", the name of a copy kept in Recovery.
+bool isUnreadableCopyName(std::string_view name);
 
 }  // namespace pellam

@@ -26,10 +26,27 @@ void publishFile(FileSystem& fs, const std::string& temporary, const std::string
   if (durability.syncFolder) fs.syncDirectory(parentFolder(target));
 }
 
+namespace {
+
+constexpr std::string_view kTemporarySuffix = ".tmp";
+constexpr std::size_t kUuidLength = 36;
+
+}  // namespace
+
 void writeFileAtomically(FileSystem& fs, const std::string& path, std::string_view bytes, mode_t mode) {
   std::string name = path.substr(path.rfind('/') + 1);
-  std::string temporary = parentFolder(path) + "/." + name + "." + Uuid::random().text() + ".tmp";
+  std::string temporary = parentFolder(path) + "/." + name + "." + Uuid::random().text() + std::string(kTemporarySuffix);
   publishFile(fs, temporary, path, bytes, mode, Placement::replace, kFullyDurable);
+}
+
+std::optional<std::string_view> atomicWriteTarget(std::string_view name) {
+  const std::size_t tail = 1 + kUuidLength + kTemporarySuffix.size();  // "." <UUID> ".tmp"
+  if (name.size() < 2 + tail || name.front() != '.' || !name.ends_with(kTemporarySuffix)) return std::nullopt;
+  std::size_t dot = name.size() - tail;
+  std::string_view id = name.substr(dot + 1, kUuidLength);
+  auto parsed = Uuid::parse(id);
+  if (name[dot] != '.' || !parsed || parsed->text() != id) return std::nullopt;
+  return name.substr(1, dot - 1);
 }
 
 }  // namespace pellam

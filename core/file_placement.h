@@ -1,6 +1,7 @@
 #pragma once
 // The one way a file is put in its place: written whole beside it under a temporary name,
 // then moved there, so that no reader ever sees half a file.
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,5 +35,9 @@ void publishFile(FileSystem& fs, const std::string& temporary, const std::string
 // complete file, even after a power cut: publishFile under a unique hidden name beside it,
 // replacing, fully durable.
 void writeFileAtomically(FileSystem& fs, const std::string& path, std::string_view bytes, mode_t mode);
+
+// The name of the file a temporary file of writeFileAtomically was for ("." + name + "." +
+// <UUID> + ".tmp"), or none when `temporaryName` is not one: what a killed writer leaves behind.
+std::optional<std::string_view> atomicWriteTarget(std::string_view temporaryName);
 
 }  // namespace pellam

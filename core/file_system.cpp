@@ -127,6 +127,8 @@ FileStatus RealFileSystem::status(const std::string& path) {
   result.isRegularFile = S_ISREG(info.stx_mode);
   result.isDirectory = S_ISDIR(info.stx_mode);
   result.isSymbolicLink = S_ISLNK(info.stx_mode);
+  result.device = (static_cast<std::uint64_t>(info.stx_dev_major) << 32) | info.stx_dev_minor;
+  result.inode = info.stx_ino;
   result.size = info.stx_size;
   result.mode = info.stx_mode & 07777;
   result.modificationTime = fileTime(info.stx_mtime.tv_sec, info.stx_mtime.tv_nsec);

@@ -54,11 +54,18 @@ struct FileStatus {
   bool isRegularFile = false;
   bool isDirectory = false;
   bool isSymbolicLink = false;
+  // Which file it is: the same device and inode mean the same file (a hard link included).
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
   std::uint64_t size = 0;
   mode_t mode = 0;  // permission bits only
   // Birth time; none where the file system does not record it.
   std::optional<FileTime> creationTime;
   FileTime modificationTime{};
+
+  bool isSameFile(const FileStatus& other) const {
+    return exists && other.exists && device == other.device && inode == other.inode;
+  }
 };
 
 class FileSystem {

@@ -1,6 +1,6 @@
 #include "host/archive_store.h"
 
-#include "core/sha256.h"
+#include "core/content_digest.h"
 
 namespace pellam::host {
 
@@ -27,14 +27,28 @@ ArchiveStore::ArchiveStore(std::string dataDirectory, std::shared_ptr<FileSystem
 
 ArchiveStore::Identity ArchiveStore::identity() {
   FileStatus status = fs_->status(io_.dataURL());
-  if (status.isSymbolicLink) throw unreadable("it is a symbolic link, and the host follows no links.");
-  if (status.exists && !status.isRegularFile) throw unreadable("it is not a regular file.");
   Identity result;
   result.exists = status.exists;
+  result.isRegularFile = status.isRegularFile;
+  result.isDirectory = status.isDirectory;
+  result.isSymbolicLink = status.isSymbolicLink;
+  result.device = status.device;
+  result.inode = status.inode;
   result.size = status.size;
+  result.mode = status.mode;
   result.modified = status.modificationTime;
   result.created = status.creationTime;
   return result;
+}
+
+// Why a data file is not even read: it is not a regular file, or too large.
+std::optional<agent::AgentFailure> ArchiveStore::refusedUnread(const Identity& identity) {
+  if (!identity.exists) return std::nullopt;
+  if (identity.isSymbolicLink) return unreadable("it is a symbolic link, and the host follows no links.");
+  if (identity.isDirectory) return unreadable("it is a folder. Move that folder out of the data folder.");
+  if (!identity.isRegularFile) return unreadable("it is not a regular file.");
+  if (identity.size > ArchiveIO::kMaximumDataFileBytes) return unreadable(ArchiveIO::oversizedMessage(identity.size));
+  return std::nullopt;
 }
 
 void ArchiveStore::refuseLinks() {
@@ -47,7 +61,10 @@ void ArchiveStore::refuseLinks() {
 
 Archive& ArchiveStore::current() {
   Identity now = identity();
-  if (cachedArchive_ && cachedIdentity_ == now) return *cachedArchive_;
+  if (cachedIdentity_ == now) {
+    if (cachedArchive_) return *cachedArchive_;
+    if (cachedFailure_) throw *cachedFailure_;
+  }
   forget();
   if (!now.exists) {
     cachedArchive_.emplace();
@@ -55,19 +72,27 @@ Archive& ArchiveStore::current() {
     cachedState_ = kAbsent;
     return *cachedArchive_;
   }
+  if (std::optional<agent::AgentFailure> refused = refusedUnread(now)) {
+    cachedIdentity_ = now;
+    cachedFailure_ = refused;
+    throw *refused;
+  }
   std::string bytes;
   try {
     bytes = fs_->readFile(io_.dataURL());
   } catch (const std::exception& error) {
-    throw unreadable(sentence(error.what()));
+    throw unreadable(sentence(error.what()));  // perhaps passing: not remembered
   }
-  std::string state = sha256Hex(bytes);
+  std::string state = contentDigest(bytes);
   try {
     cachedArchive_ = ArchiveIO::decode(bytes);
   } catch (const std::bad_alloc&) {
     throw;
   } catch (const std::exception& error) {
-    throw unreadable(sentence(error.what()));
+    cachedIdentity_ = now;
+    cachedState_ = std::move(state);
+    cachedFailure_ = unreadable(sentence(error.what()));
+    throw *cachedFailure_;
   }
   cachedIdentity_ = now;
   cachedState_ = std::move(state);
@@ -78,7 +103,11 @@ std::string ArchiveStore::diskState() {
   Identity now = identity();
   if (cachedState_ && cachedIdentity_ == now) return *cachedState_;
   if (!now.exists) return kAbsent;
-  std::string state = sha256Hex(fs_->readFile(io_.dataURL()));
+  if (refusedUnread(now)) {
+    return "unread-" + std::to_string(now.device) + "-" + std::to_string(now.inode) + "-" + std::to_string(now.size) +
+           "-" + std::to_string(now.modified.time_since_epoch().count());
+  }
+  std::string state = contentDigest(fs_->readFile(io_.dataURL()));
   // Only a token read from the very file the cache stands for may be kept with it.
   if (cachedIdentity_ == now && identity() == now) cachedState_ = state;
   return state;
@@ -88,16 +117,30 @@ void ArchiveStore::learnState() {
   if (cachedArchive_ && !cachedState_) diskState();
 }
 
-template <typename Write>
-void ArchiveStore::write(Write&& write) {
+ArchiveStore::PendingWrite ArchiveStore::prepareWrite(std::optional<Archive> replacement, bool recovers) {
+  if (!replacement && !cachedArchive_) throw std::logic_error("There is no archive in memory to save.");
+  PendingWrite pending;
+  pending.bytes = ArchiveIO::encode(replacement ? *replacement : *cachedArchive_);
+  pending.state = contentDigest(pending.bytes);
+  pending.replacement = std::move(replacement);
+  pending.recovers = recovers;
+  return pending;
+}
+
+void ArchiveStore::write(PendingWrite pending) {
   try {
     refuseLinks();
-    identity();  // a link in the data file's place is refused, not replaced
-    write();
-    // The token of the new file is read back when a change needs it (the host does it
-    // while idle), rather than hashed here on the way to the answer.
-    cachedState_.reset();
+    if (pending.recovers) {
+      io_.recoverEncoded(pending.bytes);
+    } else {
+      // A link in the data file's place is refused, not followed or replaced.
+      if (std::optional<agent::AgentFailure> refused = refusedUnread(identity())) throw *refused;
+      io_.saveEncoded(pending.bytes, knownDataFile());
+    }
+    if (pending.replacement) cachedArchive_ = std::move(pending.replacement);
     cachedIdentity_ = identity();
+    cachedState_ = std::move(pending.state);  // the file just written: no need to read it back
+    cachedFailure_.reset();
   } catch (...) {
     forget();
     throw;
@@ -107,32 +150,21 @@ void ArchiveStore::write(Write&& write) {
 std::optional<KnownDataFile> ArchiveStore::knownDataFile() const {
   // The cached identity is that of a file this store decoded and validated, or wrote itself
   // from a validated archive.
-  if (!cachedIdentity_ || !cachedIdentity_->exists) return std::nullopt;
+  if (!cachedArchive_ || !cachedIdentity_ || !cachedIdentity_->exists) return std::nullopt;
   return KnownDataFile{cachedIdentity_->size, cachedIdentity_->modified, cachedIdentity_->created};
 }
 
-void ArchiveStore::saveCurrent() {
-  if (!cachedArchive_) throw std::logic_error("There is no archive in memory to save.");
-  write([this] { io_.save(*cachedArchive_, knownDataFile()); });
-}
+void ArchiveStore::saveCurrent() { write(prepareWrite()); }
 
-void ArchiveStore::save(Archive archive) {
-  std::optional<KnownDataFile> known = knownDataFile();
-  cachedArchive_ = std::move(archive);
-  write([&] { io_.save(*cachedArchive_, known); });
-}
+void ArchiveStore::save(Archive archive) { write(prepareWrite(std::move(archive))); }
 
-std::optional<std::string> ArchiveStore::recover(Archive archive) {
-  cachedArchive_ = std::move(archive);
-  std::optional<std::string> copy;
-  write([&] { copy = io_.recover(*cachedArchive_); });
-  return copy;
-}
+void ArchiveStore::recover(Archive archive) { write(prepareWrite(std::move(archive), true)); }
 
 void ArchiveStore::forget() {
   cachedIdentity_.reset();
   cachedArchive_.reset();
   cachedState_.reset();
+  cachedFailure_.reset();
 }
 
 }  // namespace pellam::host

@@ -13,11 +13,20 @@ namespace pellam::host {
 // The archive of one data folder as the host serves it: decoded once and kept in memory
 // while pellam.json stays the file it was read from, saved through ArchiveIO. A data file
 // that cannot be read is never written over by a save; every command that needs the
-// records fails with `data_unreadable` until the user restores a backup or repairs it.
+// records fails with `data_unreadable` until the user restores a backup or repairs it. Such
+// a file is not read again while its size, times and identity stay the same.
 class ArchiveStore {
  public:
   // What a state token is when there is no data file.
   static constexpr const char* kAbsent = "absent";
+
+  // A change encoded and ready to be written, with the token the data file will have.
+  struct PendingWrite {
+    std::string bytes;
+    std::string state;
+    std::optional<Archive> replacement;  // none: the archive current() returned, as changed
+    bool recovers = false;               // replaces an unreadable data file
+  };
 
   ArchiveStore(std::string dataDirectory, std::shared_ptr<FileSystem> fs);
 
@@ -27,26 +36,35 @@ class ArchiveStore {
   // The archive in pellam.json (an empty one when there is none), kept between requests;
   // a command may change it in place and then call saveCurrent() (or forget() when the change
   // is not to be kept). Throws AgentFailure `data_unreadable` when pellam.json is a symbolic
-  // link or cannot be read or decoded.
+  // link or anything else that is not a regular file, is larger than ArchiveIO reads, or
+  // cannot be read or decoded.
   Archive& current();
 
   bool dataFileExists() { return identity().exists; }
+  bool dataFileIsFolder() { return identity().isDirectory; }
 
-  // A token of pellam.json exactly as it is on disk now: the SHA-256 of its bytes, or
-  // kAbsent. Reads the file unless its token is known already.
+  // A token of pellam.json exactly as it is on disk now: the content digest of its bytes,
+  // kAbsent, or, for what is never read (not a regular file, or too large), a token of which
+  // file it is ("unread-..."). Reads the file unless its token is known already.
   std::string diskState();
 
-  // Reads the token of a data file just written here, ahead of the change that will need it.
+  // Reads the token of a data file whose token is not known yet, ahead of the change that
+  // will need it.
   void learnState();
 
-  // Saves the archive current() returned, as changed in place, through ArchiveIO (a backup of
-  // the data file first). On failure the archive in memory is dropped, so it is read again.
+  // Encodes (validating) what a change writes: the archive current() returned, as changed
+  // in place, or `replacement`, saved with a backup first or, with `recovers`, replacing an
+  // unreadable data file.
+  PendingWrite prepareWrite(std::optional<Archive> replacement = std::nullopt, bool recovers = false);
+  // Writes it through ArchiveIO; afterwards the cache stands for the new file, whose token is
+  // known without reading it back. On failure the archive in memory is dropped, so it is
+  // read again.
+  void write(PendingWrite pending);
+
+  // prepareWrite and write in one.
   void saveCurrent();
-  // Saves `archive` in place of the current one.
   void save(Archive archive);
-  // Replaces an unreadable data file through ArchiveIO::recover (a copy of it kept in
-  // Recovery); returns that copy's path.
-  std::optional<std::string> recover(Archive archive);
+  void recover(Archive archive);
 
   // Drops what is cached; the next call reads the disk again.
   void forget();
@@ -54,23 +72,28 @@ class ArchiveStore {
  private:
   struct Identity {
     bool exists = false;
+    bool isRegularFile = false;
+    bool isDirectory = false;
+    bool isSymbolicLink = false;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
     std::uint64_t size = 0;
+    mode_t mode = 0;
     FileTime modified{};
     std::optional<FileTime> created;
     bool operator==(const Identity&) const = default;
   };
   Identity identity();
+  static std::optional<agent::AgentFailure> refusedUnread(const Identity& identity);
   std::optional<KnownDataFile> knownDataFile() const;
   void refuseLinks();
-  // Runs a save or recovery through ArchiveIO; afterwards the cache stands for the new file.
-  template <typename Write>
-  void write(Write&& write);
 
   std::shared_ptr<FileSystem> fs_;
   ArchiveIO io_;
   std::optional<Identity> cachedIdentity_;
   std::optional<Archive> cachedArchive_;
-  std::optional<std::string> cachedState_;  // of the file with cachedIdentity_
+  std::optional<std::string> cachedState_;            // of the file with cachedIdentity_
+  std::optional<agent::AgentFailure> cachedFailure_;  // why that file cannot be read
 };
 
 }  // namespace pellam::host

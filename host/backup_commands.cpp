@@ -20,7 +20,7 @@ struct Backup {
 };
 
 // The backups offered for a restore: regular files only (links and folders are not
-// backups) and no hidden names, newest first.
+// backups), newest first.
 std::vector<Backup> backups(ArchiveStore& store) {
   std::string folder = store.io().backupsURL();
   FileStatus folderStatus = store.fileSystem().status(folder);
@@ -30,7 +30,7 @@ std::vector<Backup> backups(ArchiveStore& store) {
   }
   std::vector<Backup> offered;
   for (BackupFile& file : store.io().backups()) {
-    if (file.name[0] == '.' || !file.status || !file.status->isRegularFile) continue;
+    if (!file.status || !file.status->isRegularFile) continue;
     offered.push_back({std::move(file.name), *file.created, file.status->size});
   }
   return offered;
@@ -54,6 +54,12 @@ struct ReadBackup {
 // as it is now.
 ReadBackup readBackup(ArchiveStore& store, const agent::AgentRequest& request) {
   std::string id = requiredId(request);
+  if (store.dataFileIsFolder()) {
+    // Whatever is in it stays the user's: the host neither empties nor moves a folder.
+    throw AgentFailure("data_unreadable", "pellam.json is a folder, so no backup can be restored in its place. Move the folder " +
+                                              store.io().dataURL() + " out of the data folder, then run vantry backups preview again.",
+                       false);
+  }
   std::vector<Backup> all = backups(store);
   if (std::none_of(all.begin(), all.end(), [&](const Backup& b) { return b.id == id; })) {
     throw AgentFailure("not_found", "No backup has that ID. Run vantry backups list.", false);

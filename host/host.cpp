@@ -32,12 +32,21 @@ constexpr auto kRescanWithoutNotifications = std::chrono::milliseconds(50);
 constexpr auto kPruneInterval = std::chrono::hours(1);
 constexpr auto kRetryAfterFailure = std::chrono::seconds(5);
 
+// The same folder, not merely one that was given the same inode number after the first was
+// removed: its birth time tells them apart where the file system records one.
+bool isSameFolder(const FileStatus& a, const FileStatus& b) {
+  return a.isSameFile(b) && a.creationTime == b.creationTime;
+}
+
 // An exclusive lock on the data folder itself for the host's life: two hosts answering one
 // folder would run requests twice. The folder cannot be deleted from under a running host the
-// way a lock file could (by hand, or with AgentAPI/).
-std::unique_ptr<FileLock> lockFolder(FileSystem& fs, const std::string& data) {
+// way a lock file could (by hand, or with AgentAPI/). `locked` is set to the folder locked.
+std::unique_ptr<FileLock> lockFolder(FileSystem& fs, const std::string& data, FileStatus& locked) {
+  FileStatus before = fs.status(data);
   std::unique_ptr<FileLock> lock = fs.tryLock(data);
   if (!lock) throw HostError("Another vantry-host already serves this data folder.");
+  locked = fs.status(data);
+  if (!isSameFolder(locked, before)) throw HostError("The data folder was replaced while it was being locked.");
   return lock;
 }
 
@@ -118,8 +127,9 @@ bool isAbandonedPending(const std::string& name) { return agent::isPendingReques
 
 class Loop {
  public:
-  Loop(const HostOptions& options, std::ostream& log)
-      : log_(log),
+  Loop(const HostOptions& options, std::ostream& log, FileStatus lockedFolder)
+      : lockedFolder_(lockedFolder),
+        log_(log),
         fs_(RealFileSystem::shared()),
         folders_(options.dataDirectory),
         store_(folders_.data, fs_),
@@ -134,8 +144,14 @@ class Loop {
     heartbeat_.publish();
     heartbeat_.start([this](const std::string& error) { log_ << "vantry-host: heartbeat: " << error << '\n'; });
     watching_ = watcher_.watch();
-    for (const Uuid& id : processor_.recover()) {
+    removeLeftovers();
+    ResponseOutbox::Settled settled = processor_.recover();
+    for (const Uuid& id : settled.published) {
       logRequest(log_, Instant::now(), id.text(), "-", "published-after-restart", 0);
+    }
+    for (const Uuid& id : settled.changedMeanwhile) {
+      logRequest(log_, Instant::now(), id.text(), "-",
+                 "staged answer dropped: pellam.json was changed while the host was down; the request runs again", 0);
     }
     prune();
     log_ << "vantry-host: serving " << folders_.data << (heartbeat_.locked() ? " (locked)" : "") << '\n';
@@ -143,7 +159,12 @@ class Loop {
 
     auto nextRescan = SteadyClock::now();
     auto nextPrune = SteadyClock::now() + kPruneInterval;
+    int status = 0;
     while (!signals.received()) {
+      if (!servesItsFolder()) {
+        status = 1;
+        break;
+      }
       bool rescan = false;
       for (std::string& name : watcher_.drain(rescan)) enqueue(name);
       if (rescan || SteadyClock::now() >= nextRescan) {
@@ -170,7 +191,7 @@ class Loop {
     heartbeat_.stop();
     log_ << "vantry-host: stopped\n";
     log_.flush();
-    return 0;
+    return status;
   }
 
  private:
@@ -180,11 +201,52 @@ class Loop {
     if (queued_.insert(name).second) queue_.push_back(name);
   }
 
+  // What writes cut short by a kill left behind: the temporary files only this host makes, in
+  // the folders it writes. The lock is held, so none of them is being written now.
+  void removeLeftovers() {
+    try {
+      store_.io().removeLeftoverTemporaries();
+      for (const std::string& name : fs_->listDirectory(folders_.responses)) {
+        if (agent::isTemporaryResponseName(name)) fs_->remove(folders_.responses + "/" + name);
+      }
+    } catch (const std::exception& error) {
+      log_ << "vantry-host: removing leftover temporary files: " << error.what() << '\n';
+    }
+  }
+
+  // Whether the folder at the data folder's path is still the one this host locked, and its
+  // agent folder one the host can work in. The lock holds a folder, not a path: once the
+  // folder is moved away or replaced, another host can lock the new one, so this one stops.
+  bool servesItsFolder() {
+    try {
+      if (!isSameFolder(fs_->status(folders_.data), lockedFolder_)) {
+        log_ << "vantry-host: the data folder " << folders_.data
+             << " was moved or replaced while this host served it; stopping, so that no two hosts serve it\n";
+        return false;
+      }
+    } catch (const std::exception&) {
+      // Cannot look now (the rescan reports trouble with the folders); the next look decides.
+    }
+    if (folderTrouble_) log_ << "vantry-host: stopping: " << *folderTrouble_ << '\n';
+    return !folderTrouble_;
+  }
+
   // Everything waiting in Requests/, oldest first; a safety net for missed events.
   void rescan() {
     try {
-      folders_.prepare(*fs_);
-      if (!watching_) watching_ = watcher_.watch();
+      try {
+        folders_.prepare(*fs_);
+      } catch (const HostError& error) {
+        folderTrouble_ = error.what();  // a link or a file where a folder belongs: as at start
+        return;
+      }
+      FileStatus api = fs_->status(folders_.api);
+      if (api.exists && apiFolder_.exists && !isSameFolder(api, apiFolder_)) {
+        log_ << "vantry-host: " << folders_.api << " was removed or replaced while serving; made it again\n";
+        watching_ = false;  // the watch was on the old folder
+      }
+      apiFolder_ = api;
+      if (!watching_ || !watcher_.watching()) watching_ = watcher_.watch();
       std::vector<std::pair<FileTime, std::string>> found;
       for (const std::string& name : fs_->listDirectory(folders_.requests)) {
         if (!agent::idFromFileName(name) || queued_.count(name)) continue;
@@ -228,6 +290,9 @@ class Loop {
     }
   }
 
+  FileStatus lockedFolder_;
+  FileStatus apiFolder_;
+  std::optional<std::string> folderTrouble_;
   std::ostream& log_;
   std::shared_ptr<FileSystem> fs_;
   AgentFolders folders_;
@@ -251,8 +316,9 @@ int runHost(const HostOptions& options, std::ostream& log) {
     RealFileSystem fs;
     fs.createDirectories(folders.data, 0700);
     folders.prepare(fs);
-    std::unique_ptr<FileLock> lock = lockFolder(fs, folders.data);
-    Loop loop(options, log);
+    FileStatus locked;
+    std::unique_ptr<FileLock> lock = lockFolder(fs, folders.data, locked);
+    Loop loop(options, log, locked);
     return loop.run(signals);
   } catch (const std::exception& error) {
     log << "vantry-host: " << error.what() << '\n';

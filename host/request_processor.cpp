@@ -1,5 +1,6 @@
 #include "host/request_processor.h"
 
+#include <cerrno>
 #include <new>
 
 #include "agent/wire/catalogue.h"
@@ -39,6 +40,41 @@ AgentFailure failureOf(std::exception_ptr error) {
   }
 }
 
+// Whether an error of the file system may go away by itself, so that the same request could
+// succeed later: a full disk may be cleared, but a link or a file where a folder belongs (or
+// the other way round) stays until someone moves it.
+bool retryable(const FileSystemError& error) {
+  switch (error.errnoValue()) {
+    case ELOOP:
+    case ENOTDIR:
+    case EISDIR:
+    case EINVAL:
+    case ENAMETOOLONG:
+      return false;
+    default:
+      return true;
+  }
+}
+
+// The failure answered when a change could not be saved. A failure of the host's own making
+// (a link where Backups/ belongs) keeps its code.
+AgentFailure saveFailure(std::exception_ptr error) {
+  const std::string prefix = "Vantry could not save the records: ";
+  try {
+    std::rethrow_exception(error);
+  } catch (const AgentFailure& failure) {
+    return failure;
+  } catch (const DataError& failure) {
+    return AgentFailure("save_failed", prefix + failure.what(), false);
+  } catch (const FileSystemError& failure) {
+    return AgentFailure("save_failed", prefix + failure.what(), retryable(failure));
+  } catch (const std::bad_alloc&) {
+    return AgentFailure("save_failed", prefix + "the app ran out of memory.", true);
+  } catch (const std::exception& failure) {
+    return AgentFailure("save_failed", prefix + failure.what(), true);
+  }
+}
+
 AgentResponse failureResponse(const Uuid& id, AgentFailure failure,
                               std::optional<std::string> fingerprint = std::nullopt) {
   AgentResponse response;
@@ -62,13 +98,13 @@ RequestProcessor::RequestProcessor(std::shared_ptr<FileSystem> fs, AgentFolders 
       clock_(std::move(clock)),
       outbox_(fs, folders) {}
 
-std::vector<Uuid> RequestProcessor::recover() {
-  std::vector<Uuid> published = outbox_.settle([this] { return store_.diskState(); });
-  for (const Uuid& id : published) {
+ResponseOutbox::Settled RequestProcessor::recover() {
+  ResponseOutbox::Settled settled = outbox_.settle([this] { return store_.diskState(); });
+  for (const Uuid& id : settled.published) {
     std::string path = folders_.requestPath(id);
     if (fs_->status(path).exists) removeRequest(path, path.substr(folders_.requests.size() + 1));
   }
-  return published;
+  return settled;
 }
 
 std::optional<HandledRequest> RequestProcessor::handle(const std::string& name) {
@@ -170,43 +206,49 @@ void RequestProcessor::commit(const Uuid& id, Answer& answer) {
     outbox_.publish(id, answer.encoded());
     return;
   }
-  std::string before;
-  std::string staged;
-  try {
-    before = store_.diskState();
-    staged = outbox_.stage(id, answer.encoded(), before);
-  } catch (...) {
-    if (answer.outcome.changedInPlace) store_.forget();  // the change in memory is not kept
-    throw;
-  }
-  std::optional<std::string> saveError;
+  ArchiveStore::PendingWrite pending;
   try {
     if (answer.outcome.replacement) {
       ArchiveReplacement& replacement = *answer.outcome.replacement;
-      if (replacement.replacesUnreadableFile) {
-        store_.recover(std::move(replacement.archive));
-      } else {
-        store_.save(std::move(replacement.archive));
-      }
+      pending = store_.prepareWrite(std::move(replacement.archive), replacement.replacesUnreadableFile);
     } else {
-      store_.saveCurrent();
+      pending = store_.prepareWrite();
     }
-  } catch (const std::exception& error) {
-    saveError = error.what();
+  } catch (...) {
+    store_.forget();  // the change in memory is not kept
+    answerSaveFailure(id, answer, std::current_exception());
+    return;
+  }
+  std::string staged;
+  try {
+    staged = outbox_.stage(id, answer.encoded(), store_.diskState(), pending.state);
+  } catch (...) {
+    store_.forget();
+    throw;
+  }
+  const std::string after = pending.state;
+  std::exception_ptr saveError;
+  try {
+    store_.write(std::move(pending));
+  } catch (...) {
+    saveError = std::current_exception();
   }
   // After a failed save the store has dropped its archive. A save can fail after the data
   // file was replaced (while pruning backups, say); then the change stands, and so does its
   // answer. Otherwise the staged answer goes and the failure is the answer.
-  if (saveError && store_.diskState() == before) {
+  if (saveError && store_.diskState() != after) {
     outbox_.discard(staged);
-    answer.outcome = CommandOutcome();
-    answer.response = failureResponse(
-        id, AgentFailure("save_failed", "Vantry could not save the records: " + *saveError, true),
-        answer.response.requestFingerprint);
-    outbox_.publish(id, agent::AgentWire::encode(answer.response));
+    answerSaveFailure(id, answer, saveError);
     return;
   }
   outbox_.publishStaged(staged, id);
+}
+
+void RequestProcessor::answerSaveFailure(const Uuid& id, Answer& answer, std::exception_ptr error) {
+  answer.outcome = CommandOutcome();
+  answer.response = failureResponse(id, saveFailure(error), answer.response.requestFingerprint);
+  answer.bytes.clear();
+  outbox_.publish(id, answer.encoded());
 }
 
 void RequestProcessor::prepare() {

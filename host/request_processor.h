@@ -32,8 +32,8 @@ class RequestProcessor {
   RequestProcessor(std::shared_ptr<FileSystem> fs, AgentFolders folders, ArchiveStore& store, Heartbeat& heartbeat,
                    Engine engine, Clock clock = Instant::now);
 
-  // Settles the answers an interrupted run left staged; returns the identifiers published.
-  std::vector<Uuid> recover();
+  // Settles the answers an interrupted run left staged (ResponseOutbox::settle).
+  ResponseOutbox::Settled recover();
 
   // Handles Requests/<name>. None when the name is not a request's (hidden, not <UUID>.json)
   // or the file is gone. Throws when the file system fails; the request file then stays and
@@ -42,7 +42,6 @@ class RequestProcessor {
 
   // Uses idle time to learn what a coming change will need (the data file's token).
   void prepare();
-
 
  private:
   struct Answer {
@@ -59,6 +58,7 @@ class RequestProcessor {
   Answer answer(const std::string& path, const Uuid& id);
   agent::AgentResponse run(const agent::AgentRequest& request, CommandOutcome& outcome);
   void commit(const Uuid& id, Answer& answer);
+  void answerSaveFailure(const Uuid& id, Answer& answer, std::exception_ptr error);
   void setAside(const std::string& path, const std::string& name);
   void removeRequest(const std::string& path, const std::string& name);
 

@@ -27,6 +27,8 @@ class RequestWatcher {
 
   // Watches the folder (again); false when it cannot be watched (the rescan still works).
   bool watch();
+  // Whether a watch is in place (the folder's removal ends it).
+  bool watching() const { return watch_ >= 0; }
 
  private:
   std::string folder_;

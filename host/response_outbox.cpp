@@ -27,8 +27,9 @@ void ResponseOutbox::publish(const Uuid& id, std::string_view bytes) {
               Durability{true, false});
 }
 
-std::string ResponseOutbox::stage(const Uuid& id, std::string_view bytes, const std::string& state) {
-  std::string path = folders_.stagedPath(id, state);
+std::string ResponseOutbox::stage(const Uuid& id, std::string_view bytes, const std::string& before,
+                                  const std::string& after) {
+  std::string path = folders_.stagedPath(id, before, after);
   writeFileAtomically(*fs_, path, bytes, kFileMode);
   return path;
 }
@@ -46,8 +47,8 @@ void ResponseOutbox::publishStaged(const std::string& stagedPath, const Uuid& id
 
 void ResponseOutbox::discard(const std::string& stagedPath) { fs_->remove(stagedPath); }
 
-std::vector<Uuid> ResponseOutbox::settle(const DiskState& diskState) {
-  std::vector<Uuid> published;
+ResponseOutbox::Settled ResponseOutbox::settle(const DiskState& diskState) {
+  Settled settled;
   std::optional<std::string> state;  // read once, only when needed
   for (const std::string& name : fs_->listDirectory(folders_.staged)) {
     std::string path = folders_.staged + "/" + name;
@@ -63,14 +64,15 @@ std::vector<Uuid> ResponseOutbox::settle(const DiskState& diskState) {
       continue;
     }
     if (!state) state = diskState();
-    if (*state == staged->state) {
-      discard(path);  // the save never landed; the request runs again
-    } else {
+    if (*state == staged->after) {
       publishStaged(path, staged->id);
-      published.push_back(staged->id);
+      settled.published.push_back(staged->id);
+    } else {
+      discard(path);  // the save never landed; the request runs again
+      if (*state != staged->before) settled.changedMeanwhile.push_back(staged->id);
     }
   }
-  return published;
+  return settled;
 }
 
 }  // namespace pellam::host

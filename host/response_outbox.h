@@ -6,16 +6,20 @@
 //    (temporary file, fsync, rename). If the host dies first, the request is still waiting
 //    and simply runs again, which is harmless for a command that changed nothing.
 //  - An answer whose command changes the archive is first staged, durably, as
-//    Staged/<ID>.<STATE>.json, where STATE is the token of pellam.json the command ran on
-//    (ArchiveStore::diskState). Then the archive is saved; then the staged file is linked
-//    into Responses/ (never over an existing answer); then the request file goes. The staged
-//    name is dropped by the next settle(), once the answer is known to be in place.
+//    Staged/<ID>.<BEFORE>.<AFTER>.json, where BEFORE is the token of pellam.json the command
+//    ran on and AFTER the token of the file the save is about to write
+//    (ArchiveStore::diskState, PendingWrite::state). Then the archive is saved; then the
+//    staged file is linked into Responses/ (never over an existing answer); then the request
+//    file goes. The staged name is dropped by the next settle(), once the answer is known to
+//    be in place.
 //
-// pellam.json is only ever replaced whole, and only by this host, so after a crash it is
-// either still the file the command ran on (the save never landed: drop the staged answer and
-// let the request run again) or the saved one (publish the staged answer). settle() makes
-// that decision at start and before every request, so at most one answer is ever undecided. A request
-// whose answer already exists is never run again.
+// After a crash, pellam.json is the file the save was going to write (publish the staged
+// answer), or still the file the command ran on (the save never landed: drop the staged
+// answer and let the request run again), or neither, because something else changed it while
+// the host was down (the change is not in it: drop the answer, and the request runs again on
+// the file as it now is). settle() makes that decision at start and before every request, so
+// at most one answer is ever undecided. A request whose answer already exists is never run
+// again.
 #include <functional>
 #include <memory>
 #include <optional>
@@ -41,19 +45,25 @@ class ResponseOutbox {
   // Writes an answer that changed nothing, in one step.
   void publish(const Uuid& id, std::string_view bytes);
 
-  // Stages the answer of a change made on the archive whose token is `state`; returns the
-  // staged file's path. Durable when it returns.
-  std::string stage(const Uuid& id, std::string_view bytes, const std::string& state);
+  // Stages the answer of a change made on the data file whose token is `before`, to be saved
+  // as a file whose token is `after`; returns the staged file's path. Durable when it returns.
+  std::string stage(const Uuid& id, std::string_view bytes, const std::string& before, const std::string& after);
   // Links a staged answer into Responses/ once its change is saved (an answer already
   // there stands).
   void publishStaged(const std::string& stagedPath, const Uuid& id);
   void discard(const std::string& stagedPath);
 
+  struct Settled {
+    std::vector<Uuid> published;
+    // Dropped because pellam.json is neither the file the change ran on nor the one it was
+    // saving: it was changed meanwhile by something else. Their requests run again.
+    std::vector<Uuid> changedMeanwhile;
+  };
   // Decides about every staged answer left behind by an interrupted run, given the token of
-  // pellam.json now (`diskState`, called only when there is something to decide). Returns
-  // the identifiers whose answers it published. Throws when it cannot finish; the host then
-  // runs no request, because a later change could make an undecided answer look saved.
-  std::vector<Uuid> settle(const DiskState& diskState);
+  // pellam.json now (`diskState`, called only when there is something to decide). Throws
+  // when it cannot finish; the host then runs no request, because a later change could make
+  // an undecided answer look saved.
+  Settled settle(const DiskState& diskState);
 
  private:
   std::shared_ptr<FileSystem> fs_;

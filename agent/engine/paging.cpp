@@ -20,11 +20,14 @@ std::optional<std::int64_t> wholeNumber(std::string_view text) {
   }
   if (text.empty()) return std::nullopt;
   std::uint64_t magnitude = 0;
-  constexpr std::uint64_t limit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  const std::uint64_t largest = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + (negative ? 1 : 0);
   for (char c : text) {
     if (c < '0' || c > '9') return std::nullopt;
-    magnitude = magnitude * 10 + static_cast<std::uint64_t>(c - '0');
-    if (magnitude > limit + (negative ? 1 : 0)) return std::nullopt;
+    auto digit = static_cast<std::uint64_t>(c - '0');
+    // Checked before multiplying: a number past the largest is not read at all, never wrapped
+    // round to a small one.
+    if (magnitude > (largest - digit) / 10) return std::nullopt;
+    magnitude = magnitude * 10 + digit;
   }
   if (negative) return static_cast<std::int64_t>(0 - magnitude);
   return static_cast<std::int64_t>(magnitude);

@@ -36,8 +36,8 @@ std::string AgentFolderLayout::responsePath(const Uuid& id) const {
   return responses + "/" + id.text() + std::string(kJson);
 }
 
-std::string AgentFolderLayout::stagedPath(const Uuid& id, std::string_view state) const {
-  return staged + "/" + id.text() + "." + std::string(state) + std::string(kJson);
+std::string AgentFolderLayout::stagedPath(const Uuid& id, std::string_view before, std::string_view after) const {
+  return staged + "/" + id.text() + "." + std::string(before) + "." + std::string(after) + std::string(kJson);
 }
 
 std::string AgentFolderLayout::pendingRequestPath() const {
@@ -66,9 +66,14 @@ std::optional<StagedName> parseStagedName(std::string_view name) {
     return std::nullopt;
   }
   if (!isCanonicalUuid(name.substr(0, kUuidLength))) return std::nullopt;
-  std::string_view state = name.substr(kUuidLength + 1, name.size() - kUuidLength - 1 - kJson.size());
-  if (state.find('.') != std::string_view::npos) return std::nullopt;
-  return StagedName{*Uuid::parse(name.substr(0, kUuidLength)), std::string(state)};
+  std::string_view states = name.substr(kUuidLength + 1, name.size() - kUuidLength - 1 - kJson.size());
+  std::size_t dot = states.find('.');
+  if (dot == std::string_view::npos || dot == 0 || dot + 1 == states.size() ||
+      states.find('.', dot + 1) != std::string_view::npos) {
+    return std::nullopt;
+  }
+  return StagedName{*Uuid::parse(name.substr(0, kUuidLength)), std::string(states.substr(0, dot)),
+                    std::string(states.substr(dot + 1))};
 }
 
 bool isPendingRequestName(std::string_view name) {

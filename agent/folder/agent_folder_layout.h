@@ -8,7 +8,9 @@
 //   AgentAPI/Requests/.<UUID>.pending         a request before it is moved into place
 //   AgentAPI/Responses/<ID>.json              an answer, kept for replays
 //   AgentAPI/Responses/.<ID>.<UUID>.tmp       an answer before it is moved into place
-//   AgentAPI/Staged/<ID>.<STATE>.json         an answer whose save is not yet known to have landed
+//   AgentAPI/Staged/<ID>.<BEFORE>.<AFTER>.json an answer whose save is not yet known to have
+//                                             landed, with the data file's token before and
+//                                             after that save
 //   AgentAPI/Rejected/<name>.<UUID>           a request file that was not a request, set aside
 //
 // <ID> is a request's identifier as canonical upper-case UUID text; <UUID> a fresh random one.
@@ -34,7 +36,7 @@ struct AgentFolderLayout {
 
   std::string requestPath(const Uuid& id) const;
   std::string responsePath(const Uuid& id) const;
-  std::string stagedPath(const Uuid& id, std::string_view state) const;
+  std::string stagedPath(const Uuid& id, std::string_view before, std::string_view after) const;
   // Fresh names for files written beside their final place and then moved there.
   std::string pendingRequestPath() const;
   std::string temporaryResponsePath(const Uuid& id) const;
@@ -47,10 +49,11 @@ std::optional<Uuid> idFromFileName(std::string_view name);
 
 struct StagedName {
   Uuid id;
-  std::string state;
+  std::string before;
+  std::string after;
 };
-// "<ID>.<STATE>.json" with an upper-case ID and a STATE without dots; anything else is not a
-// staged answer.
+// "<ID>.<BEFORE>.<AFTER>.json" with an upper-case ID and two non-empty tokens without dots;
+// anything else is not a staged answer.
 std::optional<StagedName> parseStagedName(std::string_view name);
 
 // The temporary names above, as left behind by a process that died before moving them.

@@ -19,10 +19,11 @@ TEST(AgentFolderLayoutTest, EveryNameItMakesParsesBackAsWhatItIs) {
 
   EXPECT_EQ(idFromFileName(nameOf(folders.requestPath(id))), id);
   EXPECT_EQ(idFromFileName(nameOf(folders.responsePath(id))), id);
-  auto staged = parseStagedName(nameOf(folders.stagedPath(id, "abc123")));
+  auto staged = parseStagedName(nameOf(folders.stagedPath(id, "abc123", "absent")));
   ASSERT_TRUE(staged);
   EXPECT_EQ(staged->id, id);
-  EXPECT_EQ(staged->state, "abc123");
+  EXPECT_EQ(staged->before, "abc123");
+  EXPECT_EQ(staged->after, "absent");
   EXPECT_TRUE(isPendingRequestName(nameOf(folders.pendingRequestPath())));
   EXPECT_TRUE(isTemporaryResponseName(nameOf(folders.temporaryResponsePath(id))));
   EXPECT_TRUE(isTemporaryStatusName(nameOf(folders.temporaryStatusPath())));
@@ -42,9 +43,12 @@ TEST(AgentFolderLayoutTest, NamesOfOneKindAreNeverTakenForAnother) {
       {"0a1b2c3d-4e5f-4a6b-8c7d-8e9fa0b1c2d3.json", true, false, false, false, false},  // either case
       {id + ".JSON", false, false, false, false, false},
       {id + ".json.tmp", false, false, false, false, false},
-      {id + ".abc.json", false, true, false, false, false},
-      {"0a1b2c3d-4e5f-4a6b-8c7d-8e9fa0b1c2d3.abc.json", false, false, false, false, false},  // ours are upper-case
-      {id + ".a.b.json", false, false, false, false, false},
+      {id + ".abc.d-1.json", false, true, false, false, false},
+      {"0a1b2c3d-4e5f-4a6b-8c7d-8e9fa0b1c2d3.abc.d.json", false, false, false, false, false},  // ours are upper-case
+      {id + ".abc.json", false, false, false, false, false},  // a token before and after
+      {id + ".a.b.c.json", false, false, false, false, false},
+      {id + "..b.json", false, false, false, false, false},
+      {id + ".a..json", false, false, false, false, false},
       {id + "..json", false, false, false, false, false},
       {"." + id + ".pending", false, false, true, false, false},
       {"." + id + ".json", false, false, false, false, false},

@@ -56,6 +56,13 @@ TEST(EnginePagingTest, LimitAndOffsetBounds) {
       {{{"offset", "-1"}}, "invalid_argument: --offset must be a nonnegative integer."},
       {{{"offset", "x"}}, "invalid_argument: --offset must be a nonnegative integer."},
       {{{"offset", "9223372036854775808"}}, "invalid_argument: --offset must be a nonnegative integer."},
+      // Past the largest 64-bit values: refused, never wrapped round to a small number.
+      {{{"offset", "18446744073709551616"}}, "invalid_argument: --offset must be a nonnegative integer."},
+      {{{"offset", "18446744073709551617"}}, "invalid_argument: --offset must be a nonnegative integer."},
+      {{{"offset", "36893488147419103233"}}, "invalid_argument: --offset must be a nonnegative integer."},
+      {{{"limit", "18446744073709551617"}}, "invalid_argument: --limit must be from 1 through 1000."},
+      {{{"limit", "18446744073709551621"}}, "invalid_argument: --limit must be from 1 through 1000."},
+      {{{"offset", "-9223372036854775809"}}, "invalid_argument: --offset must be a nonnegative integer."},
       // The limit is read before the offset.
       {{{"limit", "0"}, {"offset", "-1"}}, "invalid_argument: --limit must be from 1 through 1000."},
   };

@@ -224,13 +224,32 @@ TEST_F(ArchiveIOTest, ADateTextWithoutAZoneFailsTheRead) {
   EXPECT_EQ(errorOf([&] { ArchiveIO::decode(readBytes(io.dataURL())); }), "Invalid backup date.");
 }
 
-TEST(BackupFileNameTest, OnlyTheExtensionJsonCounts) {
-  const std::vector<std::pair<std::string, bool>> cases = {
-      {"pellam-1700000000-0A1B2C3D.json", true}, {"notes.txt", false},  {"old.JSON", false},
-      {"pellam.json.tmp", false},                {".json", false},      {".hidden.json", true},
-      {"json", false},                           {"a.json.", false},    {"a..json", true},
+TEST(BackupFileNameTest, OnlyNamesMadeLikeBackupsCount) {
+  const std::vector<std::pair<std::string, std::optional<std::int64_t>>> cases = {
+      {"pellam-1700000000-0A1B2C3D.json", 1'700'000'000},
+      {"pellam-0-00000000.json", 0},
+      {"pellam-9223372036854775807-FFFFFFFF.json", 9'223'372'036'854'775'807},
+      {"pellam-9223372036854775808-FFFFFFFF.json", std::nullopt},  // past any time
+      {"pellam-1700000000-0a1b2c3d.json", std::nullopt},           // ours are upper-case
+      {"pellam-1700000000-0A1B2C3.json", std::nullopt},
+      {"pellam-1700000000-0A1B2C3DE.json", std::nullopt},
+      {"pellam--0A1B2C3D.json", std::nullopt},
+      {"pellam-+1-0A1B2C3D.json", std::nullopt},
+      {"pellam-1e9-0A1B2C3D.json", std::nullopt},
+      {"pellam-1700000000-0A1B2C3D.json.tmp", std::nullopt},
+      {".pellam-1700000000-0A1B2C3D.json", std::nullopt},
+      {"pellam-unreadable-0A1B2C3D-4E5F-4A6B-8C7D-8E9FA0B1C2D3.json", std::nullopt},
+      {"my-notes.json", std::nullopt},
+      {"notes.txt", std::nullopt},
+      {"old.JSON", std::nullopt},
+      {".json", std::nullopt},
+      {".hidden.json", std::nullopt},
+      {"a..json", std::nullopt},
   };
-  for (const auto& [name, counts] : cases) EXPECT_EQ(isBackupFileName(name), counts) << name;
+  for (const auto& [name, seconds] : cases) {
+    EXPECT_EQ(backupFileSeconds(name), seconds) << name;
+    EXPECT_EQ(isBackupFileName(name), seconds.has_value()) << name;
+  }
 }
 
 // Backups named in one order and dated in the opposite one, so that sorting by name would
@@ -328,29 +347,36 @@ TEST_F(ArchiveIOTest, ABackupThatCannotBeRemovedDoesNotFailTheSave) {
 }
 
 // The one listing both pruning and the host's list of backups read: every entry named like
-// a backup, newest first, an entry whose date cannot be read last, equal dates in byte order.
+// a backup, newest first, equal dates by the seconds in the name, an entry whose date cannot
+// be read last.
 TEST_F(ArchiveIOTest, BackupsAreListedNewestFirstWithUndatedEntriesLast) {
   const std::string folder = io.backupsURL();
-  std::filesystem::create_directories(folder + "/folder.json");
-  for (const char* name : {"b-older.json", "a-twin.json", ".hidden.json", "undated.json", "notes.txt"}) {
+  std::filesystem::create_directories(folder + "/pellam-200-00000002.json");
+  for (const char* name : {"pellam-100-0000000A.json", "pellam-101-0000000B.json", "pellam-300-00000003.json",
+                           "pellam-50-00000005.json", "notes.txt", "mine.json", ".hidden.json"}) {
     writeBytes(folder + "/" + name, name);
   }
-  const std::pair<const char*, int> created[] = {
-      {"b-older.json", 100}, {"a-twin.json", 100}, {".hidden.json", 300}, {"folder.json", 200}};
+  const std::pair<const char*, int> created[] = {{"pellam-100-0000000A.json", 100},
+                                                 {"pellam-101-0000000B.json", 100},
+                                                 {"pellam-300-00000003.json", 300},
+                                                 {"pellam-200-00000002.json", 200},
+                                                 {"mine.json", 900}};
   for (const auto& [name, seconds] : created) {
     fs->setCreationTime(folder + "/" + name, FileTime(std::chrono::seconds(seconds)));
   }
-  fs->failEvery("status", folder + "/undated.json", EIO);
+  fs->failEvery("status", folder + "/pellam-50-00000005.json", EIO);
 
   std::vector<BackupFile> backups = io.backups();
   std::vector<std::string> names;
   for (const BackupFile& backup : backups) names.push_back(backup.name);
-  EXPECT_EQ(names, (std::vector<std::string>{".hidden.json", "folder.json", "a-twin.json", "b-older.json",
-                                             "undated.json"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"pellam-300-00000003.json", "pellam-200-00000002.json",
+                                             "pellam-101-0000000B.json", "pellam-100-0000000A.json",
+                                             "pellam-50-00000005.json"}));
   ASSERT_EQ(backups.size(), 5u);
-  EXPECT_EQ(backups[0].path, folder + "/.hidden.json");
+  EXPECT_EQ(backups[0].path, folder + "/pellam-300-00000003.json");
   EXPECT_TRUE(backups[1].status && backups[1].status->isDirectory);
   EXPECT_EQ(backups[3].created, FileTime(std::chrono::seconds(100)));
+  EXPECT_EQ(backups[3].nameSeconds, 100);
   EXPECT_FALSE(backups[4].status || backups[4].created);
 }
 
@@ -511,6 +537,239 @@ INSTANTIATE_TEST_SUITE_P(Faults, FaultTest, ::testing::Values(Fault::Failure, Fa
                            }
                            return "";
                          });
+
+// Backups of earlier, different states, dated long ago: `count` of them, oldest first.
+std::vector<std::string> putOldBackups(const ArchiveIO& io, FaultInjectingFileSystem& fs, int count) {
+  std::filesystem::create_directories(io.backupsURL());
+  std::vector<std::string> names;
+  for (int i = 0; i < count; ++i) {
+    std::string name = "pellam-" + std::to_string(1'600'000'000 + i) + "-0000000" + "0123456789ABCDEF"[i % 16] + ".json";
+    writeBytes(io.backupsURL() + "/" + name, "state " + std::to_string(i));
+    fs.setCreationTime(io.backupsURL() + "/" + name, FileTime(std::chrono::seconds(1'600'000'000 + i)));
+    names.push_back(name);
+  }
+  return names;
+}
+
+std::vector<std::string> backupContents(const ArchiveIO& io) {
+  std::vector<std::string> contents;
+  for (const std::string& name : namesIn(io.backupsURL())) contents.push_back(readBytes(io.backupsURL() + "/" + name));
+  std::sort(contents.begin(), contents.end());
+  return contents;
+}
+
+bool writesTheDataFile(const ArchiveIO& io, const FaultInjectingFileSystem::Operation& operation) {
+  return operation.name == "writeNewFile" && operation.path.starts_with(io.directory() + "/.pellam.json.");
+}
+
+// A disk that is full whenever the new data file is written, or a host killed right then,
+// again and again: each attempt has taken its backup of the same data file. The 30 kept
+// after the next good save must still be 30 different states.
+TEST(FailedSaveTest, RepeatedFailuresAfterTheBackupCostNoRestorePoint) {
+  for (bool crash : {false, true}) {
+    SCOPED_TRACE(crash ? "killed" : "disk full");
+    TemporaryFolder root;
+    auto setup = std::make_shared<FaultInjectingFileSystem>();
+    ArchiveIO first(root / "data", setup, kClock);
+    first.save(sampleArchive(1));
+    std::vector<std::string> old = putOldBackups(first, *setup, 30);
+
+    for (int attempt = 0; attempt < 40; ++attempt) {
+      auto fs = std::make_shared<FaultInjectingFileSystem>();
+      ArchiveIO io(root / "data", fs, kClock);
+      auto isDataWrite = [&](const FaultInjectingFileSystem::Operation& op) { return writesTheDataFile(io, op); };
+      if (crash) {
+        fs->crashWhen(isDataWrite);
+        EXPECT_THROW(io.save(sampleArchive(2)), SimulatedCrash);
+      } else {
+        fs->failWhen(isDataWrite, ENOSPC);
+        EXPECT_THROW(io.save(sampleArchive(2)), FileSystemError);
+      }
+      ASSERT_EQ(ArchiveIO(root / "data").load(), sampleArchive(1));
+    }
+
+    auto fs = std::make_shared<FaultInjectingFileSystem>();
+    for (std::size_t i = 0; i < old.size(); ++i) {
+      fs->setCreationTime(first.backupsURL() + "/" + old[i], FileTime(std::chrono::seconds(1'600'000'000 + i)));
+    }
+    ArchiveIO io(root / "data", fs, kClock);
+    io.save(sampleArchive(3));
+    EXPECT_EQ(io.load(), sampleArchive(3));
+    std::vector<std::string> expected;
+    for (int i = 1; i < 30; ++i) expected.push_back("state " + std::to_string(i));  // the oldest went
+    expected.push_back(ArchiveIO::encode(sampleArchive(1)));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(backupContents(io), expected);
+  }
+}
+
+// Which backups stay when their dates cannot tell them apart or lie.
+TEST(BackupOrderTest, SavesWithinOneTickOfACoarseClockKeepTheNewest) {
+  TemporaryFolder root;
+  auto fs = std::make_shared<FaultInjectingFileSystem>();
+  fs->reportEveryTimeAs(FileTime(std::chrono::seconds(1'700'000'000)));
+  ArchiveIO io(root / "data", fs, kClock);  // every backup named in the same second
+  for (int generation = 0; generation <= 40; ++generation) io.save(sampleArchive(generation));
+  std::vector<std::string> expected;
+  for (int generation = 10; generation < 40; ++generation) expected.push_back(ArchiveIO::encode(sampleArchive(generation)));
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(backupContents(io), expected);
+
+  // A later run knows nothing of that order; equal dates go by the seconds in the names.
+  const std::string folder = io.backupsURL();
+  writeBytes(folder + "/pellam-1700000001-FFFFFFFF.json", "named a second later");
+  ArchiveIO next(root / "data", fs, [] { return Instant::fromUnix(1'699'999'000); });
+  next.save(sampleArchive(41));
+  EXPECT_TRUE(exists(folder + "/pellam-1700000001-FFFFFFFF.json"));
+  EXPECT_EQ(namesIn(folder).size(), 30u);
+}
+
+TEST(BackupOrderTest, BackupsOfThisRunOutliveOlderOnesDatedInTheFuture) {
+  TemporaryFolder root;
+  auto fs = std::make_shared<FaultInjectingFileSystem>();
+  ArchiveIO io(root / "data", fs, kClock);
+  io.save(sampleArchive(0));
+  // Made while the clock was a year ahead, then set right.
+  for (int i = 0; i < 30; ++i) {
+    std::string path = io.backupsURL() + "/pellam-" + std::to_string(2'100'000'000 + i) + "-0000000" +
+                       "0123456789ABCDEF"[i % 16] + ".json";
+    writeBytes(path, "future " + std::to_string(i));
+    fs->setCreationTime(path, FileTime(std::chrono::seconds(2'100'000'000 + i)));
+  }
+  for (int generation = 1; generation <= 5; ++generation) io.save(sampleArchive(generation));
+  std::vector<std::string> contents = backupContents(io);
+  EXPECT_EQ(contents.size(), 30u);
+  for (int generation = 0; generation < 5; ++generation) {
+    EXPECT_TRUE(std::count(contents.begin(), contents.end(), ArchiveIO::encode(sampleArchive(generation))) == 1)
+        << "generation " << generation;
+  }
+  EXPECT_FALSE(exists(io.backupsURL() + "/pellam-2100000004-00000004.json"));  // the oldest future ones went
+  EXPECT_TRUE(exists(io.backupsURL() + "/pellam-2100000005-00000005.json"));
+}
+
+// A kill in the middle of a write leaves its temporary file; removeLeftoverTemporaries takes
+// exactly those that this storage makes and leaves everything else.
+TEST(LeftoverTest, TemporariesOfKilledWritesAreRemovedAndNothingElse) {
+  TemporaryFolder root;
+  const std::string directory = root / "data";
+  struct Kill {
+    const char* label;
+    std::function<void(ArchiveIO&, FaultInjectingFileSystem&)> run;
+  };
+  const Kill kills[] = {
+      {"writing the data file",
+       [](ArchiveIO& io, FaultInjectingFileSystem& fs) {
+         fs.crashWhen([&](const auto& op) { return writesTheDataFile(io, op); });
+         io.save(sampleArchive(2));
+       }},
+      {"copying a backup",
+       [](ArchiveIO& io, FaultInjectingFileSystem& fs) {
+         fs.failEvery("link", io.dataURL(), EPERM);
+         fs.crashWhen([&](const auto& op) { return op.name == "writeNewFile" && op.path.starts_with(io.backupsURL()); });
+         io.save(sampleArchive(2));
+       }},
+      {"keeping an unreadable file",
+       [](ArchiveIO& io, FaultInjectingFileSystem& fs) {
+         writeBytes(io.dataURL() + ".damaged", "{");
+         std::filesystem::rename(io.dataURL() + ".damaged", io.dataURL());
+         fs.crashWhen(
+             [&](const auto& op) { return op.name == "writeNewFile" && op.path.starts_with(io.recoveryURL()); });
+         io.recover(sampleArchive(2));
+       }},
+  };
+  for (const Kill& kill : kills) {
+    SCOPED_TRACE(kill.label);
+    auto fs = std::make_shared<FaultInjectingFileSystem>();
+    ArchiveIO io(directory, fs, kClock);
+    io.save(sampleArchive(1));
+    EXPECT_THROW(kill.run(io, *fs), SimulatedCrash);
+  }
+  ArchiveIO io(directory);
+  std::size_t leftovers = 0;
+  for (const std::string& folder : {io.directory(), io.backupsURL(), io.recoveryURL()}) {
+    leftovers += withExtension(namesIn(folder), ".tmp").size();
+  }
+  ASSERT_EQ(leftovers, 3u);
+
+  const std::string uuid = "0A1B2C3D-4E5F-4A6B-8C7D-8E9FA0B1C2D3";
+  const std::vector<std::string> others = {
+      directory + "/pellam.json.tmp",
+      directory + "/.pellam.json.notes.tmp",
+      directory + "/.pellam.json.0a1b2c3d-4e5f-4a6b-8c7d-8e9fa0b1c2d3.tmp",  // not ours: ours are upper-case
+      directory + "/.other.json." + uuid + ".tmp",
+      io.backupsURL() + "/.mine.json." + uuid + ".tmp",
+      io.recoveryURL() + "/.pellam.json." + uuid + ".tmp",
+  };
+  for (const std::string& path : others) writeBytes(path, "keep");
+  std::filesystem::create_directory(directory + "/.pellam.json." + uuid + ".tmp");  // a folder is not ours either
+
+  io.removeLeftoverTemporaries();
+  std::vector<std::string> remaining;
+  for (const std::string& folder : {io.directory(), io.backupsURL(), io.recoveryURL()}) {
+    for (const std::string& name : withExtension(namesIn(folder), ".tmp")) remaining.push_back(folder + "/" + name);
+  }
+  std::vector<std::string> expected = others;
+  expected.push_back(directory + "/.pellam.json." + uuid + ".tmp");
+  std::sort(expected.begin(), expected.end());
+  std::sort(remaining.begin(), remaining.end());
+  EXPECT_EQ(remaining, expected);
+}
+
+// Whatever is in the data file's place, recover keeps it without following it, or says what
+// to move; a file too large is neither read nor written over by load or save.
+TEST_F(ArchiveIOTest, RecoverKeepsWhatIsNotAReadableFileWithoutFollowingIt) {
+  const std::string elsewhere = root / "elsewhere.json";
+  writeBytes(elsewhere, ArchiveIO::encode(sampleArchive(1)));
+  struct Case {
+    const char* label;
+    std::function<void(const std::string& path)> make;
+    bool kept;  // false: refused
+  };
+  const Case cases[] = {
+      {"a symbolic link", [&](const std::string& path) { std::filesystem::create_symlink(elsewhere, path); }, true},
+      {"a FIFO", [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }, true},
+      {"a file over the limit",
+       [](const std::string& path) {
+         writeBytes(path, "");
+         ASSERT_EQ(::truncate(path.c_str(), ArchiveIO::kMaximumDataFileBytes + 1), 0);
+       },
+       true},
+      {"a folder", [](const std::string& path) { std::filesystem::create_directories(path + "/inside"); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::filesystem::remove_all(directory);
+    std::filesystem::create_directories(directory);
+    c.make(io.dataURL());
+    const FileStatus before = fs->status(io.dataURL());
+    std::size_t readsBefore = readsOf(*fs, io.dataURL());
+    if (!c.kept) {
+      EXPECT_EQ(errorOf([&] { io.recover(sampleArchive(2)); }),
+                "pellam.json is a folder, not a file. Move the folder " + io.dataURL() +
+                    " out of the data folder, then try again.");
+      EXPECT_TRUE(exists(io.dataURL() + "/inside"));
+      continue;
+    }
+    std::optional<std::string> copy = io.recover(sampleArchive(2));
+    EXPECT_EQ(readsOf(*fs, io.dataURL()), readsBefore);
+    ASSERT_TRUE(copy);
+    EXPECT_TRUE(fs->status(*copy).isSameFile(before));  // the very thing that was there
+    EXPECT_EQ(io.load(), sampleArchive(2));
+  }
+  EXPECT_EQ(readBytes(elsewhere), ArchiveIO::encode(sampleArchive(1)));  // the link's target untouched
+}
+
+TEST_F(ArchiveIOTest, ADataFileOverTheLimitIsNeitherReadNorReplaced) {
+  putDataFile("");
+  const std::uint64_t size = ArchiveIO::kMaximumDataFileBytes + 1;
+  ASSERT_EQ(::truncate(io.dataURL().c_str(), static_cast<off_t>(size)), 0);
+  const std::string message = "The data file holds 536870913 bytes, more than the 536870912 bytes (512 MiB) Vantry reads.";
+  EXPECT_EQ(errorOf([&] { io.load(); }), message);
+  EXPECT_EQ(errorOf([&] { io.save(sampleArchive(1)); }), message);
+  EXPECT_EQ(readsOf(*fs, io.dataURL()), 0u);
+  EXPECT_EQ(std::filesystem::file_size(io.dataURL()), size);
+  EXPECT_TRUE(namesIn(io.backupsURL()).empty());
+}
 
 }  // namespace
 }  // namespace pellam

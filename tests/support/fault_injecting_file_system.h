@@ -6,7 +6,9 @@
 //  - after a crash, lose what a power cut may lose (loseUnsyncedChanges): file contents
 //    written since the file's last syncFile are emptied, and creations, renames and
 //    removals not yet followed by a syncDirectory of their folder are undone;
-//  - report made-up creation times, or none at all, as file systems without birth times do.
+//  - fail or crash at the operations a test picks by name and path;
+//  - report made-up creation times, or none at all, as file systems without birth times do,
+//    or one time for every file, as a coarse clock would.
 // Folder creation is taken as durable at once. A rename between two folders lasts once
 // both folders have been synced.
 #include <algorithm>
@@ -48,6 +50,11 @@ class FaultInjectingFileSystem final : public FileSystem {
   void failEvery(std::string name, std::string path, int errnoValue = EACCES) {
     failEvery_.push_back({{std::move(name), std::move(path)}, errnoValue});
   }
+  // Every operation that `matches` fails with `errnoValue`; the first one it matches crashes.
+  void failWhen(std::function<bool(const Operation&)> matches, int errnoValue = EIO) {
+    failWhen_.push_back({std::move(matches), errnoValue});
+  }
+  void crashWhen(std::function<bool(const Operation&)> matches) { crashWhen_ = std::move(matches); }
   bool crashed() const { return crashed_; }
   std::size_t operationCount() const { return log_.size(); }
   const std::vector<Operation>& log() const { return log_; }
@@ -55,6 +62,9 @@ class FaultInjectingFileSystem final : public FileSystem {
   // Creation times as reported by status(): per path, or none for every path.
   void setCreationTime(const std::string& path, std::optional<FileTime> time) { creationTimes_[path] = time; }
   void reportNoCreationTimes() { noCreationTimes_ = true; }
+  // Every creation and modification time reported as `time`, as a file system whose clock
+  // ticks very coarsely would.
+  void reportEveryTimeAs(FileTime time) { everyTime_ = time; }
 
   // Folder watches: the real ones, none at all (they cannot be set up), or ones that never
   // report anything.
@@ -102,6 +112,10 @@ class FaultInjectingFileSystem final : public FileSystem {
     begin("status", path);
     FileStatus status = base_->status(path);
     if (noCreationTimes_) status.creationTime.reset();
+    if (everyTime_ && status.exists) {
+      status.creationTime = *everyTime_;
+      status.modificationTime = *everyTime_;
+    }
     if (auto found = creationTimes_.find(path); found != creationTimes_.end()) status.creationTime = found->second;
     return status;
   }
@@ -181,6 +195,7 @@ class FaultInjectingFileSystem final : public FileSystem {
   }
 
  private:
+  static constexpr std::uint64_t kLargestSaved = 64 * 1024 * 1024;
   struct Saved {
     std::string bytes;
     mode_t mode;
@@ -195,11 +210,14 @@ class FaultInjectingFileSystem final : public FileSystem {
 
   void begin(const char* name, const std::string& path) {
     log_.push_back({name, path});
-    if (crashed_ || (crashAt_ && log_.size() == crashAt_)) {
+    if (crashed_ || (crashAt_ && log_.size() == crashAt_) || (crashWhen_ && crashWhen_(log_.back()))) {
       crashed_ = true;
       throw SimulatedCrash{};
     }
     if (failAt_ && log_.size() == failAt_) throw FileSystemError(failErrno_, std::string("Injected failure of ") + name + " " + path);
+    for (const auto& [matches, errnoValue] : failWhen_) {
+      if (matches(log_.back())) throw FileSystemError(errnoValue, std::string("Injected failure of ") + name + " " + path);
+    }
     for (const auto& [operation, errnoValue] : failEvery_) {
       if (operation.name == name && operation.path == path) {
         throw FileSystemError(errnoValue, std::string("Injected failure of ") + name + " " + path);
@@ -214,7 +232,8 @@ class FaultInjectingFileSystem final : public FileSystem {
 
   std::optional<Saved> saved(const std::string& path) {
     FileStatus status = base_->status(path);
-    if (!status.exists || !status.isRegularFile) return std::nullopt;
+    // A file too large to hold in memory cheaply (a test of size limits) is not brought back.
+    if (!status.exists || !status.isRegularFile || status.size > kLargestSaved) return std::nullopt;
     return Saved{base_->readFile(path), status.mode};
   }
 
@@ -234,6 +253,9 @@ class FaultInjectingFileSystem final : public FileSystem {
   std::size_t crashAt_ = 0;
   bool crashed_ = false;
   std::vector<std::pair<Operation, int>> failEvery_;
+  std::vector<std::pair<std::function<bool(const Operation&)>, int>> failWhen_;
+  std::function<bool(const Operation&)> crashWhen_;
+  std::optional<FileTime> everyTime_;
   std::map<std::string, std::optional<FileTime>> creationTimes_;
   bool noCreationTimes_ = false;
   std::set<std::string> unsyncedData_;
