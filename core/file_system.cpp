@@ -143,6 +143,8 @@ FileStatus RealFileSystem::status(const std::string& path) {
   result.isRegularFile = S_ISREG(info.st_mode);
   result.isDirectory = S_ISDIR(info.st_mode);
   result.isSymbolicLink = S_ISLNK(info.st_mode);
+  result.device = static_cast<std::uint64_t>(info.st_dev);
+  result.inode = static_cast<std::uint64_t>(info.st_ino);
   result.size = static_cast<std::uint64_t>(info.st_size);
   result.mode = info.st_mode & 07777;
 #if defined(__APPLE__)
