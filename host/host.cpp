@@ -5,6 +5,7 @@
 #if defined(__linux__)
 #include <sys/signalfd.h>
 #endif
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
