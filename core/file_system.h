@@ -29,7 +29,8 @@ using FileTime = std::chrono::system_clock::time_point;
 // How a move puts a file in its place.
 enum class Placement {
   replace,       // atomically replaces what is there
-  neverReplace,  // fails with EEXIST when anything has the name; the source name is gone after
+  neverReplace,  // fails with EEXIST when anything has the name; the source name is gone after.
+                 // Files only: where the system has no such move, a hard link stands in.
 };
 
 // An exclusive lock held until the object is destroyed.

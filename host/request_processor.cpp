@@ -261,7 +261,7 @@ void RequestProcessor::prepare() {
 
 void RequestProcessor::setAside(const std::string& path, const std::string& name) {
   try {
-    fs_->move(path, folders_.rejectedPath(name), Placement::neverReplace);
+    fs_->move(path, folders_.rejectedPath(name), Placement::replace);  // a fresh name: nothing to replace
   } catch (const FileSystemError&) {
     fs_->remove(path);
   }
