@@ -62,6 +62,27 @@ bool FoldedQuery::foundIn(std::string_view text) const {
   return caseFolded(text).find(folded_) != std::string::npos;
 }
 
+bool FoldedQuery::foundInFolded(std::string_view foldedText) const {
+  return folded_.empty() || foldedText.find(folded_) != std::string_view::npos;
+}
+
+void FoldedTexts::append(std::string& out, std::string_view text) {
+  bool plain = true;
+  for (unsigned char c : text) {
+    if (c >= 0x80 || c < 0x20 || c == 0x7F) {
+      plain = false;
+      break;
+    }
+  }
+  if (plain) {
+    for (char c : text) out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return;
+  }
+  auto found = cache_.find(std::string(text));
+  if (found == cache_.end()) found = cache_.emplace(std::string(text), caseFolded(text)).first;
+  out += found->second;
+}
+
 bool containsIgnoringCase(std::string_view text, std::string_view query) {
   return FoldedQuery(query).foundIn(text);
 }
