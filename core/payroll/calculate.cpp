@@ -1,9 +1,11 @@
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <unordered_map>
 #include <vector>
 
+#include "core/huge_pages.h"
 #include "core/payroll/payroll.h"
 
 namespace pellam {
@@ -48,6 +50,36 @@ Decimal decimalOf(double value) {
   return Decimal::fromDouble(value).value_or(Decimal());
 }
 
+// decimal(seconds) / 3600, remembered for recent lengths: typed and rounded entries repeat
+// a few lengths (whole minutes, full shifts), and this division is the dearest step of a
+// line. The value is the same computed or remembered.
+class HourFractions {
+ public:
+  HourFractions() : slots_(kSlots) {}
+
+  const Decimal& of(double seconds) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &seconds, sizeof bits);
+    Slot& slot = slots_[(bits ^ (bits >> 29) ^ (bits >> 43)) & (kSlots - 1)];
+    if (!slot.used || slot.bits != bits) {
+      slot.bits = bits;
+      slot.used = true;
+      slot.value = decimalOf(seconds) / hour_;
+    }
+    return slot.value;
+  }
+
+ private:
+  static constexpr std::size_t kSlots = 4096;
+  struct Slot {
+    std::uint64_t bits = 0;
+    bool used = false;
+    Decimal value;
+  };
+  std::vector<Slot> slots_;
+  const Decimal hour_ = 3600;
+};
+
 }  // namespace
 
 std::vector<PayLine> Payroll::calculate(const Archive& archive, Instant now) const {
@@ -58,14 +90,17 @@ std::vector<PayLine> Payroll::calculate(const Archive& archive, Instant now) con
   }
 
   DayLocator locator(calendar_);
+  Scratch scratch;
+  std::vector<DayTime> days;
   std::vector<WorkItem> items;
   items.reserve(archive.entries.size() + archive.entries.size() / 8);
+  adviseHugePages(items.data(), items.capacity() * sizeof(WorkItem));
   for (std::size_t e = 0; e < archive.entries.size(); ++e) {
     const Entry& entry = archive.entries[e];
     auto job = jobByID.find(entry.jobID);
     if (job == jobByID.end()) continue;
     const auto entryIndex = static_cast<std::uint32_t>(e);
-    std::vector<DayTime> days = daySeconds(entry, archive.jobs[job->second], now, locator);
+    daySeconds(entry, archive.jobs[job->second], now, locator, scratch, days);
     if (days.empty()) {
       // Unmeasurable: no time, but the entry's money still has a line to go on.
       items.push_back({locator.startOfDay(entry.start).seconds, entry.start.seconds, entry.id, 0, entryIndex,
@@ -85,9 +120,11 @@ std::vector<PayLine> Payroll::calculate(const Archive& archive, Instant now) con
   });
 
   std::vector<JobTotals> totals(archive.jobs.size());
-  const Decimal hour = 3600, hundred = 100;
+  const Decimal hundred = 100;
+  HourFractions hourFractions;
   std::vector<PayLine> lines;
   lines.reserve(items.size());
+  adviseHugePages(lines.data(), lines.capacity() * sizeof(PayLine));
   for (const WorkItem& item : items) {
     const Entry& entry = archive.entries[item.entry];
     const Job& job = archive.jobs[item.job];
@@ -136,7 +173,7 @@ std::vector<PayLine> Payroll::calculate(const Archive& archive, Instant now) con
       if (!(chunk > 0)) break;
       *kind += chunk;
       total.dayUsed += chunk;
-      Decimal pay = decimalOf(chunk) / hour * entry.rate;
+      Decimal pay = hourFractions.of(chunk) * entry.rate;  // decimal(chunk) / 3600 x rate
       if (multiplier) pay = pay * *multiplier;
       line.wages += pay;
       remaining -= chunk;
@@ -145,10 +182,15 @@ std::vector<PayLine> Payroll::calculate(const Archive& archive, Instant now) con
     Decimal taxable = line.wages;
     if (item.isLast) {
       line.extras = entry.tips + entry.adjustment;
-      line.reimbursement = decimalOf(entry.miles) * job.mileageRate;
+      // A zero factor makes the product exactly zero; skipping it changes no digit.
+      if (entry.miles != 0 && !job.mileageRate.isZero()) {
+        line.reimbursement = decimalOf(entry.miles) * job.mileageRate;
+      }
       taxable = line.wages + entry.tips + (entry.adjustmentTaxable ? entry.adjustment : Decimal());
     }
-    line.withholding = std::max(taxable, Decimal()) * job.withholding / hundred;
+    if (taxable.sign() > 0 && !job.withholding.isZero()) {
+      line.withholding = taxable * job.withholding / hundred;  // max(taxable, 0) x percentage / 100
+    }
     lines.push_back(line);
   }
   return lines;

@@ -8,12 +8,6 @@ namespace pellam {
 
 namespace {
 
-// One stretch of worked time between unpaid breaks.
-struct Segment {
-  double from;
-  double to;
-};
-
 // Adds `seconds` to the day starting at `day`, keeping the days ascending. Days arrive in
 // order nearly always, so the last one is checked first.
 void credit(std::vector<DayTime>& days, Instant day, double seconds) {
@@ -33,26 +27,36 @@ void credit(std::vector<DayTime>& days, Instant day, double seconds) {
 }  // namespace
 
 std::vector<DayTime> Payroll::daySeconds(const Entry& entry, const Job& job, Instant now) const {
-  DayLocator days(calendar_);
-  return daySeconds(entry, job, now, days);
+  DayLocator locator(calendar_);
+  Scratch scratch;
+  std::vector<DayTime> days;
+  daySeconds(entry, job, now, locator, scratch, days);
+  return days;
 }
 
-std::vector<DayTime> Payroll::daySeconds(const Entry& entry, const Job& job, Instant now, DayLocator& locator) const {
+void Payroll::daySeconds(const Entry& entry, const Job& job, Instant now, DayLocator& locator, Scratch& scratch,
+                         std::vector<DayTime>& perDay) const {
+  perDay.clear();
   const double start = entry.start.seconds;
   const double end = entry.end ? entry.end->seconds : now.seconds;
-  if (!(end > start) || end - start > kMaximumEntrySeconds) return {};
+  if (!(end > start) || end - start > kMaximumEntrySeconds) return;
 
   // Unpaid breaks in start order cut the entry into worked segments.
   double breakSeconds = entry.manualBreakMinutes * 60;
-  std::vector<const TimePause*> pauses;
-  pauses.reserve(entry.pauses.size());
+  std::vector<const TimePause*>& pauses = scratch.unpaidPauses;
+  pauses.clear();
   for (const TimePause& pause : entry.pauses) {
     if (!pause.paid) pauses.push_back(&pause);
   }
-  std::stable_sort(pauses.begin(), pauses.end(),
-                   [](const TimePause* a, const TimePause* b) { return a->start < b->start; });
-  std::vector<Segment> segments;
-  segments.reserve(pauses.size() + 1);
+  // Stable, and without the allocation of std::stable_sort: entries hold a few breaks.
+  for (std::size_t i = 1; i < pauses.size(); ++i) {
+    const TimePause* pause = pauses[i];
+    std::size_t j = i;
+    for (; j > 0 && pause->start < pauses[j - 1]->start; --j) pauses[j] = pauses[j - 1];
+    pauses[j] = pause;
+  }
+  std::vector<std::pair<double, double>>& segments = scratch.segments;
+  segments.clear();
   double cursor = start;
   for (const TimePause* pause : pauses) {
     const double low = std::max(start, std::min(pause->start.seconds, end));
@@ -64,10 +68,8 @@ std::vector<DayTime> Payroll::daySeconds(const Entry& entry, const Job& job, Ins
   if (cursor < end) segments.push_back({cursor, end});
 
   // Each segment is split at the starts of calendar days, however long the zone makes them.
-  std::vector<DayTime> perDay;
-  for (const Segment& segment : segments) {
-    double point = segment.from;
-    const double to = segment.to;
+  for (const auto& [from, to] : segments) {
+    double point = from;
     while (point < to) {
       const CalendarInterval day = locator.day(Instant{point});
       const double next = day.end.seconds;
@@ -102,7 +104,6 @@ std::vector<DayTime> Payroll::daySeconds(const Entry& entry, const Job& job, Ins
       toRemove -= taken;
     }
   }
-  return perDay;
 }
 
 }  // namespace pellam

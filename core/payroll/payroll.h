@@ -9,6 +9,7 @@
 //    afterwards, so overtime earned earlier in a week is the same whatever is shown;
 //  - timers and entries use `daySeconds` for the worked time of one entry;
 //  - the pay-period range of entry selection uses `payPeriod`.
+#include <utility>
 #include <vector>
 
 #include "core/payroll/day_locator.h"
@@ -59,7 +60,14 @@ class Payroll {
   CalendarInterval payPeriod(Instant date, const Job& job) const;
 
  private:
-  std::vector<DayTime> daySeconds(const Entry& entry, const Job& job, Instant now, DayLocator& days) const;
+  // Buffers that calculate reuses from one entry to the next.
+  struct Scratch {
+    std::vector<const TimePause*> unpaidPauses;
+    std::vector<std::pair<double, double>> segments;  // worked stretches [from, to)
+  };
+  // daySeconds into `days` (cleared first), with the caller's locator and buffers.
+  void daySeconds(const Entry& entry, const Job& job, Instant now, DayLocator& locator, Scratch& scratch,
+                  std::vector<DayTime>& days) const;
 
   ReportingCalendar calendar_;
 };
