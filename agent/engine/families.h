@@ -14,8 +14,8 @@ namespace pellam::agent::engine {
 
 Json capabilities(const AgentRequest& request);                           // capabilities.cpp
 Json jobs(const AgentRequest& request, Archive& archive, Instant now);     // jobs.cpp
-Json entries(const AgentRequest& request, Archive& archive, Instant now);
-Json timer(const AgentRequest& request, Archive& archive, Instant now);
+Json entries(const AgentRequest& request, Archive& archive, Instant now);  // entries.cpp
+Json timer(const AgentRequest& request, Archive& archive, Instant now);    // timer.cpp
 Json preferences(const AgentRequest& request, Archive& archive, Instant now);
 Json tags(const AgentRequest& request, Archive& archive, Instant now);
 Json filters(const AgentRequest& request, Archive& archive, Instant now);
