@@ -44,7 +44,7 @@ std::optional<bool> runningArgument(const AgentRequest& request) {
   return boolean(*text, "running");
 }
 
-Json create(const AgentRequest& request, Archive& archive, Instant now) {
+Json create(const AgentRequest& request, Archive& archive, Instant now, EntryJournal& journal) {
   static const ArgumentNames allowed{entryFields, {"job", "running", "patch"}};
   checkArguments(request, allowed);
   const Job& job = archive.jobs[jobIndex(required("job", request), archive)];
@@ -66,9 +66,8 @@ Json create(const AgentRequest& request, Archive& archive, Instant now) {
   for (const Entry& existing : archive.entries) {
     if (existing.id == entry.id) throw AgentFailure("conflict", "This entry ID already exists.", false);
   }
-  prepareRunning(entry, archive, now);
-  archive.entries.push_back(std::move(entry));
-  return record("entry", archive.entries.back(), request);
+  prepareRunning(entry, archive, now, journal);
+  return record("entry", journal.append(archive.entries, std::move(entry)), request);
 }
 
 // The entry update, copy and delete act on, checked against --if-match.
@@ -78,7 +77,7 @@ std::size_t storedEntry(const AgentRequest& request, const Archive& archive) {
   return index;
 }
 
-Json update(const AgentRequest& request, Archive& archive, Instant now) {
+Json update(const AgentRequest& request, Archive& archive, Instant now, EntryJournal& journal) {
   static const ArgumentNames allowed{entryFields, {"id", "job", "running", "patch", "if-match"}};
   checkArguments(request, allowed);
   const std::size_t index = storedEntry(request, archive);
@@ -93,12 +92,11 @@ Json update(const AgentRequest& request, Archive& archive, Instant now) {
       closeEntry(entry, entry.end.value_or(now));
     }
   }
-  prepareRunning(entry, archive, now);
-  archive.entries[index] = std::move(entry);
-  return record("entry", archive.entries[index], request);
+  prepareRunning(entry, archive, now, journal);
+  return record("entry", journal.edit(archive.entries, index) = std::move(entry), request);
 }
 
-Json copy(const AgentRequest& request, Archive& archive, Instant now) {
+Json copy(const AgentRequest& request, Archive& archive, Instant now, EntryJournal& journal) {
   static const ArgumentNames allowed{"id", "if-match"};
   checkArguments(request, allowed);
   const std::size_t index = storedEntry(request, archive);
@@ -110,29 +108,26 @@ Json copy(const AgentRequest& request, Archive& archive, Instant now) {
   for (const Entry& existing : archive.entries) {
     if (existing.id == entry.id) throw AgentFailure("conflict", "The copied entry ID already exists.", false);
   }
-  archive.entries.push_back(std::move(entry));
-  return record("entry", archive.entries.back(), request);
+  return record("entry", journal.append(archive.entries, std::move(entry)), request);
 }
 
-Json remove(const AgentRequest& request, Archive& archive) {
+Json remove(const AgentRequest& request, Archive& archive, EntryJournal& journal) {
   static const ArgumentNames allowed{"id", "if-match"};
   checkArguments(request, allowed);
   const std::size_t index = storedEntry(request, archive);
-  const Entry removed = std::move(archive.entries[index]);
-  archive.entries.erase(archive.entries.begin() + static_cast<std::ptrdiff_t>(index));
-  return record("deletedEntry", removed, request);
+  return record("deletedEntry", journal.erase(archive.entries, index), request);
 }
 
 }  // namespace
 
-Json entries(const AgentRequest& request, Archive& archive, Instant now) {
+Json entries(const AgentRequest& request, Archive& archive, Instant now, EntryJournal& journal) {
   const std::string& command = request.command;
   if (command == "entries.list") return list(request, archive, now);
   if (command == "entries.show") return show(request, archive);
-  if (command == "entries.create") return create(request, archive, now);
-  if (command == "entries.update") return update(request, archive, now);
-  if (command == "entries.copy") return copy(request, archive, now);
-  if (command == "entries.delete") return remove(request, archive);
+  if (command == "entries.create") return create(request, archive, now, journal);
+  if (command == "entries.update") return update(request, archive, now, journal);
+  if (command == "entries.copy") return copy(request, archive, now, journal);
+  if (command == "entries.delete") return remove(request, archive, journal);
   throw AgentFailure::invalidArgument("Unknown entries operation.");
 }
 

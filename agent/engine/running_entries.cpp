@@ -13,7 +13,7 @@ void closeEntry(Entry& entry, Instant at) {
   }
 }
 
-void prepareRunning(const Entry& entry, Archive& archive, Instant now) {
+void prepareRunning(const Entry& entry, Archive& archive, Instant now, EntryJournal& journal) {
   if (!entry.isRunning()) return;
   auto job = std::find_if(archive.jobs.begin(), archive.jobs.end(),
                           [&](const Job& candidate) { return candidate.id == entry.jobID; });
@@ -21,8 +21,9 @@ void prepareRunning(const Entry& entry, Archive& archive, Instant now) {
     throw AgentFailure::invalidArgument("Unarchive this job before running a timer.");
   }
   if (archive.preferences.multipleTimers) return;
-  for (Entry& other : archive.entries) {
-    if (other.isRunning() && other.id != entry.id) closeEntry(other, now);
+  for (std::size_t i = 0; i < archive.entries.size(); ++i) {
+    const Entry& other = archive.entries[i];
+    if (other.isRunning() && other.id != entry.id) closeEntry(journal.edit(archive.entries, i), now);
   }
 }
 

@@ -55,7 +55,7 @@ Json status(const AgentRequest& request, const Archive& archive, Instant now) {
   return result;
 }
 
-Json clockIn(const AgentRequest& request, Archive& archive, Instant now) {
+Json clockIn(const AgentRequest& request, Archive& archive, Instant now, EntryJournal& journal) {
   static const ArgumentNames allowed{"job"};
   checkArguments(request, allowed);
   const Job& job = archive.jobs[jobIndex(required("job", request), archive)];
@@ -76,9 +76,8 @@ Json clockIn(const AgentRequest& request, Archive& archive, Instant now) {
   for (const Entry& existing : archive.entries) {
     if (existing.id == entry.id) throw AgentFailure("conflict", "This timer ID was already used.", false);
   }
-  prepareRunning(entry, archive, now);
-  archive.entries.push_back(std::move(entry));
-  return record("entry", archive.entries.back(), request);
+  prepareRunning(entry, archive, now, journal);
+  return record("entry", journal.append(archive.entries, std::move(entry)), request);
 }
 
 // The entry clock-out, break and resume act on: the one named by --entry, or else the one
@@ -109,15 +108,16 @@ void refuseEnded(const Entry& entry) {
   if (!entry.isRunning()) throw AgentFailure::invalidArgument("This timer has already ended.");
 }
 
-Json clockOut(const AgentRequest& request, Archive& archive, Instant now) {
-  Entry& entry = archive.entries[selectedTimer(request, archive)];
+Json clockOut(const AgentRequest& request, Archive& archive, Instant now, EntryJournal& journal) {
+  const std::size_t index = selectedTimer(request, archive);
   // An entry that has already ended is returned as it is.
-  if (entry.isRunning()) closeEntry(entry, now);
-  return record("entry", entry, request);
+  if (archive.entries[index].isRunning()) closeEntry(journal.edit(archive.entries, index), now);
+  return record("entry", archive.entries[index], request);
 }
 
-Json startBreak(const AgentRequest& request, Archive& archive, Instant now) {
-  Entry& entry = archive.entries[selectedTimer(request, archive)];
+Json startBreak(const AgentRequest& request, Archive& archive, Instant now, EntryJournal& journal) {
+  const std::size_t index = selectedTimer(request, archive);
+  const Entry& entry = archive.entries[index];
   refuseEnded(entry);
   const std::string* paidText = argument(request, "paid");
   const bool paid = paidText != nullptr && boolean(*paidText, "paid");
@@ -129,28 +129,31 @@ Json startBreak(const AgentRequest& request, Archive& archive, Instant now) {
     return record("entry", entry, request);
   }
   const std::string* kind = argument(request, "kind");
-  entry.pauses.emplace_back(std::max(now, entry.start), std::nullopt, paid, kind ? *kind : std::string("Break"));
-  return record("entry", entry, request);
+  Entry& changed = journal.edit(archive.entries, index);
+  changed.pauses.emplace_back(std::max(now, changed.start), std::nullopt, paid, kind ? *kind : std::string("Break"));
+  return record("entry", changed, request);
 }
 
-Json resume(const AgentRequest& request, Archive& archive, Instant now) {
-  Entry& entry = archive.entries[selectedTimer(request, archive)];
-  refuseEnded(entry);
-  for (TimePause& pause : entry.pauses) {
-    if (!pause.end) pause.end = std::max(now, pause.start);
+Json resume(const AgentRequest& request, Archive& archive, Instant now, EntryJournal& journal) {
+  const std::size_t index = selectedTimer(request, archive);
+  refuseEnded(archive.entries[index]);
+  if (archive.entries[index].openPause() != nullptr) {
+    for (TimePause& pause : journal.edit(archive.entries, index).pauses) {
+      if (!pause.end) pause.end = std::max(now, pause.start);
+    }
   }
-  return record("entry", entry, request);
+  return record("entry", archive.entries[index], request);
 }
 
 }  // namespace
 
-Json timer(const AgentRequest& request, Archive& archive, Instant now) {
+Json timer(const AgentRequest& request, Archive& archive, Instant now, EntryJournal& journal) {
   const std::string& command = request.command;
   if (command == "timer.status") return status(request, archive, now);
-  if (command == "timer.clock-in") return clockIn(request, archive, now);
-  if (command == "timer.clock-out") return clockOut(request, archive, now);
-  if (command == "timer.break") return startBreak(request, archive, now);
-  if (command == "timer.resume") return resume(request, archive, now);
+  if (command == "timer.clock-in") return clockIn(request, archive, now, journal);
+  if (command == "timer.clock-out") return clockOut(request, archive, now, journal);
+  if (command == "timer.break") return startBreak(request, archive, now, journal);
+  if (command == "timer.resume") return resume(request, archive, now, journal);
   throw AgentFailure::invalidArgument("Unknown timer operation.");
 }
 

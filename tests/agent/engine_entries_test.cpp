@@ -164,6 +164,23 @@ TEST(EngineEntriesTest, UpdateStartsAndStopsEntries) {
   });
 }
 
+TEST(EngineEntriesTest, RewritingTheSameValuesChangesNothing) {
+  const Archive archive = sampleArchive();
+  const Arguments cases[] = {
+      {{"id", kDoneId}, {"comment", ""}, {"job", "Acme"}},
+      {{"id", kDoneId}, {"running", "false"}},
+      {{"id", kRunningId}, {"running", "true"}},
+      {{"id", kRunningId}, {"patch", "{\"end\":null,\"tags\":[]}"}},
+  };
+  for (const Arguments& arguments : cases) {
+    const Outcome outcome = run(archive, "entries.update", arguments);
+    ASSERT_TRUE(outcome.execution) << summary(outcome);
+    EXPECT_FALSE(outcome.execution->changed) << arguments.begin()->second;
+  }
+  const Outcome changed = run(archive, "entries.update", {{"id", kDoneId}, {"comment", " "}});
+  EXPECT_TRUE(changed.execution->changed);
+}
+
 TEST(EngineEntriesTest, UpdateJobWinsOverJobIdAndKeepsTheRate) {
   const Archive archive = sampleArchive();
   struct JobCase {
