@@ -78,9 +78,17 @@ void FoldedTexts::append(std::string& out, std::string_view text) {
     for (char c : text) out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     return;
   }
-  auto found = cache_.find(std::string(text));
-  if (found == cache_.end()) found = cache_.emplace(std::string(text), caseFolded(text)).first;
-  out += found->second;
+  std::string key(text);
+  auto found = cache_.find(key);
+  if (found != cache_.end()) {
+    out += found->second;
+    return;
+  }
+  std::string folded = caseFolded(text);
+  out += folded;
+  // Texts that never repeat (free comments) would only grow the cache.
+  constexpr std::size_t kMaximumCached = 4096;
+  if (cache_.size() < kMaximumCached) cache_.emplace(std::move(key), std::move(folded));
 }
 
 bool containsIgnoringCase(std::string_view text, std::string_view query) {

@@ -23,10 +23,10 @@ class FoldedQuery {
   std::string folded_;
 };
 
-// Folds many texts, each distinct non-ASCII text only once (job names, tags and comments
-// repeat). Pieces may be folded one by one and joined with single spaces: a space is
-// normalisation-inert, so nothing composes or reorders across it and the result equals
-// folding the joined text whole.
+// Folds many texts, remembering the first few thousand distinct non-ASCII ones (job
+// names, tags and comments repeat). Pieces may be folded one by one and joined with single
+// spaces: a space is normalisation-inert, so nothing composes or reorders across it and
+// the result equals folding the joined text whole.
 class FoldedTexts {
  public:
   // Appends the folded form of `text` to `out`.
