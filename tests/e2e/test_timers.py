@@ -1,18 +1,16 @@
 """Timers and time entries through the real vantry and vantry-host."""
-import json
-import os
 import uuid
 
+from data_checks import DataFileChecks
 from host_run import Host
 from test_host import HostCase
 
 
-class TimerCase(HostCase):
+class TimerCase(DataFileChecks, HostCase):
     """A host serving a data folder with two jobs, Acme and Beta."""
 
     def setUp(self):
         super().setUp()
-        self.data_file = os.path.join(self.folder, "pellam.json")
         self.host = Host(self.folder)
         self.acme = self.ok("jobs", "create", "--name", "Acme", "--rate", "18.5")["job"]["id"]
         self.beta = self.ok("jobs", "create", "--name", "Beta")["job"]["id"]
@@ -21,20 +19,8 @@ class TimerCase(HostCase):
         self.host.stop()
         super().tearDown()
 
-    def data_bytes(self):
-        with open(self.data_file, "rb") as f:
-            return f.read()
-
     def stored_entries(self):
-        return json.loads(self.data_bytes())["entries"]
-
-    def fails(self, args, code, message, retryable=False):
-        """The command fails as given and leaves pellam.json exactly as it was."""
-        before = self.data_bytes()
-        status, envelope = self.run_vantry(*args)
-        self.assertEqual((status, envelope["error"]),
-                         (1, {"code": code, "message": message, "retryable": retryable}))
-        self.assertEqual(self.data_bytes(), before)
+        return self.stored()["entries"]
 
     def states(self):
         return [timer["state"] for timer in self.ok("timer", "status")["active"]]
