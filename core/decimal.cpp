@@ -142,7 +142,6 @@ struct Wide {
     }
     return std::strong_ordering::equal;
   }
-  friend bool operator==(const Wide&, const Wide&) = default;
 };
 
 const std::array<Wide, 97>& widePowers() {

@@ -15,6 +15,15 @@
 #include "core/paths.h"
 #include "core/folder_watch.h"
 
+// Linux reports birth times only through statx and is the one system here that takes advice
+// on its page cache. Elsewhere, and whenever PELLAM_PORTABLE_FALLBACKS is defined (so that the
+// fallbacks are built and tested on Linux too), plain POSIX calls stand in.
+#if defined(__linux__) && !defined(PELLAM_PORTABLE_FALLBACKS)
+#define PELLAM_LINUX_FILE_CALLS 1
+#else
+#define PELLAM_LINUX_FILE_CALLS 0
+#endif
+
 namespace pellam {
 
 namespace {
@@ -74,6 +83,14 @@ FileTime fileTime(std::int64_t seconds, std::uint32_t nanoseconds) {
                                                                  std::chrono::nanoseconds(nanoseconds)));
 }
 
+// The caller is done with the file's bytes: hand its clean pages back to the kernel. Only
+// advice, so where it cannot be given nothing is lost but the speed.
+void dropCachedPages([[maybe_unused]] int fd) {
+#if PELLAM_LINUX_FILE_CALLS
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+#endif
+}
+
 }  // namespace
 
 void RealFileSystem::createDirectories(const std::string& path, mode_t mode) {
@@ -100,6 +117,7 @@ void RealFileSystem::setMode(const std::string& path, mode_t mode) {
 
 FileStatus RealFileSystem::status(const std::string& path) {
   FileStatus result;
+#if PELLAM_LINUX_FILE_CALLS
   struct statx info;
   if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) != 0) {
     if (errno == ENOENT || errno == ENOTDIR) return result;
@@ -113,6 +131,26 @@ FileStatus RealFileSystem::status(const std::string& path) {
   result.mode = info.stx_mode & 07777;
   result.modificationTime = fileTime(info.stx_mtime.tv_sec, info.stx_mtime.tv_nsec);
   if (info.stx_mask & STATX_BTIME) result.creationTime = fileTime(info.stx_btime.tv_sec, info.stx_btime.tv_nsec);
+#else
+  struct stat info;
+  if (::lstat(path.c_str(), &info) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return result;
+    failWithErrno("Could not read the attributes of", path);
+  }
+  result.exists = true;
+  result.isRegularFile = S_ISREG(info.st_mode);
+  result.isDirectory = S_ISDIR(info.st_mode);
+  result.isSymbolicLink = S_ISLNK(info.st_mode);
+  result.size = static_cast<std::uint64_t>(info.st_size);
+  result.mode = info.st_mode & 07777;
+#if defined(__APPLE__)
+  result.modificationTime = fileTime(info.st_mtimespec.tv_sec, info.st_mtimespec.tv_nsec);
+  result.creationTime = fileTime(info.st_birthtimespec.tv_sec, info.st_birthtimespec.tv_nsec);
+#else
+  // POSIX has no birth time: callers fall back to the modification time.
+  result.modificationTime = fileTime(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
+#endif
+#endif
   return result;
 }
 
@@ -141,7 +179,7 @@ std::string RealFileSystem::readFile(const std::string& path) {
   }
   bytes.resize(filled);
   // The caller holds the whole file now; as after a sync, the kernel's copy is not needed.
-  ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_DONTNEED);
+  dropCachedPages(fd.get());
   return bytes;
 }
 
@@ -211,7 +249,7 @@ void RealFileSystem::syncFile(const std::string& path) {
   // A synced file is on disk and, here, not read again soon (an archive, a backup, an
   // answer); handing its clean pages back lets the next large write reuse them instead of
   // the kernel finding fresh ones, which made writing a 67 MB archive take up to 10x longer.
-  ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_DONTNEED);
+  dropCachedPages(fd.get());
 }
 
 void RealFileSystem::syncDirectory(const std::string& path) {

@@ -273,7 +273,10 @@ void readRecord(const Json& json, Record& record) {
   using Fields = typename detail::FieldsOf<Record>::Type;
   if (!json.isObject()) detail::throwWrongType("an object");
   detail::MemberLookup<Fields> lookup;
-  for (const auto& [key, value] : json.asObject()) {
+  // Named references, not a structured binding: clang before 16 cannot capture a binding.
+  for (const auto& member : json.asObject()) {
+    const auto& key = member.first;
+    const auto& value = member.second;
     const std::size_t index = lookup.find(key);
     if (index == lookup.kUnknown) continue;
     lookup.markSeen(index);

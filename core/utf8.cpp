@@ -2,10 +2,7 @@
 
 namespace pellam {
 
-namespace {
-
-// Length of the valid UTF-8 sequence at `at`, or 0 when the bytes there are not one.
-std::size_t sequenceLength(std::string_view s, std::size_t at) {
+std::size_t utf8SequenceLength(std::string_view s, std::size_t at) {
   auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
   unsigned char b0 = byte(at);
   if (b0 < 0x80) return 1;
@@ -32,11 +29,9 @@ std::size_t sequenceLength(std::string_view s, std::size_t at) {
   return length;
 }
 
-}  // namespace
-
 bool isValidUtf8(std::string_view bytes) {
   for (std::size_t at = 0; at < bytes.size();) {
-    std::size_t length = sequenceLength(bytes, at);
+    std::size_t length = utf8SequenceLength(bytes, at);
     if (length == 0) return false;
     at += length;
   }
@@ -47,7 +42,7 @@ std::string repairedUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
   for (std::size_t at = 0; at < bytes.size();) {
-    std::size_t length = sequenceLength(bytes, at);
+    std::size_t length = utf8SequenceLength(bytes, at);
     if (length == 0) {
       out += "\xEF\xBF\xBD";
       ++at;

@@ -4,6 +4,11 @@
 
 namespace pellam {
 
+// The length of the well-formed UTF-8 sequence starting at `at` (1 to 4), or 0 when the
+// bytes there are not one (a stray continuation byte, an overlong form, a surrogate, a
+// scalar past U+10FFFF, a sequence cut short).
+std::size_t utf8SequenceLength(std::string_view bytes, std::size_t at);
+
 bool isValidUtf8(std::string_view bytes);
 // Replaces every invalid sequence with U+FFFD, as the platform does for process arguments.
 std::string repairedUtf8(std::string_view bytes);

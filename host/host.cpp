@@ -2,7 +2,9 @@
 
 #include <poll.h>
 #include <signal.h>
+#if defined(__linux__)
 #include <sys/signalfd.h>
+#endif
 #include <unistd.h>
 
 #include <algorithm>
@@ -40,6 +42,7 @@ std::unique_ptr<FileLock> lockFolder(FileSystem& fs, const std::string& data) {
 }
 
 // SIGINT and SIGTERM become readable events, so a request in hand is never interrupted.
+#if defined(__linux__) && !defined(PELLAM_PORTABLE_FALLBACKS)
 class StopSignals {
  public:
   StopSignals() {
@@ -62,6 +65,52 @@ class StopSignals {
   sigset_t set_;
   int fd_ = -1;
 };
+#else
+// Without signalfd: a handler writes a byte into a pipe (the self-pipe trick).
+int stopPipeInput = -1;
+void onStopSignal(int) {
+  const int saved = errno;
+  const char byte = 1;
+  [[maybe_unused]] ssize_t written = ::write(stopPipeInput, &byte, 1);
+  errno = saved;
+}
+
+class StopSignals {
+ public:
+  StopSignals() {
+    int ends[2];
+    if (::pipe(ends) != 0) return;
+    for (int end : ends) {
+      ::fcntl(end, F_SETFL, ::fcntl(end, F_GETFL) | O_NONBLOCK);
+      ::fcntl(end, F_SETFD, FD_CLOEXEC);
+    }
+    fd_ = ends[0];
+    stopPipeInput = input_ = ends[1];
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+  }
+  ~StopSignals() {
+    ::signal(SIGINT, SIG_DFL);
+    ::signal(SIGTERM, SIG_DFL);
+    if (fd_ >= 0) ::close(fd_);
+    if (input_ >= 0) ::close(input_);
+    stopPipeInput = -1;
+  }
+  int descriptor() const { return fd_; }
+  bool received() {
+    char byte;
+    return fd_ >= 0 && ::read(fd_, &byte, 1) == 1;
+  }
+
+ private:
+  int fd_ = -1;
+  int input_ = -1;
+};
+#endif
 
 bool anything(const std::string&) { return true; }
 bool isHeartbeatLeftover(const std::string& name) { return agent::isTemporaryStatusName(name); }

@@ -8,6 +8,10 @@ keep=false
 [ "${1:-}" = "--keep" ] && keep=true
 
 scripts/setup.sh
+# Only the two programs the demo runs; scripts/test.sh builds the tests and benchmarks.
+echo "==> Building vantry and vantry-host (about a minute the first time on two cores)"
+scripts/build.sh build vantry vantry-host
+echo "==> Starting the demo"
 vantry=build/cli/vantry
 host=build/host/vantry-host
 data="$PWD/demo-data"

@@ -1,18 +1,27 @@
 #!/usr/bin/env bash
-# Installs what the build needs (only when something is missing), then configures and builds.
-# Usage: scripts/setup.sh [--sanitize]   (builds into build/ or, with --sanitize, build-sanitize/)
+# Installs what the build needs (only when something is missing) and configures the build.
+# Usage: scripts/setup.sh [--sanitize]
+#   build/            g++ (or $CXX), RelWithDebInfo: what demo.sh and test.sh build
+#   build-sanitize/   clang, Debug, AddressSanitizer + UndefinedBehaviorSanitizer, with the
+#                     portable fallbacks of the Linux-only calls (test.sh --sanitize, CI)
+# Building is left to the caller, which knows which targets it needs (scripts/build.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+sanitize=false
+[ "${1:-}" = "--sanitize" ] && sanitize=true
 
 packages=(g++ cmake ninja-build pkg-config python3 tzdata
   libsimdjson-dev libhowardhinnant-date-dev libicu-dev uuid-dev libssl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev)
+  libgtest-dev libgmock-dev libbenchmark-dev python3-openpyxl)
+# The sanitizer build is clang's, so that CI checks both compilers; its runtime is separate.
+$sanitize && packages+=(clang libclang-rt-dev)
+echo "==> Checking packages"
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
 done
 if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}"
+  echo "==> Installing: ${missing[*]}"
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -qq
@@ -21,11 +30,12 @@ fi
 
 build=build
 flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
-if [ "${1:-}" = "--sanitize" ]; then
+if $sanitize; then
   build=build-sanitize
-  flags=(-DCMAKE_BUILD_TYPE=Debug -DPELLAM_SANITIZE=ON -DPELLAM_BENCH=OFF)
+  flags=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DPELLAM_SANITIZE=ON
+    -DPELLAM_PORTABLE_FALLBACKS=ON -DPELLAM_BENCH=OFF)
 fi
 [ "${CI:-}" = "true" ] && flags+=(-DPELLAM_WERROR=ON)
 
+echo "==> Configuring $build/"
 cmake -S . -B "$build" -G Ninja "${flags[@]}" >/dev/null
-ninja -C "$build" --quiet ${PELLAM_JOBS:+-j "$PELLAM_JOBS"}
