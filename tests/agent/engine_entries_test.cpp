@@ -16,8 +16,8 @@ struct Case {
   std::string expected;  // the archive's timeline afterwards, or "code: message"
 };
 
-// Runs each case on `archive` with one command; a success is the record result under
-// `key` of the entry the timeline names last (or, for delete, of the removed one).
+// Runs each case on `archive` with one command: a failure must be the expected one; a
+// success must leave the expected timeline and answer with a record result.
 void runCases(const Archive& archive, const char* command, const std::vector<Case>& cases) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
