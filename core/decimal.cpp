@@ -102,7 +102,7 @@ struct Wide {
   // remainder. One hardware division where there is one: the generic 128-bit division of
   // the runtime library costs several times as much.
   static u64 divStep(u128& rem, u64 low, u64 d) {
-#if defined(__x86_64__)
+#if defined(__x86_64__) && !defined(PELLAM_PORTABLE_FALLBACKS)
     u64 quotient, remainder;
     __asm__("divq %[d]" : "=a"(quotient), "=d"(remainder) : [d] "rm"(d), "a"(low), "d"(static_cast<u64>(rem)));
     rem = remainder;

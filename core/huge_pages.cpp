@@ -9,7 +9,7 @@
 namespace pellam {
 
 void adviseHugePages(const void* data, std::size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
+#if defined(__linux__) && defined(MADV_HUGEPAGE) && !defined(PELLAM_PORTABLE_FALLBACKS)
   constexpr std::uintptr_t kHugePage = std::uintptr_t(2) << 20;
   const auto begin = reinterpret_cast<std::uintptr_t>(data);
   const std::uintptr_t from = (begin + kHugePage - 1) & ~(kHugePage - 1);
