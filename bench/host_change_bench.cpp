@@ -1,6 +1,6 @@
-// Where the time of one change goes in vantry-host: a jobs.update answered by the host's own
-// request handling (in process, on the real file system in /tmp) on archives of 1k, 10k and
-// 100k entries, split by counters into the engine, each kind of file-system call (writes,
+// Where the time of one change goes in vantry-host: a jobs.update, or a clock-in and a
+// clock-out in turn, answered by the host's own request handling (in process, on the real
+// file system in /tmp) on archives of 1k, 10k and 100k entries, split by counters into the engine, each kind of file-system call (writes,
 // fsyncs, reads, renames, ...) and the rest (the archive's encoding, the re-reading of the old
 // data file that a save does before it backs it up, digests). The parts the rest is made of
 // are measured on their own below it.
@@ -83,7 +83,20 @@ struct Folder {
   Archive archive;
 };
 
-void BM_HostChange(benchmark::State& state) {
+// The change the n-th iteration asks for, of the archive's first job.
+using Change = void (*)(agent::AgentRequest& request, const std::string& job, std::size_t n);
+
+void jobsUpdate(agent::AgentRequest& request, const std::string& job, std::size_t n) {
+  request.command = "jobs.update";
+  request.arguments = {{"id", job}, {"notes", n % 2 ? "A" : "B"}};
+}
+
+void clockInOut(agent::AgentRequest& request, const std::string& job, std::size_t n) {
+  request.command = n % 2 ? "timer.clock-out" : "timer.clock-in";
+  if (n % 2 == 0) request.arguments = {{"job", job}};
+}
+
+void BM_HostChange(benchmark::State& state, Change change) {
   Folder folder(static_cast<std::size_t>(state.range(0)));
   auto fs = std::make_shared<TimedFileSystem>();
   host::AgentFolders folders(folder.path);
@@ -110,7 +123,7 @@ void BM_HostChange(benchmark::State& state) {
     engineSeconds = 0;
     fs->seconds.clear();
   }
-  bool flip = false;
+  std::size_t n = 0;
   double learnSeconds = 0;
   for (auto _ : state) {
     state.PauseTiming();
@@ -121,9 +134,7 @@ void BM_HostChange(benchmark::State& state) {
     agent::AgentRequest request;
     request.id = Uuid::random();
     request.createdAt = Instant::now();
-    request.command = "jobs.update";
-    request.arguments = {{"id", job}, {"notes", flip ? "A" : "B"}};
-    flip = !flip;
+    change(request, job, n++);
     std::ofstream(folders.requests + "/" + request.id.text() + ".json") << agent::AgentWire::encode(request);
     state.ResumeTiming();
     auto handled = processor.handle(request.id.text() + ".json");
@@ -170,7 +181,8 @@ void BM_PartHashFile(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(sha256Hex(s.bytes));
 }
 
-BENCHMARK(BM_HostChange)->Arg(1000)->Arg(10000)->Arg(100000)->MinTime(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HostChange, JobsUpdate, jobsUpdate)->Arg(1000)->Arg(10000)->Arg(100000)->MinTime(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HostChange, ClockInOut, clockInOut)->Arg(10000)->Arg(100000)->MinTime(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PartEncode)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PartDecodeOldFile)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PartDigestFile)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);

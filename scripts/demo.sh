@@ -61,6 +61,23 @@ show jobs update "$job" --rate 99 --if-match "$revision"
 echo "(refused: the job changed since that revision was read)"
 show jobs list --json
 
+# A short working day: clock in, a paid break, back to work, clock out, then a forgotten
+# clock-in corrected against the entry's revision.
+show timer clock-in "$job"
+entry=$(field entry.id)
+show timer break --paid true --kind Lunch
+show timer status
+show timer resume
+show timer status
+show timer clock-out
+show entries list --range today
+show entries show "$entry"
+revision=$(field revision)
+opened=$(date -u -d '3 hours ago' +%Y-%m-%dT%H:%M:%SZ)
+show entries update "$entry" --start "$opened" --comment "Forgot to clock in at opening" --if-match "$revision"
+show entries update "$entry" --comment "Again" --if-match "$revision"
+echo "(refused: the entry changed since that revision was read)"
+
 echo
 echo "The host's log, one line per request:"
 cat "$data/host.log"

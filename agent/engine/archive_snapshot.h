@@ -2,7 +2,8 @@
 // What a command may change, saved before it runs, so that a failure or a dry run can put
 // the archive back and `changed` can be decided without copying the whole archive. The
 // entries are the only large part (100,000 of them are tens of megabytes), so they are
-// saved only for commands that may write them; the small parts are always saved.
+// saved only for commands that may write them and keep no journal of what they change
+// (agent/engine/entry_journal.h); the small parts are always saved.
 #include <optional>
 #include <string_view>
 #include <vector>

@@ -6,14 +6,24 @@
 namespace pellam::agent::engine {
 
 Json run(const AgentRequest& request, Archive& archive, Instant now) {
+  EntryJournal journal;
+  return run(request, archive, now, journal);
+}
+
+bool journalsEntries(std::string_view command) {
+  std::optional<CommandFamily> family = engineFamily(command);
+  return family == CommandFamily::timer || family == CommandFamily::entries;
+}
+
+Json run(const AgentRequest& request, Archive& archive, Instant now, EntryJournal& journal) {
   const std::string& name = request.command;
   std::optional<CommandFamily> family = engineFamily(name);
   if (!family) throw unknownCommand(name);
   switch (*family) {
     case CommandFamily::capabilities: return capabilities(request);
     case CommandFamily::jobs: return jobs(request, archive, now);
-    case CommandFamily::entries: return entries(request, archive, now);
-    case CommandFamily::timer: return timer(request, archive, now);
+    case CommandFamily::entries: return entries(request, archive, now, journal);
+    case CommandFamily::timer: return timer(request, archive, now, journal);
     case CommandFamily::preferences: return preferences(request, archive, now);
     case CommandFamily::tags: return tags(request, archive, now);
     case CommandFamily::filters: return filters(request, archive, now);

@@ -5,14 +5,16 @@
 
 #include "agent/engine/archive_snapshot.h"
 #include "agent/engine/dispatch.h"
+#include "agent/engine/entry_journal.h"
+#include "agent/engine/families.h"
 #include "core/validation.h"
 
 namespace pellam::agent::AgentCommands {
 
 namespace {
 
-// Builds without NDEBUG (tests under sanitizers) check that a command said not to write
-// the entries really leaves them alone.
+// Builds without NDEBUG (tests under sanitizers) check that a command whose entries are not
+// saved whole really leaves them alone, but for the changes its journal holds.
 class EntriesWitness {
  public:
   EntriesWitness(const Archive& archive, bool entriesSaved) {
@@ -24,10 +26,11 @@ class EntriesWitness {
 #endif
   }
 
-  void check(const Archive& archive, const std::string& command) const {
-    if (entries_ && *entries_ != archive.entries) {
-      throw std::logic_error(command + " changed entries it is listed as leaving alone.");
-    }
+  void check(const Archive& archive, const engine::EntryJournal& journal, const std::string& command) const {
+    if (!entries_) return;
+    std::vector<Entry> undone = archive.entries;
+    engine::EntryJournal(journal).undo(undone);
+    if (undone != *entries_) throw std::logic_error(command + " changed entries it neither saved nor recorded.");
   }
 
  private:
@@ -43,24 +46,29 @@ AgentInPlaceExecution executeInPlace(const AgentRequest& request, Archive& archi
   validate(archive, now);
 
   // The command works on the archive itself; the snapshot is the copy it can be put
-  // back from.
-  const bool entriesSaved = engine::mayChangeEntries(request.command);
+  // back from, and the journal holds the entries changed by the families that keep one.
+  const bool entriesSaved = engine::mayChangeEntries(request.command) && !engine::journalsEntries(request.command);
   engine::ArchiveSnapshot before(archive, entriesSaved);
+  engine::EntryJournal journal;
   const EntriesWitness witness(archive, entriesSaved);
   AgentInPlaceExecution execution;
   bool same = true;
+  auto putBack = [&]() noexcept {
+    journal.undo(archive.entries);
+    before.restoreInto(archive);
+  };
   try {
-    execution.result = AgentWire::encode(engine::run(request, archive, now));
-    witness.check(archive, request.command);
-    same = before.matches(archive);
+    execution.result = AgentWire::encode(engine::run(request, archive, now, journal));
+    witness.check(archive, journal, request.command);
+    same = before.matches(archive) && !journal.changed(archive.entries);
     // An unchanged archive passed validation as the input; only a changed one needs the gate.
     if (!same) validate(archive, now);
   } catch (...) {
-    before.restoreInto(archive);
+    putBack();
     throw;
   }
   if (request.dryRun) {
-    before.restoreInto(archive);
+    putBack();
   } else {
     execution.changed = !same;
   }

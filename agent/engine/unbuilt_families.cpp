@@ -5,12 +5,6 @@
 
 namespace pellam::agent::engine {
 
-Json entries(const AgentRequest&, Archive&, Instant) {
-  throw AgentFailure::invalidArgument("Unknown entries operation.");
-}
-
-Json timer(const AgentRequest&, Archive&, Instant) { throw AgentFailure::invalidArgument("Unknown timer operation."); }
-
 Json reports(const AgentRequest&, Archive&, Instant) {
   throw AgentFailure::invalidArgument("Unknown reports operation.");
 }

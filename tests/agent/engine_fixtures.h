@@ -60,6 +60,36 @@ inline Archive sampleArchive() {
   return archive;
 }
 
+// An instant as "HH:MM" in UTC, prefixed with "MM-DD " when not on kNow's day.
+inline std::string clockText(Instant instant) {
+  const std::string text = formatInternetDateTime(instant);
+  const std::string time = text.substr(11, 5);
+  return text.substr(0, 10) == "2026-03-04" ? time : text.substr(5, 5) + " " + time;
+}
+
+// The entries in stored order, one "label start-end [breaks]" each, joined by " | ": the
+// fixture's entries are "done" and "beta", the request's own identifier "new", any other
+// the first four digits of its identifier. An open end is left empty ("13:00-").
+inline std::string timeline(const Archive& archive) {
+  std::string text;
+  for (const Entry& entry : archive.entries) {
+    if (!text.empty()) text += " | ";
+    text += entry.id == kEntryDone ? "done" : entry.id == kEntryRunning ? "beta"
+            : entry.id == kRequestId ? "new" : entry.id.text().substr(0, 4);
+    text += " " + clockText(entry.start) + "-" + (entry.end ? clockText(*entry.end) : "");
+    if (entry.pauses.empty()) continue;
+    text += " [";
+    for (std::size_t i = 0; i < entry.pauses.size(); ++i) {
+      const TimePause& pause = entry.pauses[i];
+      if (i > 0) text += ", ";
+      text += clockText(pause.start) + "-" + (pause.end ? clockText(*pause.end) : "") +
+              (pause.paid ? " paid " : " unpaid ") + pause.kind;
+    }
+    text += "]";
+  }
+  return text;
+}
+
 using Arguments = std::map<std::string, std::string>;
 
 inline AgentRequest request(std::string command, Arguments arguments = {}, bool dryRun = false) {

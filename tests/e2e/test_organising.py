@@ -4,13 +4,14 @@ import os
 import unittest
 import uuid
 
+from data_checks import DataFileChecks
 from host_run import Host
 from test_host import HostCase
 
 EPOCH_2001 = 978307200  # the archive counts seconds from 2001-01-01T00:00:00Z
 
 
-class OrganisingCase(HostCase):
+class OrganisingCase(DataFileChecks, HostCase):
     """A data folder with one job and entries tagged as given, and a host serving it."""
 
     TAGS = [["travel", "client"], ["client"], ["zeta", "alpha"], ["client", "travel", "alpha"]]
@@ -37,21 +38,6 @@ class OrganisingCase(HostCase):
     def tearDown(self):
         self.host.stop()
         super().tearDown()
-
-    def fails(self, args, code, message, retryable=False):
-        """The command fails as given and leaves pellam.json exactly as it was."""
-        before = self.data_bytes()
-        status, envelope = self.run_vantry(*args)
-        self.assertEqual((status, envelope["error"]),
-                         (1, {"code": code, "message": message, "retryable": retryable}))
-        self.assertEqual(self.data_bytes(), before)
-
-    def data_bytes(self):
-        with open(self.data_file, "rb") as f:
-            return f.read()
-
-    def stored(self):
-        return json.loads(self.data_bytes())
 
 
 class Preferences(OrganisingCase):

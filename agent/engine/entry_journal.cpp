@@ -1,0 +1,52 @@
+#include "agent/engine/entry_journal.h"
+
+#include <algorithm>
+
+namespace pellam::agent::engine {
+
+Entry& EntryJournal::edit(std::vector<Entry>& entries, std::size_t index) {
+  changes_.push_back({Kind::edit, index, entries[index]});
+  return entries[index];
+}
+
+Entry& EntryJournal::append(std::vector<Entry>& entries, Entry entry) {
+  changes_.push_back({Kind::append, entries.size(), std::nullopt});
+  return entries.emplace_back(std::move(entry));
+}
+
+Entry EntryJournal::erase(std::vector<Entry>& entries, std::size_t index) {
+  Entry removed = std::move(entries[index]);
+  entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(index));
+  changes_.push_back({Kind::erase, index, removed});
+  return removed;
+}
+
+bool EntryJournal::changed(const std::vector<Entry>& entries) const {
+  const bool resized = std::any_of(changes_.begin(), changes_.end(), [](const Change& c) { return c.kind != Kind::edit; });
+  if (resized) return true;
+  // Only edits: positions are stable, and the first edit of a position holds its value before.
+  for (std::size_t i = 0; i < changes_.size(); ++i) {
+    const Change& change = changes_[i];
+    const bool first = std::none_of(changes_.begin(), changes_.begin() + static_cast<std::ptrdiff_t>(i),
+                                    [&](const Change& earlier) { return earlier.index == change.index; });
+    if (first && *change.before != entries[change.index]) return true;
+  }
+  return false;
+}
+
+void EntryJournal::undo(std::vector<Entry>& entries) noexcept {
+  // Latest first, so every position means what it meant when the change was made. An
+  // erased entry goes back where it was without a reallocation: the vector kept its room.
+  for (auto change = changes_.rbegin(); change != changes_.rend(); ++change) {
+    switch (change->kind) {
+      case Kind::edit: entries[change->index] = std::move(*change->before); break;
+      case Kind::append: entries.pop_back(); break;
+      case Kind::erase:
+        entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(change->index), std::move(*change->before));
+        break;
+    }
+  }
+  changes_.clear();
+}
+
+}  // namespace pellam::agent::engine
