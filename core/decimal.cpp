@@ -98,16 +98,27 @@ struct Wide {
       borrow = (a < b || (a == b && borrow)) ? 1 : 0;
     }
   }
+  // (rem x 2^64 + low) / d with rem < d, so the quotient fits in 64 bits; rem becomes the
+  // remainder. One hardware division where there is one: the generic 128-bit division of
+  // the runtime library costs several times as much.
+  static u64 divStep(u128& rem, u64 low, u64 d) {
+#if defined(__x86_64__)
+    u64 quotient, remainder;
+    __asm__("divq %[d]" : "=a"(quotient), "=d"(remainder) : [d] "rm"(d), "a"(low), "d"(static_cast<u64>(rem)));
+    rem = remainder;
+    return quotient;
+#else
+    const u128 cur = (rem << 64) | low;
+    rem = cur % d;
+    return static_cast<u64>(cur / d);
+#endif
+  }
   // Quotient in place; returns the remainder.
   u64 divSmall(u64 d) {
     u128 rem = 0;
     int top = kLimbs - 1;
     while (top > 0 && limb[top] == 0) --top;
-    for (int i = top; i >= 0; --i) {
-      const u128 cur = (rem << 64) | limb[i];
-      limb[i] = static_cast<u64>(cur / d);
-      rem = cur % d;
-    }
+    for (int i = top; i >= 0; --i) limb[i] = divStep(rem, limb[i], d);
     return static_cast<u64>(rem);
   }
   // Quotient in place; returns the remainder. Plain shift-and-subtract: used only for
@@ -165,6 +176,14 @@ Dropped dropDigits(Wide& w, i64 count) {
     return {0, sticky};
   }
   Dropped dropped;
+  if (count <= 19) {
+    // One division; the remainder holds every dropped digit.
+    const u64 below = static_cast<u64>(kPow10[count - 1]);
+    const u64 rest = w.divSmall(static_cast<u64>(kPow10[count]));
+    dropped.digit = static_cast<int>(rest / below);
+    dropped.sticky = rest % below != 0;
+    return dropped;
+  }
   i64 rest = count - 1;
   for (; rest >= 19; rest -= 19) dropped.sticky |= w.divSmall(kPow10To19) != 0;
   if (rest > 0) dropped.sticky |= w.divSmall(static_cast<u64>(kPow10[rest])) != 0;

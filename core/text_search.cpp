@@ -62,6 +62,35 @@ bool FoldedQuery::foundIn(std::string_view text) const {
   return caseFolded(text).find(folded_) != std::string::npos;
 }
 
+bool FoldedQuery::foundInFolded(std::string_view foldedText) const {
+  return folded_.empty() || foldedText.find(folded_) != std::string_view::npos;
+}
+
+void FoldedTexts::append(std::string& out, std::string_view text) {
+  bool plain = true;
+  for (unsigned char c : text) {
+    if (c >= 0x80 || c < 0x20 || c == 0x7F) {
+      plain = false;
+      break;
+    }
+  }
+  if (plain) {
+    for (char c : text) out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return;
+  }
+  std::string key(text);
+  auto found = cache_.find(key);
+  if (found != cache_.end()) {
+    out += found->second;
+    return;
+  }
+  std::string folded = caseFolded(text);
+  out += folded;
+  // Texts that never repeat (free comments) would only grow the cache.
+  constexpr std::size_t kMaximumCached = 4096;
+  if (cache_.size() < kMaximumCached) cache_.emplace(std::move(key), std::move(folded));
+}
+
 bool containsIgnoringCase(std::string_view text, std::string_view query) {
   return FoldedQuery(query).foundIn(text);
 }

@@ -11,6 +11,11 @@ ArgumentNames::ArgumentNames(std::span<const FieldRow> fields, std::initializer_
   for (const FieldRow& row : fields) names_.emplace(row.option);
 }
 
+ArgumentNames::ArgumentNames(std::span<const std::string_view> shared, std::initializer_list<std::string_view> names)
+    : ArgumentNames(names) {
+  names_.insert(shared.begin(), shared.end());
+}
+
 void checkArguments(const AgentRequest& request, const ArgumentNames& allowed) {
   checkArgumentNames(request.command, request.arguments, [&](std::string_view name) { return allowed.contains(name); });
 }

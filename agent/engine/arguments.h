@@ -20,6 +20,8 @@ class ArgumentNames {
   ArgumentNames(std::initializer_list<std::string_view> names = {});
   // The options of a field table join the names.
   ArgumentNames(std::span<const FieldRow> fields, std::initializer_list<std::string_view> names);
+  // A shared set of names (selectionKeys, for one) joins the names.
+  ArgumentNames(std::span<const std::string_view> shared, std::initializer_list<std::string_view> names);
 
   bool contains(std::string_view name) const { return names_.find(name) != names_.end(); }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "core/text_case.h"
 
 namespace pellam {
@@ -36,6 +39,34 @@ TEST(TextSearchTest, ContainsIgnoringCaseFoldsBothSides) {
     FoldedQuery query(c.query);
     EXPECT_EQ(query.foundIn(c.text), c.found);
   }
+}
+
+TEST(TextSearchTest, FoldingPiecesJoinedBySpacesEqualsFoldingTheWhole) {
+  // Pieces that would interact with a neighbour if nothing stood between them: combining
+  // marks, Hangul jamo that compose, iota subscript, a broken UTF-8 sequence, controls.
+  const std::vector<std::string> pieces = {
+      "ACME Corp", "\u0301accent first", "Stra\u00dfe", "\u1100", "\u1161\u11a8", "\u0345", "\xc3",
+      "\u00a8\u0308", "\u0130stanbul", "caf\u00e9", "e", "\u0327", "", "tab\there", "\u212a", "fi\ufb01"};
+  FoldedTexts folding;
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    for (std::size_t j = 0; j < pieces.size(); ++j) {
+      const std::string whole = pieces[i] + " " + pieces[j] + " " + pieces[(i + j) % pieces.size()];
+      std::string byPieces;
+      folding.append(byPieces, pieces[i]);
+      byPieces += ' ';
+      folding.append(byPieces, pieces[j]);
+      byPieces += ' ';
+      folding.append(byPieces, pieces[(i + j) % pieces.size()]);
+      EXPECT_EQ(byPieces, caseFolded(whole)) << whole;
+    }
+  }
+  FoldedQuery query("CORP \u0301ACCENT");
+  std::string folded;
+  folding.append(folded, "acme corp");
+  folded += ' ';
+  folding.append(folded, "\u0301Accent first");
+  EXPECT_TRUE(query.foundInFolded(folded));
+  EXPECT_TRUE(FoldedQuery("").foundInFolded(""));
 }
 
 struct CaseCase {

@@ -1,0 +1,199 @@
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <unordered_map>
+#include <vector>
+
+#include "core/huge_pages.h"
+#include "core/payroll/payroll.h"
+
+namespace pellam {
+
+namespace {
+
+// One entry's time on one day, waiting to be classified.
+struct WorkItem {
+  double day;    // start of the day, seconds since 2001
+  double start;  // the entry's start
+  Uuid entryID;  // byte order is the order of the upper-case text
+  double seconds;
+  std::uint32_t entry;
+  std::uint32_t job;
+  bool isLast;
+};
+
+// A job's running totals: time on the current day, regular time in the current week.
+// Items arrive in day order and weeks follow days, so one day and one week per job suffice.
+struct JobTotals {
+  double day = std::numeric_limits<double>::quiet_NaN();
+  double dayUsed = 0;
+  double week = std::numeric_limits<double>::quiet_NaN();
+  double weekRegular = 0;
+};
+
+struct UuidHash {
+  std::size_t operator()(const Uuid& id) const {
+    std::uint64_t a = 0, b = 0;
+    for (int i = 0; i < 8; ++i) a = (a << 8) | id.bytes()[i];
+    for (int i = 8; i < 16; ++i) b = (b << 8) | id.bytes()[i];
+    return static_cast<std::size_t>(a ^ (b * 0x9E3779B97F4A7C15ULL));
+  }
+};
+
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+double threshold(double hours) { return hours > 0 ? hours * 3600 : kInfinity; }
+
+Decimal decimalOf(double value) {
+  // Every time here is finite and far inside the decimal's range.
+  return Decimal::fromDouble(value).value_or(Decimal());
+}
+
+// decimal(seconds) / 3600, remembered for recent lengths: typed and rounded entries repeat
+// a few lengths (whole minutes, full shifts), and this division is the dearest step of a
+// line. The value is the same computed or remembered.
+class HourFractions {
+ public:
+  HourFractions() : slots_(kSlots) {}
+
+  const Decimal& of(double seconds) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &seconds, sizeof bits);
+    Slot& slot = slots_[(bits ^ (bits >> 29) ^ (bits >> 43)) & (kSlots - 1)];
+    if (!slot.used || slot.bits != bits) {
+      slot.bits = bits;
+      slot.used = true;
+      slot.value = decimalOf(seconds) / hour_;
+    }
+    return slot.value;
+  }
+
+ private:
+  static constexpr std::size_t kSlots = 4096;
+  struct Slot {
+    std::uint64_t bits = 0;
+    bool used = false;
+    Decimal value;
+  };
+  std::vector<Slot> slots_;
+  const Decimal hour_ = 3600;
+};
+
+}  // namespace
+
+std::vector<PayLine> Payroll::calculate(const Archive& archive, Instant now) const {
+  std::unordered_map<Uuid, std::uint32_t, UuidHash> jobByID;
+  jobByID.reserve(archive.jobs.size());
+  for (std::size_t i = 0; i < archive.jobs.size(); ++i) {
+    jobByID.emplace(archive.jobs[i].id, static_cast<std::uint32_t>(i));
+  }
+
+  DayLocator locator(calendar_);
+  Scratch scratch;
+  std::vector<DayTime> days;
+  std::vector<WorkItem> items;
+  items.reserve(archive.entries.size() + archive.entries.size() / 8);
+  adviseHugePages(items.data(), items.capacity() * sizeof(WorkItem));
+  for (std::size_t e = 0; e < archive.entries.size(); ++e) {
+    const Entry& entry = archive.entries[e];
+    auto job = jobByID.find(entry.jobID);
+    if (job == jobByID.end()) continue;
+    const auto entryIndex = static_cast<std::uint32_t>(e);
+    daySeconds(entry, archive.jobs[job->second], now, locator, scratch, days);
+    if (days.empty()) {
+      // Unmeasurable: no time, but the entry's money still has a line to go on.
+      items.push_back({locator.startOfDay(entry.start).seconds, entry.start.seconds, entry.id, 0, entryIndex,
+                       job->second, true});
+      continue;
+    }
+    for (std::size_t d = 0; d < days.size(); ++d) {
+      items.push_back({days[d].day.seconds, entry.start.seconds, entry.id, days[d].seconds, entryIndex, job->second,
+                       d + 1 == days.size()});
+    }
+  }
+  // Earlier entries of a day fill its regular hours first.
+  std::sort(items.begin(), items.end(), [](const WorkItem& a, const WorkItem& b) {
+    if (a.day != b.day) return a.day < b.day;
+    if (a.start != b.start) return a.start < b.start;
+    return a.entryID < b.entryID;
+  });
+
+  std::vector<JobTotals> totals(archive.jobs.size());
+  const Decimal hundred = 100;
+  HourFractions hourFractions;
+  std::vector<PayLine> lines;
+  lines.reserve(items.size());
+  adviseHugePages(lines.data(), lines.capacity() * sizeof(PayLine));
+  for (const WorkItem& item : items) {
+    const Entry& entry = archive.entries[item.entry];
+    const Job& job = archive.jobs[item.job];
+    PayLine line;
+    line.entryID = entry.id;
+    line.jobID = job.id;
+    line.day = Instant{item.day};
+
+    JobTotals& total = totals[item.job];
+    if (total.day != item.day) {
+      total.day = item.day;
+      total.dayUsed = 0;
+    }
+    const double week = locator.startOfWeek(line.day).seconds;
+    if (total.week != week) {
+      total.week = week;
+      total.weekRegular = 0;
+    }
+
+    const double dt = threshold(job.dailyDoubleTime);
+    const double ot = threshold(job.dailyOvertime);
+    const double wk = threshold(job.weeklyOvertime);
+    double remaining = item.seconds;
+    while (remaining > 0.00001) {
+      double chunk;
+      double* kind;
+      const Decimal* multiplier;
+      if (total.dayUsed >= dt) {
+        chunk = remaining;
+        kind = &line.doubleTime;
+        multiplier = &job.doubleTimeMultiplier;
+      } else if (total.dayUsed >= ot) {
+        chunk = std::min(dt - total.dayUsed, remaining);
+        kind = &line.overtime;
+        multiplier = &job.overtimeMultiplier;
+      } else if (total.weekRegular >= wk) {
+        chunk = std::min(std::min(dt, ot) - total.dayUsed, remaining);
+        kind = &line.overtime;
+        multiplier = &job.overtimeMultiplier;
+      } else {
+        chunk = std::min(std::min(wk - total.weekRegular, std::min(dt, ot) - total.dayUsed), remaining);
+        kind = &line.regular;
+        multiplier = nullptr;  // 1: multiplying by one changes no digit
+        total.weekRegular += chunk;
+      }
+      if (!(chunk > 0)) break;
+      *kind += chunk;
+      total.dayUsed += chunk;
+      Decimal pay = hourFractions.of(chunk) * entry.rate;  // decimal(chunk) / 3600 x rate
+      if (multiplier) pay = pay * *multiplier;
+      line.wages += pay;
+      remaining -= chunk;
+    }
+
+    Decimal taxable = line.wages;
+    if (item.isLast) {
+      line.extras = entry.tips + entry.adjustment;
+      // A zero factor makes the product exactly zero; skipping it changes no digit.
+      if (entry.miles != 0 && !job.mileageRate.isZero()) {
+        line.reimbursement = decimalOf(entry.miles) * job.mileageRate;
+      }
+      taxable = line.wages + entry.tips + (entry.adjustmentTaxable ? entry.adjustment : Decimal());
+    }
+    if (taxable.sign() > 0 && !job.withholding.isZero()) {
+      line.withholding = taxable * job.withholding / hundred;  // max(taxable, 0) x percentage / 100
+    }
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+}  // namespace pellam

@@ -1,0 +1,75 @@
+#pragma once
+// Payroll: pay lines per entry and calendar day, with breaks, rounding, daily and weekly
+// overtime, double time, wages, extras, withholding and mileage, and the pay periods of a
+// job. A pure computation over values: nothing is stored and nothing fails. Money is
+// Decimal throughout; times are double seconds.
+//
+// Callers:
+//  - reports and exports run `calculate` over the whole archive and filter its lines
+//    afterwards, so overtime earned earlier in a week is the same whatever is shown;
+//  - timers and entries use `daySeconds` for the worked time of one entry;
+//  - the pay-period range of entry selection uses `payPeriod`.
+#include <utility>
+#include <vector>
+
+#include "core/payroll/day_locator.h"
+#include "core/payroll/pay_line.h"
+#include "core/records.h"
+#include "core/reporting_calendar.h"
+
+namespace pellam {
+
+// The payable seconds of one entry on one calendar day.
+struct DayTime {
+  Instant day;  // the start of the day
+  double seconds = 0;
+  bool operator==(const DayTime&) const = default;
+};
+
+class Payroll {
+ public:
+  // The longest entry that is measured: 366 days, exactly 366 included.
+  static constexpr double kMaximumEntrySeconds = 31'622'400;
+
+  // The reporting calendar of the preferences: their zone (the machine's zone when the
+  // identifier is unknown), their first weekday, a first week of at least one day.
+  explicit Payroll(const Preferences& preferences) : calendar_(preferences) {}
+  explicit Payroll(ReportingCalendar calendar) : calendar_(calendar) {}
+
+  const ReportingCalendar& calendar() const { return calendar_; }
+
+  // The payable seconds of `entry` per calendar day, days ascending; `now` stands in for a
+  // missing entry end and a missing break end. Unpaid breaks split the time and count as
+  // break; paid breaks are ignored. The manual break, the automatic break (topping up the
+  // breaks already taken) and the time adjustment are applied once to the whole entry,
+  // which is then rounded once by the job's rounding: time added goes to the day on which
+  // the entry ends, time removed comes off the latest days first. Empty when the entry
+  // cannot be measured: its end (or `now`) not after its start, or longer than 366 days.
+  std::vector<DayTime> daySeconds(const Entry& entry, const Job& job, Instant now) const;
+
+  // Every pay line of the archive, ordered by day, then entry start, then entry id text.
+  // Entries of a missing job give no line; entries that cannot be measured give one line
+  // of zero time on their start day that still carries their extras, mileage and
+  // withholding. Time is regular until the job's daily overtime, weekly overtime or daily
+  // double-time threshold (0 disables one) is reached, each job counting on its own.
+  std::vector<PayLine> calculate(const Archive& archive, Instant now) const;
+
+  // The pay period of `job` that contains `date`: start inclusive, end exclusive. Weekly and
+  // biweekly periods are aligned to the job's pay anchor (before it too); twice a month
+  // splits before the 16th; monthly is the calendar month.
+  CalendarInterval payPeriod(Instant date, const Job& job) const;
+
+ private:
+  // Buffers that calculate reuses from one entry to the next.
+  struct Scratch {
+    std::vector<const TimePause*> unpaidPauses;
+    std::vector<std::pair<double, double>> segments;  // worked stretches [from, to)
+  };
+  // daySeconds into `days` (cleared first), with the caller's locator and buffers.
+  void daySeconds(const Entry& entry, const Job& job, Instant now, DayLocator& locator, Scratch& scratch,
+                  std::vector<DayTime>& days) const;
+
+  ReportingCalendar calendar_;
+};
+
+}  // namespace pellam
