@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "agent/wire.h"
+#include "agent/wire/wire.h"
 #include "core/records.h"
 #include "core/reporting_calendar.h"
 
