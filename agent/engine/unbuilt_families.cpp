@@ -11,8 +11,6 @@ Json entries(const AgentRequest&, Archive&, Instant) {
 
 Json timer(const AgentRequest&, Archive&, Instant) { throw AgentFailure::invalidArgument("Unknown timer operation."); }
 
-Json exportRecords(const AgentRequest& request, Archive&, Instant) { throw unknownCommand(request.command); }
-
 Json importRecords(const AgentRequest& request, Archive&, Instant) { throw unknownCommand(request.command); }
 
 }  // namespace pellam::agent::engine
