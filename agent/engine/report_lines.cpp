@@ -20,11 +20,13 @@ Instant reportTime(const AgentRequest& request, Instant now) {
 std::vector<PayLine> reportLines(const AgentRequest& request, const Archive& archive, Instant now) {
   const std::vector<const Entry*> selected = selectedEntries(request, archive, now);
   const Window window = bounds(request, archive, now);
+  // When every entry is selected (the usual whole-history report) no line needs a look-up.
   std::vector<Uuid> ids;
-  ids.reserve(selected.size());
-  for (const Entry* entry : selected) ids.push_back(entry->id);
-  std::sort(ids.begin(), ids.end());
-  // Every entry selected, the usual whole-history report, needs no look-up per line.
+  if (selected.size() != archive.entries.size()) {
+    ids.reserve(selected.size());
+    for (const Entry* entry : selected) ids.push_back(entry->id);
+    std::sort(ids.begin(), ids.end());
+  }
   const bool everyEntry = selected.size() == archive.entries.size();
 
   std::vector<PayLine> lines = Payroll(archive.preferences).calculate(archive, now);
