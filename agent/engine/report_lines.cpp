@@ -18,21 +18,28 @@ Instant reportTime(const AgentRequest& request, Instant now) {
 }
 
 std::vector<PayLine> reportLines(const AgentRequest& request, const Archive& archive, Instant now) {
-  const std::vector<const Entry*> selected = selectedEntries(request, archive, now);
-  const Window window = bounds(request, archive, now);
-  // When every entry is selected (the usual whole-history report) no line needs a look-up.
+  const auto given = [&](std::string_view name) {
+    const std::string* value = argument(request, name);
+    return value && (name == "job" || !value->empty());  // an empty query or tag matches everything
+  };
+  // Without a job, a query, a tag or a window (the usual whole-history report) every entry is
+  // selected and no line needs a look-up; the window is still read for its refusals.
+  std::optional<Window> window;
+  if (!given("job")) window = bounds(request, archive, now);
+  const bool everyEntry = window && !window->lower && !window->upper && !given("query") && !given("tag");
   std::vector<Uuid> ids;
-  if (selected.size() != archive.entries.size()) {
+  if (!everyEntry) {
+    const std::vector<const Entry*> selected = selectedEntries(request, archive, now);
+    if (!window) window = bounds(request, archive, now);
     ids.reserve(selected.size());
     for (const Entry* entry : selected) ids.push_back(entry->id);
     std::sort(ids.begin(), ids.end());
   }
-  const bool everyEntry = selected.size() == archive.entries.size();
 
   std::vector<PayLine> lines = Payroll(archive.preferences).calculate(archive, now);
   std::erase_if(lines, [&](const PayLine& line) {
-    if (window.lower && line.day < *window.lower) return true;
-    if (window.upper && !(line.day < *window.upper)) return true;
+    if (window->lower && line.day < *window->lower) return true;
+    if (window->upper && !(line.day < *window->upper)) return true;
     return !everyEntry && !std::binary_search(ids.begin(), ids.end(), line.entryID);
   });
   return lines;

@@ -7,14 +7,12 @@ void ReportTotals::add(const PayLine& line) {
   regular += line.regular;
   overtime += line.overtime;
   doubleTime += line.doubleTime;
-  const Decimal lineGross = line.gross();
-  gross += lineGross;
+  gross += line.gross();
   withholding += line.withholding;
   reimbursement += line.reimbursement;
-  // Each line's net, summed: past 38 digits a sum of differences rounds unlike a
-  // difference of sums.
-  net += lineGross - line.withholding + line.reimbursement;
 }
+
+Decimal ReportTotals::net() const { return gross - withholding + reimbursement; }
 
 Json ReportTotals::toJson(std::string_view currency) const {
   // Members in key order, each placed at the end without a search or a copy; a daily
@@ -24,7 +22,7 @@ Json ReportTotals::toJson(std::string_view currency) const {
   put("currency", currency);
   put("doubleTimeSeconds", doubleTime);
   put("gross", gross.text());
-  put("net", net.text());
+  put("net", net().text());
   put("overtimeSeconds", overtime);
   put("regularSeconds", regular);
   put("reimbursement", reimbursement.text());

@@ -18,9 +18,11 @@ struct ReportTotals {
   Decimal gross;  // wages + extras
   Decimal withholding;
   Decimal reimbursement;
-  Decimal net;  // wages + extras - withholding + reimbursement
 
   void add(const PayLine& line);
+  // wages + extras - withholding + reimbursement, from the sums, so the totals shown always
+  // agree with each other.
+  Decimal net() const;
 
   // {currency, workedSeconds, regularSeconds, overtimeSeconds, doubleTimeSeconds, gross,
   //  withholding, reimbursement, net}

@@ -51,10 +51,11 @@ void appendTotals(std::string& out, std::string_view currency, const ReportTotal
     out += label;
     appendHours(out, seconds);
   }
+  const Decimal net = totals.net();
   const std::pair<const char*, const Decimal*> money[] = {{"\nGross: ", &totals.gross},
                                                           {"\nWithholding: ", &totals.withholding},
                                                           {"\nMileage reimbursement: ", &totals.reimbursement},
-                                                          {"\nEstimated net including mileage: ", &totals.net}};
+                                                          {"\nEstimated net including mileage: ", &net}};
   for (const auto& [label, amount] : money) {
     out += label;
     appendMoney(out, currency, *amount);
