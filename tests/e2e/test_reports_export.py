@@ -5,6 +5,8 @@ import hashlib
 import io
 import json
 import os
+import shutil
+import subprocess
 import sys
 import unittest
 import uuid
@@ -163,6 +165,30 @@ class Exports(ReportsCase):
              "Withholding", "Mileage", "Net"]] + first_day + [
             ["2026-10-21", "Corner Caf\u00e9", "EUR", 2, 2, 0, 0, 45, 0, 5, 50]])
         self.assertEqual(sheet.freeze_panes, "A2")
+
+    def test_libreoffice_reads_the_same_values(self):
+        soffice = shutil.which("soffice") or shutil.which("libreoffice")
+        if soffice is None:
+            self.skipTest("LibreOffice is not installed (Debian package libreoffice-calc-nogui)")
+        _, data = self.exported("xlsx", "--range", "week", "--at", AT)
+        book = os.path.join(self.scratch.name, "week.xlsx")
+        with open(book, "wb") as f:
+            f.write(data)
+        profile = "file://" + os.path.join(self.scratch.name, "lo-profile")
+        subprocess.run([soffice, "-env:UserInstallation=" + profile, "--headless", "--convert-to",
+                        "csv:Text - txt - csv (StarCalc):44,34,76,1,,1033", "--outdir", self.scratch.name, book],
+                       check=True, capture_output=True, timeout=180)
+        with open(os.path.join(self.scratch.name, "week.csv"), encoding="utf-8", newline="") as f:
+            rows = list(csv.reader(f))
+        # Shown as the sheet formats them: dates in the short US form (language 1033), numbers with two decimals.
+        first_day = [row for _, row in sorted([
+            (self.acme, ["10/20/2026", "Acme", "USD", "8.00", "8.00", "0.00", "0.00", "200.00", "20.00", "0.00", "180.00"]),
+            (self.cafe, ["10/20/2026", "Corner Caf\u00e9", "EUR", "2.00", "2.00", "0.00", "0.00", "40.00", "0.00", "0.00",
+                         "40.00"])])]
+        self.assertEqual(rows, [
+            ["Date", "Job", "Currency", "Hours", "Regular hours", "Overtime hours", "Double-time hours", "Gross",
+             "Withholding", "Mileage", "Net"]] + first_day + [
+            ["10/21/2026", "Corner Caf\u00e9", "EUR", "2.00", "2.00", "0.00", "0.00", "45.00", "0.00", "5.00", "50.00"]])
 
     def test_text_report_and_json_backup(self):
         result, data = self.exported("txt", "--range", "week", "--at", AT)
