@@ -7,9 +7,9 @@
 namespace pellam {
 
 std::string base64Encode(std::string_view bytes) {
-  std::string out(4 * ((bytes.size() + 2) / 3), '\0');
-  // EVP_EncodeBlock writes a terminating NUL after the text.
-  std::string buffer(out.size() + 1, '\0');
+  // One buffer, with room for the NUL that EVP_EncodeBlock writes after the text (an export's
+  // file can be tens of megabytes).
+  std::string buffer(4 * ((bytes.size() + 2) / 3) + 1, '\0');
   int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(buffer.data()),
                                 reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
   buffer.resize(static_cast<std::size_t>(written));

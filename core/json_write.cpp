@@ -1,3 +1,4 @@
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -59,16 +60,31 @@ void write(std::string& out, const Json& value, const JsonFormat& format, int de
   }
 }
 
+// The bytes a JSON string needs escaped: controls, the quote and the backslash, plus the
+// slash when it is escaped too.
+constexpr std::array<bool, 256> escapedBytes(bool slash) {
+  std::array<bool, 256> table{};
+  for (int byte = 0; byte < 0x20; ++byte) table[byte] = true;
+  table['"'] = table['\\'] = true;
+  table['/'] = slash;
+  return table;
+}
+
+constexpr auto kEscaped = escapedBytes(false);
+constexpr auto kEscapedWithSlash = escapedBytes(true);
+
 }  // namespace
 
 void appendJsonString(std::string& out, std::string_view text, bool escapeSlash) {
   static constexpr char hex[] = "0123456789abcdef";
+  const std::array<bool, 256>& escaped = escapeSlash ? kEscapedWithSlash : kEscaped;
   out.push_back('"');
-  // Copy runs that need no escape in one go; most text has none at all.
+  // Copy runs that need no escape in one go; most text has none at all (an export's Base64
+  // is megabytes without one).
   std::size_t runStart = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     auto byte = static_cast<unsigned char>(text[i]);
-    if (byte >= 0x20 && byte != '"' && byte != '\\' && (byte != '/' || !escapeSlash)) continue;
+    if (!escaped[byte]) continue;
     out.append(text.data() + runStart, i - runStart);
     runStart = i + 1;
     switch (byte) {

@@ -78,6 +78,16 @@ show entries update "$entry" --start "$opened" --comment "Forgot to clock in at 
 show entries update "$entry" --comment "Again" --if-match "$revision"
 echo "(refused: the entry changed since that revision was read)"
 
+# Payday: the week's summary, the text report, and files for the accountant.
+show reports summary --range week
+show export txt --range week --out "$data/Week.txt"
+echo "(the text report, as written:)"
+cat "$data/Week.txt"
+show export xlsx --range week --out "$data/Week.xlsx"
+show export csv --range week --out "$data/Week.csv"
+show export csv --range week --out "$data/Week.csv"
+echo "(refused: an export never replaces a file)"
+
 echo
 echo "The host's log, one line per request:"
 cat "$data/host.log"

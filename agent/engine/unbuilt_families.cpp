@@ -5,12 +5,6 @@
 
 namespace pellam::agent::engine {
 
-Json reports(const AgentRequest&, Archive&, Instant) {
-  throw AgentFailure::invalidArgument("Unknown reports operation.");
-}
-
-Json exportRecords(const AgentRequest& request, Archive&, Instant) { throw unknownCommand(request.command); }
-
 Json importRecords(const AgentRequest& request, Archive&, Instant) { throw unknownCommand(request.command); }
 
 }  // namespace pellam::agent::engine

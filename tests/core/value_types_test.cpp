@@ -75,6 +75,11 @@ TEST(InstantTest, FormatsInUtcWithWholeSeconds) {
   EXPECT_EQ(formatInternetDateTime(Instant{814366800.9}), "2026-10-22T13:00:00Z");
   EXPECT_EQ(formatInternetDateTime(Instant{-0.5}), "2000-12-31T23:59:59Z");
   EXPECT_EQ(formatInternetDateTime(Instant{0}), "2001-01-01T00:00:00Z");
+  // The four-digit years and beyond them.
+  EXPECT_EQ(formatInternetDateTime(Instant::fromUnix(-62167219191.0)), "0000-01-01T00:00:09Z");
+  EXPECT_EQ(formatInternetDateTime(Instant::fromUnix(253402300799.0)), "9999-12-31T23:59:59Z");
+  EXPECT_EQ(formatInternetDateTime(Instant::fromUnix(253402300800.0)), "10000-01-01T00:00:00Z");
+  EXPECT_EQ(formatInternetDateTime(Instant::fromUnix(-62167219201.0)), "-001-12-31T23:59:59Z");
 }
 
 TEST(DigestTest, Sha256AndBase64AgreeWithPython) {

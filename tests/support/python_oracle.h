@@ -35,4 +35,16 @@ inline std::string runPython(const std::string& script, const std::string& input
   return output;
 }
 
+// The bytes as lower-case hexadecimal digits, to hand binary data to a script's input.
+inline std::string hexText(const std::string& bytes) {
+  static constexpr char hex[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (unsigned char c : bytes) {
+    text += hex[c >> 4];
+    text += hex[c & 0xF];
+  }
+  return text;
+}
+
 }  // namespace pellam::testing

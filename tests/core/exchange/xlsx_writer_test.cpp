@@ -17,6 +17,7 @@ namespace {
 
 using testing::at;
 using testing::dec;
+using testing::hexText;
 
 SheetCell text(std::string value) { return SheetCell::text(std::move(value)); }
 SheetCell number(std::string_view value) { return SheetCell::number(dec(value)); }
@@ -119,16 +120,6 @@ std::vector<SheetRow> sampleRows() {
   for (int i = 0; i < 30; ++i) wide.push_back(text("c" + std::to_string(i)));
   rows.push_back(wide);
   return rows;
-}
-
-std::string hexText(const std::string& bytes) {
-  std::string text;
-  for (unsigned char c : bytes) {
-    static constexpr char hex[] = "0123456789abcdef";
-    text += hex[c >> 4];
-    text += hex[c & 0xF];
-  }
-  return text;
 }
 
 TEST(XlsxWriterTest, PackageOfSixStoredPartsThatPythonsZipfileReads) {

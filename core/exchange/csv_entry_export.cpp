@@ -1,0 +1,94 @@
+#include "core/exchange/csv_entry_export.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "core/exchange/csv_codec.h"
+#include "core/json.h"
+#include "core/payroll/pay_line.h"
+#include "core/record_json.h"
+
+namespace pellam::CSV {
+
+namespace {
+
+constexpr std::string_view kHeader[] = {"Entry ID", "Job",  "Start",    "End",     "Break Minutes",
+                                        "Time Adjustment Minutes", "Rate", "Tips", "Miles",
+                                        "Adjustment", "Taxable", "Tags", "Comment", "Currency",
+                                        "Pauses JSON"};
+
+class RowWriter {
+ public:
+  explicit RowWriter(std::string& out) : out_(out) {}
+  void field(std::string_view value) {
+    if (!first_) out_ += ',';
+    first_ = false;
+    appendQuoted(out_, value);
+  }
+  void end() {
+    out_ += "\r\n";
+    first_ = true;
+  }
+
+ private:
+  std::string& out_;
+  bool first_ = true;
+};
+
+std::string compactJson(const Json& value) { return writeJson(value, JsonFormat{.escapeSlash = true}); }
+
+std::string tagsJson(const std::vector<std::string>& tags) {
+  Json::Array items(tags.begin(), tags.end());
+  return compactJson(Json(std::move(items)));
+}
+
+std::string pausesJson(const std::vector<TimePause>& pauses) {
+  Json::Array items;
+  items.reserve(pauses.size());
+  for (const TimePause& pause : pauses) items.push_back(toJson(pause, DateStyle::WireText));
+  return compactJson(Json(std::move(items)));
+}
+
+}  // namespace
+
+std::string exportEntries(const Archive& archive, std::span<const Entry* const> entries) {
+  std::vector<std::pair<Uuid, const Job*>> jobs;
+  jobs.reserve(archive.jobs.size());
+  for (const Job& job : archive.jobs) jobs.emplace_back(job.id, &job);
+  std::sort(jobs.begin(), jobs.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  auto jobOf = [&](const Uuid& id) -> const Job* {
+    auto at = std::lower_bound(jobs.begin(), jobs.end(), id,
+                               [](const auto& item, const Uuid& key) { return item.first < key; });
+    return at != jobs.end() && at->first == id ? at->second : nullptr;
+  };
+
+  std::string out;
+  out.reserve(256 + entries.size() * 400);
+  RowWriter row(out);
+  for (std::string_view title : kHeader) row.field(title);
+  row.end();
+  for (const Entry* entry : entries) {
+    if (!entry->end) continue;  // a running entry has no finished time to export
+    const Job* job = jobOf(entry->jobID);
+    row.field(entry->id.text());
+    row.field(job ? std::string_view(job->name) : std::string_view());
+    row.field(formatInternetDateTime(entry->start));
+    row.field(formatInternetDateTime(*entry->end));
+    row.field(shortestRoundTrip(entry->manualBreakMinutes));
+    row.field(shortestRoundTrip(entry->timeAdjustmentMinutes));
+    row.field(entry->rate.text());
+    row.field(entry->tips.text());
+    row.field(shortestRoundTrip(entry->miles));
+    row.field(entry->adjustment.text());
+    row.field(entry->adjustmentTaxable ? "true" : "false");
+    row.field(tagsJson(entry->tags));
+    row.field(entry->comment);
+    row.field(job ? std::string_view(job->currency) : std::string_view("USD"));
+    row.field(pausesJson(entry->pauses));
+    row.end();
+  }
+  return out;
+}
+
+}  // namespace pellam::CSV
