@@ -1,6 +1,7 @@
 #include "core/exchange/csv_import.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -167,23 +168,74 @@ const std::string& cell(const Row& row, const std::optional<std::size_t>& column
   return column ? row[*column] : absent;
 }
 
-void appendBits(std::string& key, double value) {
+std::uint64_t mixed(std::uint64_t value) {  // splitmix64's finaliser
+  value = (value ^ (value >> 30)) * 0xBF58476D1CE4E5B9ull;
+  value = (value ^ (value >> 27)) * 0x94D049BB133111EBull;
+  return value ^ (value >> 31);
+}
+
+std::uint64_t bitsOf(double value) {
   if (value == 0) value = 0;  // -0 and 0 are the same instant
-  char bytes[sizeof value];
-  std::memcpy(bytes, &value, sizeof value);
-  key.append(bytes, sizeof value);
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
 }
 
-std::string idKey(const Uuid& id) { return std::string(reinterpret_cast<const char*>(id.bytes().data()), 16); }
+struct UuidHash {
+  std::size_t operator()(const Uuid& id) const {
+    std::uint64_t halves[2];
+    std::memcpy(halves, id.bytes().data(), sizeof halves);
+    return mixed(halves[0] ^ mixed(halves[1]));
+  }
+};
 
-// Job, start, end and comment of a finished entry, as one hashable text.
-std::string contentKey(const Uuid& jobID, Instant start, Instant end, std::string_view comment) {
-  std::string key = idKey(jobID);
-  appendBits(key, start.seconds);
-  appendBits(key, end.seconds);
-  key.append(comment);
-  return key;
+std::uint64_t contentHash(const Uuid& jobID, Instant start, Instant end, std::string_view comment) {
+  std::uint64_t hash = UuidHash()(jobID);
+  hash = mixed(hash ^ bitsOf(start.seconds));
+  hash = mixed(hash ^ bitsOf(end.seconds));
+  return mixed(hash ^ std::hash<std::string_view>()(comment));
 }
+
+// The entries already present, found by id and by job, start, end and comment in constant
+// time, so that a large file against a large archive stays linear. Holds positions in
+// `entries`, which only grows while the index is in use.
+class EntryIndex {
+ public:
+  explicit EntryIndex(const std::vector<Entry>& entries, std::size_t expectedRows) : entries_(entries) {
+    ids_.reserve(entries.size() + expectedRows);
+    contents_.reserve(entries.size() + expectedRows);
+    for (std::size_t i = 0; i < entries.size(); ++i) add(i);
+  }
+
+  bool containsID(const Uuid& id) const { return ids_.count(id) > 0; }
+
+  bool containsContent(const Entry& candidate) const {
+    const auto [from, to] = contents_.equal_range(key(candidate));
+    for (auto it = from; it != to; ++it) {
+      const Entry& entry = entries_[it->second];
+      if (entry.jobID == candidate.jobID && entry.start == candidate.start && entry.end == candidate.end &&
+          entry.comment == candidate.comment) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  void add(std::size_t position) {
+    const Entry& entry = entries_[position];
+    ids_.insert(entry.id);
+    if (entry.end) contents_.emplace(key(entry), position);  // imported rows are never running
+  }
+
+ private:
+  static std::uint64_t key(const Entry& entry) {
+    return contentHash(entry.jobID, entry.start, *entry.end, entry.comment);
+  }
+
+  const std::vector<Entry>& entries_;
+  std::unordered_set<Uuid, UuidHash> ids_;
+  std::unordered_multimap<std::uint64_t, std::size_t> contents_;
+};
 
 // Jobs by name and currency: the first of equal ones wins.
 std::string jobKey(std::string_view name, std::string_view currency) {
@@ -206,13 +258,7 @@ ImportPreview importFile(std::string_view text, const Archive& archive, Instant 
   for (std::size_t i = 0; i < working.jobs.size(); ++i) {
     jobsByKey.emplace(jobKey(working.jobs[i].name, working.jobs[i].currency), i);
   }
-  std::unordered_set<std::string> ids, contents;
-  ids.reserve(working.entries.size() + rows.size());
-  contents.reserve(working.entries.size() + rows.size());
-  for (const Entry& entry : working.entries) {
-    ids.insert(idKey(entry.id));
-    if (entry.end) contents.insert(contentKey(entry.jobID, entry.start, *entry.end, entry.comment));
-  }
+  EntryIndex present(working.entries, rows.size());
 
   static const std::string empty, usd = "USD", trueText = "true";
   std::size_t added = 0, duplicates = 0;
@@ -257,15 +303,13 @@ ImportPreview importFile(std::string_view text, const Archive& archive, Instant 
     entry.source = "CSV import";
 
     const std::optional<Uuid> id = Uuid::parse(cell(row, columns.entryID, empty));
-    std::string content = contentKey(entry.jobID, entry.start, *entry.end, entry.comment);
-    if ((id && ids.count(idKey(*id))) || contents.count(content)) {
+    if ((id && present.containsID(*id)) || present.containsContent(entry)) {
       ++duplicates;
       continue;
     }
     if (id) entry.id = *id;
-    ids.insert(idKey(entry.id));
-    contents.insert(std::move(content));
     working.entries.push_back(std::move(entry));
+    present.add(working.entries.size() - 1);
     ++added;
   }
 
