@@ -88,6 +88,19 @@ show export csv --range week --out "$data/Week.csv"
 show export csv --range week --out "$data/Week.csv"
 echo "(refused: an export never replaces a file)"
 
+# Hours kept in a spreadsheet come in behind a preview: nothing changes until the preview's
+# token is handed back, and only if the records are still as previewed.
+cat >"$data/hours.csv" <<'CSV'
+Job,Start,End,Rate,Currency,Comment,Tags
+Corner Café,2026-03-02T09:00:00Z,2026-03-02T13:30:00Z,18.50,USD,Inventory,"stock, weekend"
+Market stall,2026-03-03T07:00:00Z,2026-03-03T12:00:00Z,16,USD,Early market,
+CSV
+show import preview "$data/hours.csv"
+token=$(field preview)
+show import apply "$data/hours.csv" --preview "$token"
+show import preview "$data/hours.csv"
+echo "(a second preview finds every row already there)"
+
 echo
 echo "The host's log, one line per request:"
 cat "$data/host.log"
