@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <string_view>
@@ -183,6 +185,13 @@ Archive generateArchive(const ArchiveShape& shape) {
   audit.through = Instant{kFirstDay.seconds + 730 * kDay - 1};
   archive.filters.push_back(audit);
   return archive;
+}
+
+const Archive& generatedArchive(std::size_t entries) {
+  static std::map<std::size_t, std::unique_ptr<Archive>> archives;
+  auto& archive = archives[entries];
+  if (!archive) archive = std::make_unique<Archive>(generateArchive({.entries = entries}));
+  return *archive;
 }
 
 }  // namespace pellam::bench

@@ -18,4 +18,7 @@ struct ArchiveShape {
 
 Archive generateArchive(const ArchiveShape& shape);
 
+// generateArchive({.entries = entries}), made once per size and kept for the program's life.
+const Archive& generatedArchive(std::size_t entries);
+
 }  // namespace pellam::bench

@@ -9,6 +9,7 @@
 #include "agent/engine/dispatch.h"
 #include "agent/engine/execute.h"
 #include "bench/archive_generator.h"
+#include "bench/bench_request.h"
 #include "core/validation.h"
 
 namespace pellam::bench {
@@ -47,12 +48,7 @@ const Archive& sample() {
 }
 
 AgentRequest request(std::string command, std::map<std::string, std::string> arguments) {
-  AgentRequest request;
-  request.id = Uuid::parse("0E0E0E0E-0000-4000-8000-00000000000E").value();
-  request.createdAt = kNow;
-  request.command = std::move(command);
-  request.arguments = std::move(arguments);
-  return request;
+  return benchRequest(std::move(command), std::move(arguments), kNow);
 }
 
 AgentRequest listRequest() { return request("jobs.list", {{"archived", "false"}, {"limit", "100"}}); }

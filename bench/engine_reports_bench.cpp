@@ -10,6 +10,7 @@
 #include "agent/engine/execute.h"
 #include "agent/engine/report_lines.h"
 #include "bench/archive_generator.h"
+#include "bench/bench_request.h"
 #include "core/base64.h"
 #include "core/json.h"
 #include "core/payroll/payroll.h"
@@ -23,20 +24,10 @@ using agent::AgentRequest;
 
 const Instant kNow = Instant::fromUnix(1'772'636'400);  // 2026-03-04T15:00:00Z
 
-const Archive& sample(std::size_t entries) {
-  static std::map<std::size_t, std::unique_ptr<Archive>> archives;
-  auto& archive = archives[entries];
-  if (!archive) archive = std::make_unique<Archive>(generateArchive({.entries = entries}));
-  return *archive;
-}
+const Archive& sample(std::size_t entries) { return generatedArchive(entries); }
 
 AgentRequest request(std::string command, std::map<std::string, std::string> arguments) {
-  AgentRequest request;
-  request.id = Uuid::parse("0E0E0E0E-0000-4000-8000-00000000000E").value();
-  request.createdAt = kNow;
-  request.command = std::move(command);
-  request.arguments = std::move(arguments);
-  return request;
+  return benchRequest(std::move(command), std::move(arguments), kNow);
 }
 
 // The whole call as the host makes it, in place on its own archive (no copy).

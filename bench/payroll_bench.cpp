@@ -17,12 +17,7 @@ namespace {
 
 const Instant kNow = Instant::fromUnix(1'772'636'400);  // 2026-03-04T15:00:00Z
 
-const Archive& sample(std::size_t entries) {
-  static std::map<std::size_t, std::unique_ptr<Archive>> archives;
-  auto& archive = archives[entries];
-  if (!archive) archive = std::make_unique<Archive>(generateArchive({.entries = entries}));
-  return *archive;
-}
+const Archive& sample(std::size_t entries) { return generatedArchive(entries); }
 
 agent::AgentRequest selectRequest(std::map<std::string, std::string> arguments) {
   agent::AgentRequest request;
