@@ -1,25 +1,26 @@
 #include "core/sha256.h"
 
-#include <openssl/evp.h>
-
-#include <stdexcept>
+// The one-call SHA-256 functions are marked deprecated in OpenSSL 3 in favour of EVP, but EVP
+// drags the whole provider machinery (over 300 KB of tables to relocate) into every process,
+// and each vantry command is a new process. The direct functions hash the same bytes with the
+// same assembly.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/sha.h>
 
 namespace pellam {
 
 std::string sha256Hex(std::string_view bytes) {
-  // Fetch the digest once; a per-call lookup costs more than hashing a small input.
-  static EVP_MD* const digest = EVP_MD_fetch(nullptr, "SHA256", nullptr);
-  unsigned char out[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  if (!digest || EVP_Digest(bytes.data(), bytes.size(), out, &length, digest, nullptr) != 1) {
-    throw std::runtime_error("SHA-256 is not available.");
-  }
+  unsigned char out[SHA256_DIGEST_LENGTH];
+  SHA256_CTX context;
+  SHA256_Init(&context);
+  SHA256_Update(&context, bytes.data(), bytes.size());
+  SHA256_Final(out, &context);
   static constexpr char hex[] = "0123456789abcdef";
   std::string text;
-  text.reserve(length * 2);
-  for (unsigned int i = 0; i < length; ++i) {
-    text.push_back(hex[out[i] >> 4]);
-    text.push_back(hex[out[i] & 0xF]);
+  text.reserve(SHA256_DIGEST_LENGTH * 2);
+  for (unsigned char byte : out) {
+    text.push_back(hex[byte >> 4]);
+    text.push_back(hex[byte & 0xF]);
   }
   return text;
 }

@@ -11,7 +11,7 @@ sanitize=false
 [ "${1:-}" = "--sanitize" ] && sanitize=true
 
 packages=(g++ cmake ninja-build pkg-config python3 tzdata
-  libsimdjson-dev libhowardhinnant-date-dev libicu-dev uuid-dev libssl-dev libxxhash-dev
+  libsimdjson-dev libhowardhinnant-date-dev libicu-dev libssl-dev libxxhash-dev
   libgtest-dev libgmock-dev libbenchmark-dev python3-openpyxl)
 # The sanitizer build is clang's, so that CI checks both compilers; its runtime is separate.
 $sanitize && packages+=(clang libclang-rt-dev)
