@@ -14,7 +14,7 @@ using simdjson_reading::trimmed;
 
 constexpr int kMaximumDepth = 256;
 
-struct Reader : simdjson_reading::ErrorReporter {
+struct JsonReader : simdjson_reading::ErrorReporter {
   using ErrorReporter::ErrorReporter;
 
   template <typename Source>
@@ -130,7 +130,7 @@ Json parseJson(std::string_view text) {
   simdjson::padded_string padded(text);
   od::parser parser;
   od::document doc;
-  Reader reader{padded.data()};
+  JsonReader reader{padded.data()};
   if (auto error = parser.iterate(padded).get(doc)) {
     // current_location() is not safe after a failed iterate(); report the start.
     reader.fail(error, nullptr);

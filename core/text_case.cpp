@@ -1,18 +1,13 @@
 #include "core/text_case.h"
 
+#include "core/utf8.h"
+
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
 
 namespace pellam {
 
 namespace {
-
-bool isAscii(std::string_view text) {
-  for (unsigned char c : text) {
-    if (c >= 0x80) return false;
-  }
-  return true;
-}
 
 template <typename Change>
 std::string mapped(std::string_view text, char from, char to, Change change) {

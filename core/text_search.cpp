@@ -1,5 +1,7 @@
 #include "core/text_search.h"
 
+#include "core/utf8.h"
+
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
 
@@ -19,13 +21,6 @@ const icu::Normalizer2& foldingNormalizer() {
     return instance;
   }();
   return *normalizer;
-}
-
-bool isAscii(std::string_view text) {
-  for (unsigned char c : text) {
-    if (c >= 0x80) return false;
-  }
-  return true;
 }
 
 }  // namespace

@@ -29,6 +29,13 @@ std::size_t utf8SequenceLength(std::string_view s, std::size_t at) {
   return length;
 }
 
+bool isAscii(std::string_view text) {
+  for (unsigned char c : text) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
 bool isValidUtf8(std::string_view bytes) {
   for (std::size_t at = 0; at < bytes.size();) {
     std::size_t length = utf8SequenceLength(bytes, at);

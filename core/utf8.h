@@ -9,6 +9,9 @@ namespace pellam {
 // scalar past U+10FFFF, a sequence cut short).
 std::size_t utf8SequenceLength(std::string_view bytes, std::size_t at);
 
+// Every byte below 0x80: the text needs no Unicode-aware handling.
+bool isAscii(std::string_view text);
+
 bool isValidUtf8(std::string_view bytes);
 // Replaces every invalid sequence with U+FFFD, as the platform does for process arguments.
 std::string repairedUtf8(std::string_view bytes);

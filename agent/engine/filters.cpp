@@ -14,9 +14,9 @@ namespace pellam::agent::engine {
 namespace {
 
 // A view's job may be cleared with a JSON null in --patch.
-const NullableFields kNullable = {"jobID"};
+const NullableFields kFilterNullable = {"jobID"};
 
-Json list(const AgentRequest& request, const Archive& archive) {
+Json listFilters(const AgentRequest& request, const Archive& archive) {
   static const ArgumentNames allowed{"limit", "offset"};
   checkArguments(request, allowed);
   std::vector<const SavedFilter*> views;
@@ -25,7 +25,7 @@ Json list(const AgentRequest& request, const Archive& archive) {
   return page(request, views);
 }
 
-Json create(const AgentRequest& request, Archive& archive, Instant now) {
+Json createFilter(const AgentRequest& request, Archive& archive, Instant now) {
   static const ArgumentNames allowed{filterFields, {"patch"}};
   checkArguments(request, allowed);
 
@@ -35,7 +35,7 @@ Json create(const AgentRequest& request, Archive& archive, Instant now) {
   view.from = now;
   view.through = now;
 
-  view = patch(request, filterFields, kNullable, view);
+  view = patch(request, filterFields, kFilterNullable, view);
   for (const SavedFilter& existing : archive.filters) {
     if (existing.id == view.id) throw AgentFailure("conflict", "This saved view ID already exists.", false);
   }
@@ -51,12 +51,12 @@ std::size_t viewIndex(const AgentRequest& request, const Archive& archive) {
   throw AgentFailure("not_found", "That saved view does not exist.", false);
 }
 
-Json update(const AgentRequest& request, Archive& archive) {
+Json updateFilter(const AgentRequest& request, Archive& archive) {
   static const ArgumentNames allowed{filterFields, {"id", "patch", "if-match"}};
   checkArguments(request, allowed);
   const std::size_t index = viewIndex(request, archive);
   match(request, archive.filters[index]);
-  archive.filters[index] = patch(request, filterFields, kNullable, archive.filters[index]);
+  archive.filters[index] = patch(request, filterFields, kFilterNullable, archive.filters[index]);
   return record("filter", archive.filters[index], request);
 }
 
@@ -74,9 +74,9 @@ Json remove(const AgentRequest& request, Archive& archive) {
 
 Json filters(const AgentRequest& request, Archive& archive, Instant now) {
   const std::string& command = request.command;
-  if (command == "filters.list") return list(request, archive);
-  if (command == "filters.create") return create(request, archive, now);
-  if (command == "filters.update") return update(request, archive);
+  if (command == "filters.list") return listFilters(request, archive);
+  if (command == "filters.create") return createFilter(request, archive, now);
+  if (command == "filters.update") return updateFilter(request, archive);
   if (command == "filters.delete") return remove(request, archive);
   throw AgentFailure::invalidArgument("Unknown filters operation.");
 }

@@ -19,9 +19,7 @@ namespace pellam::agent::engine {
 namespace {
 
 // No jobs patch accepts a JSON null.
-constexpr NullableFields kNoNullable = {};
-
-Json list(const AgentRequest& request, const Archive& archive) {
+Json listJobs(const AgentRequest& request, const Archive& archive) {
   static const ArgumentNames allowed{"archived", "query", "limit", "offset"};
   checkArguments(request, allowed);
 
@@ -44,7 +42,7 @@ Json list(const AgentRequest& request, const Archive& archive) {
   return page(request, kept);
 }
 
-Json show(const AgentRequest& request, const Archive& archive) {
+Json showJob(const AgentRequest& request, const Archive& archive) {
   static const ArgumentNames allowed{"id"};
   checkArguments(request, allowed);
   const std::size_t index = jobIndex(required("id", request), archive);
@@ -56,7 +54,7 @@ void normalise(Job& job) {
   job.currency = uppercased(job.currency);
 }
 
-Json create(const AgentRequest& request, Archive& archive, Instant now) {
+Json createJob(const AgentRequest& request, Archive& archive, Instant now) {
   static const ArgumentNames allowed{jobFields, {"patch"}};
   checkArguments(request, allowed);
 
@@ -85,7 +83,7 @@ void finish(Job& job, const Archive& archive) {
   }
 }
 
-Json update(const AgentRequest& request, Archive& archive) {
+Json updateJob(const AgentRequest& request, Archive& archive) {
   static const ArgumentNames allowed{jobFields, {"id", "patch", "if-match"}};
   checkArguments(request, allowed);
   const std::size_t index = jobIndex(required("id", request), archive);
@@ -133,10 +131,10 @@ Json copy(const AgentRequest& request, Archive& archive) {
 
 Json jobs(const AgentRequest& request, Archive& archive, Instant now) {
   const std::string& command = request.command;
-  if (command == "jobs.list") return list(request, archive);
-  if (command == "jobs.show") return show(request, archive);
-  if (command == "jobs.create") return create(request, archive, now);
-  if (command == "jobs.update") return update(request, archive);
+  if (command == "jobs.list") return listJobs(request, archive);
+  if (command == "jobs.show") return showJob(request, archive);
+  if (command == "jobs.create") return createJob(request, archive, now);
+  if (command == "jobs.update") return updateJob(request, archive);
   if (command == "jobs.archive") return archiveJob(request, archive);
   if (command == "jobs.copy") return copy(request, archive);
   throw AgentFailure::invalidArgument("Unknown jobs operation.");

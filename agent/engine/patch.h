@@ -15,6 +15,7 @@ namespace pellam::agent::engine {
 
 // The model fields a patch may set to null.
 using NullableFields = std::initializer_list<std::string_view>;
+inline constexpr NullableFields kNoNullable = {};
 
 // The record object (archive JSON form) with the patch and the options of `fields`
 // applied. Fails with invalid_argument; a `patch` text that is not JSON throws the

@@ -10,8 +10,6 @@ namespace pellam::agent::engine {
 namespace {
 
 // No preferences field accepts a JSON null.
-constexpr NullableFields kNoNullable = {};
-
 Json get(const AgentRequest& request, const Archive& archive) {
   static const ArgumentNames allowed{};
   checkArguments(request, allowed);

@@ -20,7 +20,7 @@ bool carries(const Entry& entry, const std::string& tag) {
   return std::find(entry.tags.begin(), entry.tags.end(), tag) != entry.tags.end();
 }
 
-Json list(const AgentRequest& request, const Archive& archive) {
+Json listTags(const AgentRequest& request, const Archive& archive) {
   static const ArgumentNames allowed{"limit", "offset"};
   checkArguments(request, allowed);
   // Many entries share few tags: drop the copies before sorting what is left.
@@ -78,7 +78,7 @@ Json replace(const AgentRequest& request, Archive& archive, bool removing) {
 
 Json tags(const AgentRequest& request, Archive& archive, Instant) {
   const std::string& command = request.command;
-  if (command == "tags.list") return list(request, archive);
+  if (command == "tags.list") return listTags(request, archive);
   if (command == "tags.rename" || command == "tags.merge") return replace(request, archive, false);
   if (command == "tags.remove") return replace(request, archive, true);
   throw AgentFailure::invalidArgument("Unknown tags operation.");
