@@ -184,8 +184,13 @@ def write():
             actual = by_example[id(example)]
             if matches(example.expected, actual):
                 rebuilt.extend(example.expected)
-            else:
-                rebuilt.extend(actual[:-1].split("\n") if actual.endswith("\n") else actual.split("\n"))
+                continue
+            printed_lines = actual[:-1].split("\n") if actual.endswith("\n") else actual.split("\n")
+            # A line that still matches the guide's line in its place keeps its placeholders.
+            for n, printed_line in enumerate(printed_lines):
+                shown = example.expected[n] if n < len(example.expected) else None
+                keep = shown is not None and shown.strip() != "…" and matches([shown], printed_line + "\n")
+                rebuilt.append(shown if keep else printed_line)
         cursor = last
     rebuilt.extend(lines[cursor:])
     with open(GUIDE, "w", encoding="utf-8") as f:
