@@ -40,8 +40,9 @@ done
 printf 'vantry-host (pid %s) serves %s\n' "$host_pid" "$data"
 
 answer=""
+# Prints each command shell-quoted, so that it can be pasted back into a shell as it stands.
 show() {
-  printf '\n$ vantry %s\n' "$*"
+  python3 -c 'import shlex, sys; print("\n$ vantry " + shlex.join(sys.argv[1:]))' "$@"
   answer=$("$vantry" "$@") || true
   printf '%s\n' "$answer"
 }

@@ -12,7 +12,9 @@ sanitize=false
 
 packages=(g++ cmake ninja-build pkg-config python3 tzdata
   libsimdjson-dev libhowardhinnant-date-dev libicu-dev libssl-dev libxxhash-dev
-  libgtest-dev libgmock-dev libbenchmark-dev python3-openpyxl)
+  libgtest-dev libgmock-dev libbenchmark-dev python3-openpyxl
+  man-db groff-base bash-completion zsh fish)
+# man-db and groff check the manual pages; bash-completion, zsh and fish load the completions.
 # The sanitizer build is clang's, so that CI checks both compilers; its runtime is separate.
 $sanitize && packages+=(clang libclang-rt-dev)
 echo "==> Checking packages"
