@@ -41,8 +41,20 @@ printf 'vantry-host (pid %s) serves %s\n' "$host_pid" "$data"
 
 answer=""
 # Prints each command shell-quoted, so that it can be pasted back into a shell as it stands.
+# (In bash, not Python: a Python start per command would be most of the demo's time.)
+quoted() {
+  local word out=""
+  for word in "$@"; do
+    if [[ -n "$word" && "$word" =~ ^[A-Za-z0-9_./:=@%+,-]+$ ]]; then
+      out+=" $word"
+    else
+      out+=" '${word//\'/\'\\\'\'}'"
+    fi
+  done
+  printf '%s' "${out# }"
+}
 show() {
-  python3 -c 'import shlex, sys; print("\n$ vantry " + shlex.join(sys.argv[1:]))' "$@"
+  printf '\n$ vantry %s\n' "$(quoted "$@")"
   answer=$("$vantry" "$@") || true
   printf '%s\n' "$answer"
 }
