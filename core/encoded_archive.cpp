@@ -1,0 +1,44 @@
+#include "core/encoded_archive.h"
+
+#include <stdexcept>
+
+#include "core/archive_json_layout.h"
+#include "core/huge_pages.h"
+
+namespace pellam {
+
+EncodedArchive::EncodedArchive(const Archive& archive) {
+  bytes_.reserve(4096 + archive.entries.size() * 1024 + archive.jobs.size() * 2048);
+  adviseHugePages(bytes_.data(), bytes_.capacity());
+  pieces_.reserve(archive.entries.size());
+  archive_layout::writeArchive(bytes_, archive, [&](std::string& out, std::size_t index) {
+    const std::size_t start = out.size();
+    archive_layout::writeEntry(out, archive.entries[index]);
+    pieces_.push_back({start, out.size() - start});
+  });
+}
+
+EncodedArchive EncodedArchive::next(const Archive& after, const EntryOrigins& origins) const {
+  if (origins.before() != pieces_.size() || origins.after() != after.entries.size()) {
+    throw std::logic_error("The entries' origins do not fit the encoded archive.");
+  }
+  EncodedArchive result;
+  // Room for the old text and the changed entries: one allocation, no growth copies.
+  result.bytes_.reserve(bytes_.size() + 4096 + origins.changed().size() * 1024 + after.jobs.size() * 2048);
+  adviseHugePages(result.bytes_.data(), result.bytes_.capacity());
+  result.pieces_.reserve(after.entries.size());
+  archive_layout::writeArchive(result.bytes_, after, [&](std::string& out, std::size_t index) {
+    const std::size_t start = out.size();
+    const std::size_t origin = origins.from(index);
+    if (origin == EntryOrigins::kChanged) {
+      archive_layout::writeEntry(out, after.entries[index]);
+    } else {
+      const Piece& piece = pieces_[origin];
+      out.append(bytes_, piece.offset, piece.length);
+    }
+    result.pieces_.push_back({start, out.size() - start});
+  });
+  return result;
+}
+
+}  // namespace pellam
