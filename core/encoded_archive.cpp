@@ -18,14 +18,20 @@ EncodedArchive::EncodedArchive(const Archive& archive) {
   });
 }
 
-EncodedArchive EncodedArchive::next(const Archive& after, const EntryOrigins& origins) const {
+EncodedArchive EncodedArchive::next(const Archive& after, const EntryOrigins& origins, std::string storage) const {
   if (origins.before() != pieces_.size() || origins.after() != after.entries.size()) {
     throw std::logic_error("The entries' origins do not fit the encoded archive.");
   }
   EncodedArchive result;
+  result.bytes_ = std::move(storage);
+  result.bytes_.clear();
   // Room for the old text and the changed entries: one allocation, no growth copies.
-  result.bytes_.reserve(bytes_.size() + 4096 + origins.changed().size() * 1024 + after.jobs.size() * 2048);
-  adviseHugePages(result.bytes_.data(), result.bytes_.capacity());
+  const std::size_t room = bytes_.size() + 4096 + origins.changed().size() * 1024 + after.jobs.size() * 2048;
+  if (result.bytes_.capacity() < room) {
+    result.bytes_ = std::string();
+    result.bytes_.reserve(room + room / 16);  // and some to grow into
+    adviseHugePages(result.bytes_.data(), result.bytes_.capacity());
+  }
   result.pieces_.reserve(after.entries.size());
   archive_layout::writeArchive(result.bytes_, after, [&](std::string& out, std::size_t index) {
     const std::size_t start = out.size();

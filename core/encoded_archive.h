@@ -19,10 +19,14 @@ class EncodedArchive {
   explicit EncodedArchive(const Archive& archive);
 
   // The encoding of `after`: the archive encoded here, its entries changed as `origins` say
-  // (its small parts in any way). Entries left as they were are copied from here.
-  EncodedArchive next(const Archive& after, const EntryOrigins& origins) const;
+  // (its small parts in any way). Entries left as they were are copied from here. It is
+  // written into `storage` (its content dropped): a buffer of an earlier encoding given
+  // back spares a large archive the cost of fresh memory, one page fault per page.
+  EncodedArchive next(const Archive& after, const EntryOrigins& origins, std::string storage = {}) const;
 
   const std::string& bytes() const { return bytes_; }
+  // The bytes' buffer, for a later next(); this encoding is spent.
+  std::string takeStorage() && { return std::move(bytes_); }
   std::size_t entryCount() const { return pieces_.size(); }
 
  private:
