@@ -204,16 +204,21 @@ void BM_PartEncode(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(ArchiveIO::encode(s.archive));
   state.counters["file_MB"] = static_cast<double>(s.bytes.size()) / 1e6;
 }
-// What replaced it: the encoding assembled from the last one, with one entry changed.
-void BM_PartAssemble(benchmark::State& state) {
-  const Sample& s = sample(static_cast<std::size_t>(state.range(0)));
-  const EncodedArchive last(s.archive);
-  Archive changed = s.archive;
+// `archive` with the entry in its middle changed, and its entries' origins.
+std::pair<Archive, EntryOrigins> oneChanged(const Archive& archive) {
+  Archive changed = archive;
   changed.entries[changed.entries.size() / 2].comment = "changed";
   std::vector<std::size_t> from(changed.entries.size());
   for (std::size_t i = 0; i < from.size(); ++i) from[i] = i;
   from[from.size() / 2] = EntryOrigins::kChanged;
-  const EntryOrigins origins(from.size(), from);
+  return {std::move(changed), EntryOrigins(from.size(), std::move(from))};
+}
+
+// What replaced it: the encoding assembled from the last one, with one entry changed.
+void BM_PartAssemble(benchmark::State& state) {
+  const Sample& s = sample(static_cast<std::size_t>(state.range(0)));
+  const EncodedArchive last(s.archive);
+  const auto& [changed, origins] = oneChanged(s.archive);
   std::string storage;
   for (auto _ : state) {
     EncodedArchive next = last.next(changed, origins, std::move(storage));
@@ -230,12 +235,7 @@ void BM_PartValidateWhole(benchmark::State& state) {
 void BM_PartValidateChange(benchmark::State& state) {
   const Sample& s = sample(static_cast<std::size_t>(state.range(0)));
   ValidationIndex known(s.archive);
-  Archive changed = s.archive;
-  changed.entries[changed.entries.size() / 2].comment = "changed";
-  std::vector<std::size_t> from(changed.entries.size());
-  for (std::size_t i = 0; i < from.size(); ++i) from[i] = i;
-  from[from.size() / 2] = EntryOrigins::kChanged;
-  const EntryOrigins origins(from.size(), from);
+  const auto& [changed, origins] = oneChanged(s.archive);
   for (auto _ : state) {
     known.checkChange(changed, origins, Instant::now());
     known.adopt(changed, origins);

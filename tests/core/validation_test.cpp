@@ -65,20 +65,10 @@ Entry extraEntry(Uuid jobID, std::optional<Instant> end) {
                              at("2026-03-03T08:00:00Z"), end);
 }
 
-// The message a check throws, or "" when it passes.
-template <typename Check>
-std::string messageOf(Check check) {
-  try {
-    check();
-  } catch (const DataError& error) {
-    return error.what();
-  }
-  return "";
-}
-
 // Each case is checked whole, and as a change of the base archive, which must give the same
 // message: with the entries told apart by comparing them, and with every entry counted as changed.
 void runCases(const std::vector<Case>& cases) {
+  using testing::messageOf;
   const Archive base = baseArchive();
   const ValidationIndex known(base);
   for (const Case& c : cases) {
