@@ -211,7 +211,8 @@ std::pair<Archive, EntryOrigins> oneChanged(const Archive& archive) {
   std::vector<std::size_t> from(changed.entries.size());
   for (std::size_t i = 0; i < from.size(); ++i) from[i] = i;
   from[from.size() / 2] = EntryOrigins::kChanged;
-  return {std::move(changed), EntryOrigins(from.size(), std::move(from))};
+  const std::size_t count = from.size();
+  return {std::move(changed), EntryOrigins(count, std::move(from))};
 }
 
 // What replaced it: the encoding assembled from the last one, with one entry changed.
