@@ -118,5 +118,24 @@ TEST(EngineIncrementalTest, RandomCommandsAnswerAndSaveAsWhenCheckedAndEncodedWh
   EXPECT_GT(changes, 100);  // the sequence did change the archive, often
 }
 
+// A read against an archive known to be valid looks at no entry but the running ones. The
+// proof: an entry broken behind the index's back goes unseen by reads (the whole
+// validation would refuse them), while a timer grown too old is still refused.
+TEST(EngineIncrementalTest, AReadValidatesNoHistory) {
+  Archive archive = sampleArchive();
+  const ValidationIndex known(archive);
+  archive.entries[0].miles = -1;  // the finished entry: only a whole validation sees it
+  for (const char* command : {"jobs.list", "preferences.get", "filters.list"}) {
+    EXPECT_NO_THROW(AgentCommands::executeInPlace(request(command), archive, kNow, known)) << command;
+    EXPECT_THROW(AgentCommands::executeInPlace(request(command), archive, kNow), DataError) << command;
+  }
+  const Instant yearLater{kNow.seconds + 367 * 86400.0};
+  EXPECT_EQ(answerOf([&] {
+              AgentCommands::executeInPlace(request("jobs.list"), archive, yearLater, known);
+              return std::string();
+            }),
+            "failed: " + std::string(kEntryMessage));
+}
+
 }  // namespace
 }  // namespace pellam::agent::testing
