@@ -1,9 +1,11 @@
 // Where the time of one change goes in vantry-host: a jobs.update, or a clock-in and a
 // clock-out in turn, answered by the host's own request handling (in process, on the real
-// file system in /tmp) on archives of 1k, 10k and 100k entries, split by counters into the engine, each kind of file-system call (writes,
-// fsyncs, reads, renames, ...) and the rest (the archive's encoding, the re-reading of the old
-// data file that a save does before it backs it up, digests). The parts the rest is made of
-// are measured on their own below it.
+// file system in /tmp) on archives of 1k, 10k and 100k entries, split by counters into the
+// engine, each kind of file-system call (writes, fsyncs, reads, renames, ...) and the rest
+// (the archive's encoding, digests). Beside it, in the same run: the floor of a change (the
+// same pellam.json written and synced once), and reads that touch no entry (jobs.list,
+// preferences.get, filters.list) answered by the host at 100k entries. The parts of a save
+// are measured on their own below them.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -15,6 +17,9 @@
 #include "bench/archive_generator.h"
 #include "core/archive_io.h"
 #include "core/content_digest.h"
+#include "core/encoded_archive.h"
+#include "core/validation.h"
+#include "core/validation_index.h"
 #include "core/sha256.h"
 #include "host/archive_store.h"
 #include "host/heartbeat.h"
@@ -75,7 +80,7 @@ struct Folder {
   explicit Folder(std::size_t entries) {
     char pattern[] = "/tmp/pellam-change-XXXXXX";
     path = mkdtemp(pattern);
-    archive = generateArchive({.entries = entries});
+    archive = generatedArchive(entries);
     ArchiveIO(path).save(archive);
   }
   ~Folder() { std::filesystem::remove_all(path); }
@@ -96,6 +101,15 @@ void clockInOut(agent::AgentRequest& request, const std::string& job, std::size_
   if (n % 2 == 0) request.arguments = {{"job", job}};
 }
 
+// A read that needs no argument.
+template <const char* command>
+void read(agent::AgentRequest& request, const std::string&, std::size_t) {
+  request.command = command;
+}
+constexpr char kJobsList[] = "jobs.list";
+constexpr char kPreferencesGet[] = "preferences.get";
+constexpr char kFiltersList[] = "filters.list";
+
 void BM_HostChange(benchmark::State& state, Change change) {
   Folder folder(static_cast<std::size_t>(state.range(0)));
   auto fs = std::make_shared<TimedFileSystem>();
@@ -104,10 +118,11 @@ void BM_HostChange(benchmark::State& state, Change change) {
   host::ArchiveStore store(folders.data, fs);
   host::Heartbeat heartbeat(fs, folders, false);
   double engineSeconds = 0;
-  host::Engine engine = [&](const agent::AgentRequest& request, Archive& archive, Instant now) {
+  host::Engine engine = [&](const agent::AgentRequest& request, Archive& archive, const ValidationIndex& known,
+                           Instant now) {
     auto start = Clock::now();
     host::Engine real = host::commandEngine();
-    host::CommandOutcome outcome = real(request, archive, now);
+    host::CommandOutcome outcome = real(request, archive, known, now);
     engineSeconds += since(start);
     return outcome;
   };
@@ -120,6 +135,11 @@ void BM_HostChange(benchmark::State& state, Change change) {
     first.command = "capabilities";
     std::ofstream(folders.requests + "/" + first.id.text() + ".json") << agent::AgentWire::encode(first);
     processor.handle(first.id.text() + ".json");
+    // Then, idle, it learns what a change will need: the file's token and, once, the
+    // archive's whole encoding, which later saves assemble from. Timed apart.
+    auto learning = Clock::now();
+    processor.prepare();
+    state.counters["first_idle_ms"] = since(learning) * 1e3;
     engineSeconds = 0;
     fs->seconds.clear();
   }
@@ -128,6 +148,7 @@ void BM_HostChange(benchmark::State& state, Change change) {
   for (auto _ : state) {
     state.PauseTiming();
     // The host learns the new data file's token while idle, between requests; timed apart.
+    // (A host that wrote the file itself knows it already.)
     auto learning = Clock::now();
     processor.prepare();
     learnSeconds += since(learning);
@@ -160,11 +181,66 @@ const Sample& sample(std::size_t entries) {
   return s;
 }
 
+// The floor of a change: the data file a change at this size writes, written to a new file
+// and synced once, as a save must at least do.
+void BM_FloorWriteAndSync(benchmark::State& state) {
+  Folder folder(static_cast<std::size_t>(state.range(0)));
+  const std::string bytes = RealFileSystem().readFile(folder.path + "/pellam.json");
+  RealFileSystem fs;
+  const std::string path = folder.path + "/floor.json";
+  for (auto _ : state) {
+    fs.writeNewFile(path, bytes, 0600);
+    fs.syncFile(path);
+    state.PauseTiming();
+    fs.remove(path);
+    state.ResumeTiming();
+  }
+  state.counters["file_MB"] = static_cast<double>(bytes.size()) / 1e6;
+}
+
 // The parts of a save that are not file-system calls.
 void BM_PartEncode(benchmark::State& state) {
   const Sample& s = sample(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state) benchmark::DoNotOptimize(ArchiveIO::encode(s.archive));
   state.counters["file_MB"] = static_cast<double>(s.bytes.size()) / 1e6;
+}
+// `archive` with the entry in its middle changed, and its entries' origins.
+std::pair<Archive, EntryOrigins> oneChanged(const Archive& archive) {
+  Archive changed = archive;
+  changed.entries[changed.entries.size() / 2].comment = "changed";
+  std::vector<std::size_t> from(changed.entries.size());
+  for (std::size_t i = 0; i < from.size(); ++i) from[i] = i;
+  from[from.size() / 2] = EntryOrigins::kChanged;
+  const std::size_t count = from.size();
+  return {std::move(changed), EntryOrigins(count, std::move(from))};
+}
+
+// What replaced it: the encoding assembled from the last one, with one entry changed.
+void BM_PartAssemble(benchmark::State& state) {
+  const Sample& s = sample(static_cast<std::size_t>(state.range(0)));
+  const EncodedArchive last(s.archive);
+  const auto& [changed, origins] = oneChanged(s.archive);
+  std::string storage;
+  for (auto _ : state) {
+    EncodedArchive next = last.next(changed, origins, std::move(storage));
+    benchmark::DoNotOptimize(next.bytes().data());
+    storage = std::move(next).takeStorage();  // as the host gives back the last file's buffer
+  }
+}
+// The whole validation a change took twice (or three times) before, and what replaced it:
+// the check of one changed entry against what the first one established, and adopting it.
+void BM_PartValidateWhole(benchmark::State& state) {
+  const Sample& s = sample(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) validate(s.archive);
+}
+void BM_PartValidateChange(benchmark::State& state) {
+  const Sample& s = sample(static_cast<std::size_t>(state.range(0)));
+  ValidationIndex known(s.archive);
+  const auto& [changed, origins] = oneChanged(s.archive);
+  for (auto _ : state) {
+    known.checkChange(changed, origins, Instant::now());
+    known.adopt(changed, origins);
+  }
 }
 void BM_PartDecodeOldFile(benchmark::State& state) {
   const Sample& s = sample(static_cast<std::size_t>(state.range(0)));
@@ -183,7 +259,14 @@ void BM_PartHashFile(benchmark::State& state) {
 
 BENCHMARK_CAPTURE(BM_HostChange, JobsUpdate, jobsUpdate)->Arg(1000)->Arg(10000)->Arg(100000)->MinTime(3)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_HostChange, ClockInOut, clockInOut)->Arg(10000)->Arg(100000)->MinTime(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FloorWriteAndSync)->Arg(10000)->Arg(100000)->MinTime(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HostChange, JobsList, read<kJobsList>)->Arg(100000)->MinTime(2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HostChange, PreferencesGet, read<kPreferencesGet>)->Arg(100000)->MinTime(2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_HostChange, FiltersList, read<kFiltersList>)->Arg(100000)->MinTime(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PartEncode)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PartAssemble)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PartValidateWhole)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PartValidateChange)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PartDecodeOldFile)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PartDigestFile)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PartHashFile)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);

@@ -21,7 +21,7 @@ CommandOutcome AppCommands::run(const agent::AgentRequest& request) {
   if (command == "app.data-folder") {
     Json result = Json::object();
     result["path"] = folders_.data;
-    return {resultText(result), false, std::nullopt};
+    return {resultText(result), false, std::nullopt, std::nullopt};
   }
   if (command == "backups.list") return listBackups(store_);
   if (command == "backups.preview") return previewBackup(store_, request);
@@ -43,7 +43,7 @@ CommandOutcome AppCommands::status() {
     dataFile = "unreadable";
   }
   result["dataFile"] = dataFile;
-  return {resultText(result), false, std::nullopt};
+  return {resultText(result), false, std::nullopt, std::nullopt};
 }
 
 CommandOutcome AppCommands::setLocked(bool locked, bool dryRun) {
@@ -51,7 +51,7 @@ CommandOutcome AppCommands::setLocked(bool locked, bool dryRun) {
   Json result = Json::object();
   result["locked"] = locked;
   result["dryRun"] = dryRun;
-  return {resultText(result), false, std::nullopt};
+  return {resultText(result), false, std::nullopt, std::nullopt};
 }
 
 }  // namespace pellam::host

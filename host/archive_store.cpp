@@ -1,6 +1,8 @@
 #include "host/archive_store.h"
 
+#include "core/archive_json.h"
 #include "core/content_digest.h"
+#include "core/validation.h"
 
 namespace pellam::host {
 
@@ -68,6 +70,7 @@ Archive& ArchiveStore::current() {
   forget();
   if (!now.exists) {
     cachedArchive_.emplace();
+    known_.emplace(*cachedArchive_);
     cachedIdentity_ = now;
     cachedState_ = kAbsent;
     return *cachedArchive_;
@@ -94,9 +97,15 @@ Archive& ArchiveStore::current() {
     cachedFailure_ = unreadable(sentence(error.what()));
     throw *cachedFailure_;
   }
+  known_.emplace(*cachedArchive_);  // decode() validated it
   cachedIdentity_ = now;
   cachedState_ = std::move(state);
   return *cachedArchive_;
+}
+
+const ValidationIndex& ArchiveStore::knownValid() const {
+  if (!known_) throw std::logic_error("There is no archive in memory.");
+  return *known_;
 }
 
 std::string ArchiveStore::diskState() {
@@ -115,13 +124,42 @@ std::string ArchiveStore::diskState() {
 
 void ArchiveStore::learnState() {
   if (cachedArchive_ && !cachedState_) diskState();
+  if (cachedArchive_ && !encoded_) encoded_.emplace(*cachedArchive_);
 }
 
-ArchiveStore::PendingWrite ArchiveStore::prepareWrite(std::optional<Archive> replacement, bool recovers) {
-  if (!replacement && !cachedArchive_) throw std::logic_error("There is no archive in memory to save.");
+namespace {
+
+// Builds for tests prove every assembled encoding against a whole one.
+void checkAssembled([[maybe_unused]] const Archive& archive, [[maybe_unused]] const EncodedArchive& encoded) {
+#ifndef NDEBUG
+  if (encoded.bytes() != encodeArchiveJson(archive)) {
+    throw std::logic_error("The assembled encoding differs from the whole encoding.");
+  }
+#endif
+}
+
+}  // namespace
+
+ArchiveStore::PendingWrite ArchiveStore::prepareChange(std::optional<EntryOrigins> entryOrigins) {
+  if (!cachedArchive_ || !known_) throw std::logic_error("There is no archive in memory to save.");
   PendingWrite pending;
-  pending.bytes = ArchiveIO::encode(replacement ? *replacement : *cachedArchive_);
-  pending.state = contentDigest(pending.bytes);
+  if (entryOrigins && encoded_) {
+    pending.encoded = encoded_->next(*cachedArchive_, *entryOrigins, std::move(spareStorage_));
+  } else {
+    if (!entryOrigins) validate(*cachedArchive_);
+    pending.encoded = EncodedArchive(*cachedArchive_);
+  }
+  checkAssembled(*cachedArchive_, pending.encoded);
+  pending.state = contentDigest(pending.bytes());
+  pending.entryOrigins = std::move(entryOrigins);
+  return pending;
+}
+
+ArchiveStore::PendingWrite ArchiveStore::prepareWrite(Archive replacement, bool recovers) {
+  validate(replacement);
+  PendingWrite pending;
+  pending.encoded = EncodedArchive(replacement);
+  pending.state = contentDigest(pending.bytes());
   pending.replacement = std::move(replacement);
   pending.recovers = recovers;
   return pending;
@@ -131,13 +169,24 @@ void ArchiveStore::write(PendingWrite pending) {
   try {
     refuseLinks();
     if (pending.recovers) {
-      io_.recoverEncoded(pending.bytes);
+      io_.recoverEncoded(pending.bytes());
     } else {
       // A link in the data file's place is refused, not followed or replaced.
       if (std::optional<agent::AgentFailure> refused = refusedUnread(identity())) throw *refused;
-      io_.saveEncoded(pending.bytes, knownDataFile());
+      io_.saveEncoded(pending.bytes(), knownDataFile());
     }
-    if (pending.replacement) cachedArchive_ = std::move(pending.replacement);
+    if (pending.replacement) {
+      cachedArchive_ = std::move(pending.replacement);
+      known_.emplace(*cachedArchive_);
+    } else if (pending.entryOrigins && known_) {
+      known_->adopt(*cachedArchive_, *pending.entryOrigins);
+    } else if (cachedArchive_) {
+      known_.emplace(*cachedArchive_);  // validated whole by prepareChange
+    }
+    if (cachedArchive_) {
+      if (encoded_) spareStorage_ = std::move(*encoded_).takeStorage();
+      encoded_ = std::move(pending.encoded);
+    }
     cachedIdentity_ = identity();
     cachedState_ = std::move(pending.state);  // the file just written: no need to read it back
     cachedFailure_.reset();
@@ -154,7 +203,7 @@ std::optional<KnownDataFile> ArchiveStore::knownDataFile() const {
   return KnownDataFile{cachedIdentity_->size, cachedIdentity_->modified, cachedIdentity_->created};
 }
 
-void ArchiveStore::saveCurrent() { write(prepareWrite()); }
+void ArchiveStore::saveCurrent() { write(prepareChange(std::nullopt)); }
 
 void ArchiveStore::save(Archive archive) { write(prepareWrite(std::move(archive))); }
 
@@ -163,6 +212,9 @@ void ArchiveStore::recover(Archive archive) { write(prepareWrite(std::move(archi
 void ArchiveStore::forget() {
   cachedIdentity_.reset();
   cachedArchive_.reset();
+  known_.reset();
+  encoded_.reset();
+  spareStorage_ = std::string();
   cachedState_.reset();
   cachedFailure_.reset();
 }

@@ -5,8 +5,11 @@
 
 #include "agent/wire/failure.h"
 #include "core/archive_io.h"
+#include "core/encoded_archive.h"
+#include "core/entry_origins.h"
 #include "core/file_system.h"
 #include "core/records.h"
+#include "core/validation_index.h"
 
 namespace pellam::host {
 
@@ -15,6 +18,12 @@ namespace pellam::host {
 // that cannot be read is never written over by a save; every command that needs the
 // records fails with `data_unreadable` until the user restores a backup or repairs it. Such
 // a file is not read again while its size, times and identity stay the same.
+//
+// The archive in memory is validated whole once, when it is read; beside it the store keeps
+// what that validation established (ValidationIndex), so a command checks only what it
+// changes, and the archive's last encoding (EncodedArchive), so a save formats only the
+// entries that changed. Both follow each saved change; anything else (a failed save, a
+// change of the file behind the host's back) drops them with the archive.
 class ArchiveStore {
  public:
   // What a state token is when there is no data file.
@@ -22,10 +31,13 @@ class ArchiveStore {
 
   // A change encoded and ready to be written, with the token the data file will have.
   struct PendingWrite {
-    std::string bytes;
+    EncodedArchive encoded;
     std::string state;
     std::optional<Archive> replacement;  // none: the archive current() returned, as changed
     bool recovers = false;               // replaces an unreadable data file
+    std::optional<EntryOrigins> entryOrigins;  // of a change in place checked against knownValid()
+
+    const std::string& bytes() const { return encoded.bytes(); }
   };
 
   ArchiveStore(std::string dataDirectory, std::shared_ptr<FileSystem> fs);
@@ -40,6 +52,9 @@ class ArchiveStore {
   // cannot be read or decoded.
   Archive& current();
 
+  // What the validation of the archive current() returned established; only after current().
+  const ValidationIndex& knownValid() const;
+
   bool dataFileExists() { return identity().exists; }
   bool dataFileIsFolder() { return identity().isDirectory; }
 
@@ -48,20 +63,23 @@ class ArchiveStore {
   // file it is ("unread-..."). Reads the file unless its token is known already.
   std::string diskState();
 
-  // Reads the token of a data file whose token is not known yet, ahead of the change that
-  // will need it.
+  // Ahead of the change that will need them: reads the token of a data file whose token is
+  // not known yet, and encodes the archive in memory whole when its encoding is not kept.
   void learnState();
 
-  // Encodes (validating) what a change writes: the archive current() returned, as changed
-  // in place, or `replacement`, saved with a backup first or, with `recovers`, replacing an
-  // unreadable data file.
-  PendingWrite prepareWrite(std::optional<Archive> replacement = std::nullopt, bool recovers = false);
+  // Encodes what a change writes: the archive current() returned, as changed in place. With
+  // `entryOrigins` the change has been checked against knownValid() and only its changed
+  // entries are encoded; without, it is validated and encoded whole.
+  PendingWrite prepareChange(std::optional<EntryOrigins> entryOrigins);
+  // Validates and encodes `replacement`, to be saved with a backup first or, with
+  // `recovers`, replacing an unreadable data file.
+  PendingWrite prepareWrite(Archive replacement, bool recovers = false);
   // Writes it through ArchiveIO; afterwards the cache stands for the new file, whose token is
   // known without reading it back. On failure the archive in memory is dropped, so it is
   // read again.
   void write(PendingWrite pending);
 
-  // prepareWrite and write in one.
+  // prepareChange (a change not checked yet) or prepareWrite, and write, in one.
   void saveCurrent();
   void save(Archive archive);
   void recover(Archive archive);
@@ -92,6 +110,9 @@ class ArchiveStore {
   ArchiveIO io_;
   std::optional<Identity> cachedIdentity_;
   std::optional<Archive> cachedArchive_;
+  std::optional<ValidationIndex> known_;       // of cachedArchive_
+  std::optional<EncodedArchive> encoded_;      // of cachedArchive_ as it was last saved or read
+  std::string spareStorage_;                   // the buffer of the encoding before, for the next
   std::optional<std::string> cachedState_;            // of the file with cachedIdentity_
   std::optional<agent::AgentFailure> cachedFailure_;  // why that file cannot be read
 };

@@ -123,12 +123,12 @@ CommandOutcome listBackups(ArchiveStore& store) {
   Json result = Json::object();
   result["total"] = items.asArray().size();
   result["items"] = std::move(items);
-  return {writeJson(result), false, std::nullopt};
+  return {writeJson(result), false, std::nullopt, std::nullopt};
 }
 
 CommandOutcome previewBackup(ArchiveStore& store, const agent::AgentRequest& request) {
   ReadBackup backup = readBackup(store, request);
-  return {writeJson(summary(backup, currentIsReadable(store))), false, std::nullopt};
+  return {writeJson(summary(backup, currentIsReadable(store))), false, std::nullopt, std::nullopt};
 }
 
 CommandOutcome restoreBackup(ArchiveStore& store, const agent::AgentRequest& request) {
@@ -144,7 +144,7 @@ CommandOutcome restoreBackup(ArchiveStore& store, const agent::AgentRequest& req
   Json result = summary(backup, readable);
   result["dryRun"] = request.dryRun;
   result["restored"] = !request.dryRun;
-  CommandOutcome outcome{writeJson(result), false, std::nullopt};
+  CommandOutcome outcome{writeJson(result), false, std::nullopt, std::nullopt};
   if (request.dryRun) return outcome;
   if (!readable) {
     outcome.replacement = ArchiveReplacement{std::move(backup.archive), true};

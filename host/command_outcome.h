@@ -4,8 +4,10 @@
 #include <string>
 
 #include "agent/wire/wire.h"
+#include "core/entry_origins.h"
 #include "core/instant.h"
 #include "core/records.h"
+#include "core/validation_index.h"
 
 namespace pellam::host {
 
@@ -23,13 +25,18 @@ struct CommandOutcome {
   std::string result;
   bool changedInPlace = false;
   std::optional<ArchiveReplacement> replacement;
+  // With a change in place, when the engine knows it: where each entry came from, the change
+  // already checked against the ValidationIndex the engine was given. Without it the change
+  // is validated and encoded whole before it is saved.
+  std::optional<EntryOrigins> entryOrigins;
 
   bool changes() const { return changedInPlace || replacement.has_value(); }
 };
 
 // The command engine as the host calls it: the request, the host's own archive (changed in
-// place when the command changes the records; left exactly as it was when it throws), the time.
-using Engine = std::function<CommandOutcome(const agent::AgentRequest&, Archive&, Instant)>;
+// place when the command changes the records; left exactly as it was when it throws), what
+// the host knows of its validity, the time.
+using Engine = std::function<CommandOutcome(const agent::AgentRequest&, Archive&, const ValidationIndex&, Instant)>;
 
 // The real engine (agent/engine), adapted.
 Engine commandEngine();

@@ -186,9 +186,12 @@ AgentResponse RequestProcessor::run(const AgentRequest& request, CommandOutcome&
     if (heartbeat_.locked() && !agent::answeredWhileLocked(request.command)) {
       throw AgentFailure("app_locked", "Unlock Vantry in the app before using agent commands.", false);
     }
-    outcome = agent::AgentCommands::isAppCommand(request.command)
-                  ? appCommands_.run(request)
-                  : engine_(request, store_.current(), clock_());
+    if (agent::AgentCommands::isAppCommand(request.command)) {
+      outcome = appCommands_.run(request);
+    } else {
+      Archive& archive = store_.current();
+      outcome = engine_(request, archive, store_.knownValid(), clock_());
+    }
     AgentResponse response;
     response.id = request.id;
     response.ok = true;
@@ -212,7 +215,7 @@ void RequestProcessor::commit(const Uuid& id, Answer& answer) {
       ArchiveReplacement& replacement = *answer.outcome.replacement;
       pending = store_.prepareWrite(std::move(replacement.archive), replacement.replacesUnreadableFile);
     } else {
-      pending = store_.prepareWrite();
+      pending = store_.prepareChange(std::move(answer.outcome.entryOrigins));
     }
   } catch (...) {
     store_.forget();  // the change in memory is not kept

@@ -24,6 +24,8 @@ class ArchiveSnapshot {
   // True when every saved part equals the archive's (the unsaved entries are taken as
   // untouched).
   bool matches(const Archive& archive) const;
+  // The entries as saved, when they were.
+  const std::vector<Entry>* entries() const { return entries_ ? &*entries_ : nullptr; }
   // Moves the saved parts back into the archive; the snapshot is spent.
   void restoreInto(Archive& archive) noexcept;
 

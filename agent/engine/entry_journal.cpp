@@ -34,6 +34,25 @@ bool EntryJournal::changed(const std::vector<Entry>& entries) const {
   return false;
 }
 
+EntryOrigins EntryJournal::origins(const std::vector<Entry>& entries) const {
+  std::size_t before = entries.size();
+  for (const Change& change : changes_) {
+    if (change.kind == Kind::append) --before;
+    if (change.kind == Kind::erase) ++before;
+  }
+  // The changes replayed on the positions themselves.
+  std::vector<std::size_t> from(before);
+  for (std::size_t i = 0; i < before; ++i) from[i] = i;
+  for (const Change& change : changes_) {
+    switch (change.kind) {
+      case Kind::edit: from[change.index] = EntryOrigins::kChanged; break;
+      case Kind::append: from.push_back(EntryOrigins::kChanged); break;
+      case Kind::erase: from.erase(from.begin() + static_cast<std::ptrdiff_t>(change.index)); break;
+    }
+  }
+  return EntryOrigins(before, std::move(from));
+}
+
 void EntryJournal::undo(std::vector<Entry>& entries) noexcept {
   // Latest first, so every position means what it meant when the change was made. An
   // erased entry goes back where it was without a reallocation: the vector kept its room.

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/entry_origins.h"
 #include "core/records.h"
 
 namespace pellam::agent::engine {
@@ -23,6 +24,9 @@ class EntryJournal {
   // Whether `entries` differ from what they held before the first change. An entry added
   // or removed always counts as a change; edits count when the entry's value differs.
   bool changed(const std::vector<Entry>& entries) const;
+  // Where each of `entries` (as they are now) came from before the first change: an edited
+  // or appended entry counts as changed, whatever it holds.
+  EntryOrigins origins(const std::vector<Entry>& entries) const;
   // Puts `entries` back as they were before the first change; the journal is spent.
   void undo(std::vector<Entry>& entries) noexcept;
 

@@ -37,13 +37,17 @@ class EntriesWitness {
   std::optional<std::vector<Entry>> entries_;
 };
 
-}  // namespace
-
-AgentInPlaceExecution executeInPlace(const AgentRequest& request, Archive& archive, Instant now) {
+// Runs the command with `known` standing for the archive's validation, or validating the
+// archive whole without it.
+AgentInPlaceExecution executeWith(const AgentRequest& request, Archive& archive, Instant now, const ValidationIndex* known) {
   if (request.version != kProtocolVersion) {
     throw AgentFailure("unsupported_version", "Update Vantry and the CLI to the same protocol version.", false);
   }
-  validate(archive, now);
+  if (known) {
+    known->checkUnchanged(now);
+  } else {
+    validate(archive, now);
+  }
 
   // The command works on the archive itself; the snapshot is the copy it can be put
   // back from, and the journal holds the entries changed by the families that keep one.
@@ -62,17 +66,38 @@ AgentInPlaceExecution executeInPlace(const AgentRequest& request, Archive& archi
     witness.check(archive, journal, request.command);
     same = before.matches(archive) && !journal.changed(archive.entries);
     // An unchanged archive passed validation as the input; only a changed one needs the gate.
-    if (!same) validate(archive, now);
+    if (!same) {
+      EntryOrigins origins = before.entries() ? EntryOrigins::between(*before.entries(), archive.entries)
+                                              : journal.origins(archive.entries);
+      if (known) {
+        known->checkChange(archive, origins, now);
+      } else {
+        validate(archive, now);
+      }
+      execution.entryOrigins = std::move(origins);
+    }
   } catch (...) {
     putBack();
     throw;
   }
   if (request.dryRun) {
     putBack();
+    execution.entryOrigins.reset();
   } else {
     execution.changed = !same;
   }
   return execution;
+}
+
+}  // namespace
+
+AgentInPlaceExecution executeInPlace(const AgentRequest& request, Archive& archive, Instant now) {
+  return executeWith(request, archive, now, nullptr);
+}
+
+AgentInPlaceExecution executeInPlace(const AgentRequest& request, Archive& archive, Instant now,
+                                     const ValidationIndex& known) {
+  return executeWith(request, archive, now, &known);
 }
 
 AgentExecution execute(const AgentRequest& request, Archive archive, Instant now) {

@@ -1,11 +1,14 @@
 #pragma once
 // The command engine's entry points for the host: one named command against an in-memory
 // archive, as a pure function of the request, the archive and the time.
+#include <optional>
 #include <string>
 
 #include "agent/wire/wire.h"
 #include "core/instant.h"
+#include "core/entry_origins.h"
 #include "core/records.h"
+#include "core/validation_index.h"
 
 namespace pellam::agent {
 
@@ -20,6 +23,8 @@ struct AgentExecution {
 struct AgentInPlaceExecution {
   std::string result;
   bool changed = false;
+  // When changed: where each entry came from among those the archive held before.
+  std::optional<EntryOrigins> entryOrigins;
 };
 
 namespace AgentCommands {
@@ -35,6 +40,12 @@ AgentExecution execute(const AgentRequest& request, Archive archive, Instant now
 // command's result (for a dry run, what it held before); when anything throws it is left
 // exactly as it was.
 AgentInPlaceExecution executeInPlace(const AgentRequest& request, Archive& archive, Instant now);
+
+// The same on an archive whose validation `known` stands for: the archive is not validated
+// whole again, only where the command changed it (with the same messages). `known` is left
+// as it is; the caller adopts the change into it (ValidationIndex::adopt with entryOrigins).
+AgentInPlaceExecution executeInPlace(const AgentRequest& request, Archive& archive, Instant now,
+                                     const ValidationIndex& known);
 
 }  // namespace AgentCommands
 }  // namespace pellam::agent

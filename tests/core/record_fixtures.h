@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/data_error.h"
 #include "core/instant.h"
 #include "core/records.h"
 #include "support/fixture_values.h"
@@ -137,6 +138,17 @@ inline Archive richArchive() {
   everything.range = "All time";
   archive.filters.push_back(everything);
   return archive;
+}
+
+// The message of the DataError a check throws, or "" when it passes.
+template <typename Check>
+std::string messageOf(Check check) {
+  try {
+    check();
+  } catch (const DataError& error) {
+    return error.what();
+  }
+  return "";
 }
 
 }  // namespace pellam::testing

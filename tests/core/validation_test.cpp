@@ -8,6 +8,7 @@
 
 #include "core/record_fixtures.h"
 #include "core/validation.h"
+#include "core/validation_index.h"
 
 namespace pellam {
 namespace {
@@ -64,9 +65,14 @@ Entry extraEntry(Uuid jobID, std::optional<Instant> end) {
                              at("2026-03-03T08:00:00Z"), end);
 }
 
+// Each case is checked whole, and as a change of the base archive, which must give the same
+// message: with the entries told apart by comparing them, and with every entry counted as changed.
 void runCases(const std::vector<Case>& cases) {
+  using testing::messageOf;
+  const Archive base = baseArchive();
+  const ValidationIndex known(base);
   for (const Case& c : cases) {
-    Archive archive = baseArchive();
+    Archive archive = base;
     c.change(archive);
     try {
       Archive result = validated(archive, kNow);
@@ -75,6 +81,10 @@ void runCases(const std::vector<Case>& cases) {
     } catch (const DataError& error) {
       EXPECT_EQ(error.what(), c.message) << c.name;
     }
+    const EntryOrigins compared = EntryOrigins::between(base.entries, archive.entries);
+    EXPECT_EQ(messageOf([&] { known.checkChange(archive, compared, kNow); }), c.message) << c.name << " (as a change)";
+    const EntryOrigins all = EntryOrigins::allChanged(base.entries.size(), archive.entries.size());
+    EXPECT_EQ(messageOf([&] { known.checkChange(archive, all, kNow); }), c.message) << c.name << " (all changed)";
   }
 }
 

@@ -20,18 +20,18 @@ namespace pellam::host::testing {
 // A stand-in for the engine: jobs.create appends a job named by `name`; jobs.list counts the
 // jobs; anything else is unknown. The real engine is exercised end to end.
 inline Engine fakeEngine() {
-  return [](const agent::AgentRequest& request, Archive& archive, Instant) -> CommandOutcome {
+  return [](const agent::AgentRequest& request, Archive& archive, const ValidationIndex&, Instant) -> CommandOutcome {
     if (request.command == "jobs.create") {
       Job job(request.arguments.at("name"));
       Json result = Json::object();
       result["name"] = job.name;
       if (!request.dryRun) archive.jobs.push_back(job);
-      return {writeJson(result), !request.dryRun, std::nullopt};
+      return {writeJson(result), !request.dryRun, std::nullopt, std::nullopt};
     }
     if (request.command == "jobs.list") {
       Json result = Json::object();
       result["total"] = archive.jobs.size();
-      return {writeJson(result), false, std::nullopt};
+      return {writeJson(result), false, std::nullopt, std::nullopt};
     }
     throw agent::AgentFailure("unknown_command", "Unknown command: " + request.command + ".", false);
   };

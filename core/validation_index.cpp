@@ -1,0 +1,188 @@
+#include "core/validation_index.h"
+
+#include <algorithm>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "core/data_error.h"
+#include "core/validation.h"
+
+namespace pellam {
+
+using namespace validation_rules;
+
+namespace {
+
+bool containsKey(const std::vector<UuidKey>& sorted, UuidKey key) {
+  return std::binary_search(sorted.begin(), sorted.end(), key);
+}
+
+std::vector<UuidKey> sortedKeys(std::vector<UuidKey> keys) {
+  std::sort(keys.begin(), keys.end());
+  return keys;
+}
+
+// The message a check threw, or none when it passed.
+template <typename Check>
+std::optional<std::string> messageOf(Check check) {
+  try {
+    check();
+  } catch (const DataError& error) {
+    return std::string(error.what());
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+ValidationIndex::ValidationIndex(const Archive& archive)
+    : positionIds_(idsOf(archive.entries)),
+      sortedIds_(sortedKeys(positionIds_)),
+      jobIds_(sortedKeys(idsOf(archive.jobs))) {
+  for (const Entry& entry : archive.entries) {
+    if (entry.isRunning()) running_.push_back({keyOf(entry.id), keyOf(entry.jobID), entry.start});
+  }
+}
+
+void ValidationIndex::checkUnchanged(Instant now) const {
+  // Every other rule held, and still holds: a running entry grown too old is the first
+  // broken rule wherever it stands.
+  for (const Running& entry : running_) {
+    if (!withinAgeLimit(entry.start, std::nullopt, now)) fail(kEntryMessage);
+  }
+}
+
+std::vector<ValidationIndex::UuidKey> ValidationIndex::goneIds(const EntryOrigins& origins) const {
+  std::vector<UuidKey> gone;
+  for (std::size_t position : origins.gone()) gone.push_back(positionIds_[position]);
+  std::sort(gone.begin(), gone.end());
+  return gone;
+}
+
+void ValidationIndex::checkChange(const Archive& after, const EntryOrigins& origins, Instant now) const {
+#ifdef NDEBUG
+  checkChangeHere(after, origins, now);
+#else
+  // Builds for tests compare every answer with the whole validation's.
+  std::optional<std::string> here = messageOf([&] { checkChangeHere(after, origins, now); });
+  std::optional<std::string> whole = messageOf([&] { validate(after, now); });
+  if (here != whole) {
+    throw std::logic_error("The check of a change says \"" + here.value_or("valid") + "\", the whole validation \"" +
+                           whole.value_or("valid") + "\".");
+  }
+  if (here) fail(*here);
+#endif
+}
+
+void ValidationIndex::checkChangeHere(const Archive& after, const EntryOrigins& origins, Instant now) const {
+  if (origins.before() != positionIds_.size() || origins.after() != after.entries.size()) {
+    throw std::logic_error("The entries' origins do not fit the archives they relate.");
+  }
+  const std::vector<std::size_t> changed = origins.changed();
+  const std::vector<UuidKey> gone = goneIds(origins);
+
+  // 1. Format and version.
+  if (!isSupportedFormat(after)) fail(kUnsupportedFormatMessage);
+
+  // 2. Unique ids: the jobs whole; a changed entry's id must be neither another changed
+  // entry's nor that of an entry left as it was (one not gone).
+  if (hasDuplicate(idsOf(after.jobs))) fail(kDuplicateIdentifiersMessage);
+  std::vector<UuidKey> changedIds;
+  changedIds.reserve(changed.size());
+  for (std::size_t position : changed) changedIds.push_back(keyOf(after.entries[position].id));
+  if (hasDuplicate(changedIds)) fail(kDuplicateIdentifiersMessage);
+  for (UuidKey id : changedIds) {
+    if (containsKey(sortedIds_, id) && !containsKey(gone, id)) fail(kDuplicateIdentifiersMessage);
+  }
+
+  // 3. Saved views, whole.
+  const JobIndex jobs(after.jobs);
+  checkFilters(after, jobs);
+
+  // 4. Running timers: those left as they were, and the changed ones.
+  std::vector<UuidKey> runningJobs;
+  std::vector<const Running*> keptRunning;
+  for (const Running& entry : running_) {
+    if (containsKey(gone, entry.id)) continue;
+    keptRunning.push_back(&entry);
+    runningJobs.push_back(entry.job);
+  }
+  for (std::size_t position : changed) {
+    const Entry& entry = after.entries[position];
+    if (entry.isRunning()) runningJobs.push_back(keyOf(entry.jobID));
+  }
+  checkRunningJobs(std::move(runningJobs), after.preferences);
+
+  // 5 and 6, whole.
+  checkPreferences(after.preferences);
+  checkJobs(after.jobs);
+
+  // 7 and 8. An entry left as it was still passes, unless its job is gone (then every
+  // entry is looked at) or it runs and has grown too old.
+  if (!jobs.containsAll(jobIds_)) {
+    checkEntries(after.entries, jobs, now);
+    return;
+  }
+  bool tooOld = false;
+  for (const Running* entry : keptRunning) tooOld = tooOld || !withinAgeLimit(entry->start, std::nullopt, now);
+  std::optional<std::string_view> firstChanged;  // the message of the first changed entry that fails
+  for (std::size_t position : changed) {
+    const Entry& entry = after.entries[position];
+    if (!isValidEntry(entry, jobs, now)) {
+      firstChanged = kEntryMessage;
+    } else if (!hasValidBreaks(entry)) {
+      firstChanged = kBreaksMessage;
+    } else {
+      continue;
+    }
+    break;
+  }
+  if (!tooOld) {
+    if (firstChanged) fail(*firstChanged);
+    return;
+  }
+  // A running entry grown too old fails step 7, wherever it stands; only a changed entry
+  // before it that fails step 8 would come first, and its place is not kept here.
+  if (!firstChanged || *firstChanged == kEntryMessage) fail(kEntryMessage);
+  checkEntries(after.entries, jobs, now);
+  throw std::logic_error("An entry failed its check alone but not among all entries.");
+}
+
+void ValidationIndex::adopt(const Archive& after, const EntryOrigins& origins) {
+  const std::vector<UuidKey> gone = goneIds(origins);
+  std::vector<UuidKey> positionIds(after.entries.size());
+  std::vector<UuidKey> fresh;
+  for (std::size_t i = 0; i < after.entries.size(); ++i) {
+    std::size_t origin = origins.from(i);
+    if (origin == EntryOrigins::kChanged) {
+      positionIds[i] = keyOf(after.entries[i].id);
+      fresh.push_back(positionIds[i]);
+    } else {
+      positionIds[i] = positionIds_[origin];
+    }
+  }
+  std::sort(fresh.begin(), fresh.end());
+  std::vector<UuidKey> kept;
+  kept.reserve(sortedIds_.size());
+  std::set_difference(sortedIds_.begin(), sortedIds_.end(), gone.begin(), gone.end(), std::back_inserter(kept));
+  std::vector<UuidKey> sortedIds;
+  sortedIds.reserve(kept.size() + fresh.size());
+  std::merge(kept.begin(), kept.end(), fresh.begin(), fresh.end(), std::back_inserter(sortedIds));
+
+  std::vector<Running> running;
+  for (const Running& entry : running_) {
+    if (!containsKey(gone, entry.id)) running.push_back(entry);
+  }
+  for (std::size_t position : origins.changed()) {
+    const Entry& entry = after.entries[position];
+    if (entry.isRunning()) running.push_back({keyOf(entry.id), keyOf(entry.jobID), entry.start});
+  }
+
+  positionIds_ = std::move(positionIds);
+  sortedIds_ = std::move(sortedIds);
+  running_ = std::move(running);
+  jobIds_ = sortedKeys(idsOf(after.jobs));
+}
+
+}  // namespace pellam

@@ -1,0 +1,148 @@
+#include "core/validation_rules.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "core/current_time_zone.h"
+#include "core/data_error.h"
+#include "core/text_trim.h"
+#include "core/validation.h"
+
+namespace pellam::validation_rules {
+
+namespace {
+
+constexpr double kMaximumEntrySeconds = 31'622'400;  // 366 days
+
+bool finite(double value) { return std::isfinite(value); }
+bool finite(Instant instant) { return std::isfinite(instant.seconds); }
+
+bool within(double value, double low, double high) { return finite(value) && value >= low && value <= high; }
+bool within(const Decimal& value, const Decimal& low, const Decimal& high) { return value >= low && value <= high; }
+bool within(std::int64_t value, std::int64_t low, std::int64_t high) { return value >= low && value <= high; }
+
+bool blank(std::string_view text) { return trimmedWhitespaceAndNewlines(text).empty(); }
+
+bool isAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// Three characters, each a single ASCII letter; in UTF-8 that is exactly three bytes.
+bool isCurrencyCode(std::string_view code) {
+  return code.size() == 3 && std::all_of(code.begin(), code.end(), isAsciiLetter);
+}
+
+bool isValidJob(const Job& job) {
+  static const Decimal zero = 0, one = 1, ten = 10, hundred = 100, million = 1'000'000;
+  const bool doubleTimeOrder =
+      job.dailyOvertime == 0 || job.dailyDoubleTime == 0 || job.dailyDoubleTime >= job.dailyOvertime;
+  return !blank(job.name) && within(job.rate, zero, million) && within(job.withholding, zero, hundred) &&
+         within(job.mileageRate, zero, million) && within(job.dailyOvertime, 0, 168) &&
+         within(job.dailyDoubleTime, 0, 168) && within(job.weeklyOvertime, 0, 168) &&
+         within(job.overtimeMultiplier, one, ten) && within(job.doubleTimeMultiplier, job.overtimeMultiplier, ten) &&
+         doubleTimeOrder && within(job.roundingMinutes, 1, 120) && within(job.autoBreakAfterHours, 0, 168) &&
+         within(job.autoBreakMinutes, 0, 1440) && within(job.targetHours, 0, 24) && within(job.latitude, -90, 90) &&
+         within(job.longitude, -180, 180) && within(job.locationRadius, 50, 100'000) &&
+         (job.locationMode == "Off" || job.locationMode == "Remind" || job.locationMode == "Automatic") &&
+         isCurrencyCode(job.currency);
+}
+
+}  // namespace
+
+void fail(std::string_view message) { throw DataError(std::string(message)); }
+
+bool hasDuplicate(std::vector<UuidKey> ids) {
+  std::sort(ids.begin(), ids.end());
+  return std::adjacent_find(ids.begin(), ids.end()) != ids.end();
+}
+
+JobIndex::JobIndex(const std::vector<Job>& jobs) : ids_(idsOf(jobs)) { std::sort(ids_.begin(), ids_.end()); }
+
+bool JobIndex::contains(const Uuid& id) const { return std::binary_search(ids_.begin(), ids_.end(), keyOf(id)); }
+
+bool JobIndex::containsAll(const std::vector<UuidKey>& sortedIds) const {
+  return std::includes(ids_.begin(), ids_.end(), sortedIds.begin(), sortedIds.end());
+}
+
+bool isSupportedFormat(const Archive& archive) {
+  return archive.format == Archive::kFormat && (archive.version == 1 || archive.version == 2);
+}
+
+void checkFilters(const Archive& archive, const JobIndex& jobs) {
+  if (hasDuplicate(idsOf(archive.filters))) fail(kSavedViewMessage);
+  for (const SavedFilter& filter : archive.filters) {
+    bool valid = !blank(filter.name) && (!filter.jobID || jobs.contains(*filter.jobID)) &&
+                 std::find(kSavedFilterRanges.begin(), kSavedFilterRanges.end(), filter.range) !=
+                     kSavedFilterRanges.end() &&
+                 finite(filter.from) && finite(filter.through);
+    if (!valid) fail(kSavedViewMessage);
+  }
+}
+
+void checkRunningJobs(std::vector<UuidKey> runningJobs, const Preferences& preferences) {
+  const std::size_t running = runningJobs.size();
+  if (hasDuplicate(std::move(runningJobs))) fail(kRunningTimersMessage);
+  if (running >= 2 && !preferences.multipleTimers) fail(kRunningTimersMessage);
+}
+
+void checkPreferences(const Preferences& preferences) {
+  bool valid = within(preferences.weekStartsOn, 1, 7) && isKnownZone(preferences.timeZone) &&
+               within(preferences.reminderHour, 0, 23) && within(preferences.reminderMinute, 0, 59) &&
+               std::all_of(preferences.reminderWeekdays.begin(), preferences.reminderWeekdays.end(),
+                           [](std::int64_t day) { return within(day, 1, 7); });
+  if (!valid) fail(kPreferencesMessage);
+}
+
+void checkJobs(const std::vector<Job>& jobs) {
+  for (const Job& job : jobs) {
+    if (!isValidJob(job)) throw DataError(std::string(kJobSettingsMessagePrefix) + job.name + ".");
+  }
+}
+
+bool withinAgeLimit(Instant start, const std::optional<Instant>& end, Instant now) {
+  const double length = (end ? end->seconds : now.seconds) - start.seconds;
+  return length <= kMaximumEntrySeconds;
+}
+
+bool isValidEntry(const Entry& entry, const JobIndex& jobs, Instant now) {
+  static const Decimal zero = 0, million = 1'000'000;
+  if (!jobs.contains(entry.jobID) || !finite(entry.start)) return false;
+  if (entry.end && (*entry.end < entry.start || !finite(*entry.end))) return false;
+  if (!withinAgeLimit(entry.start, entry.end, now)) return false;
+  const auto openBreaks = std::count_if(entry.pauses.begin(), entry.pauses.end(),
+                                        [](const TimePause& pause) { return pause.isOpen(); });
+  return within(entry.rate, zero, million) && finite(entry.manualBreakMinutes) && entry.manualBreakMinutes >= 0 &&
+         within(entry.timeAdjustmentMinutes, -10'080, 10'080) && within(entry.miles, 0, 1'000'000) &&
+         within(entry.tips, zero, million) && within(entry.adjustment, -million, million) && openBreaks <= 1;
+}
+
+bool hasValidBreaks(const Entry& entry) {
+  // A break without a real start fails wherever it sorts; refusing it first also keeps
+  // NaN out of the sort's comparisons.
+  for (const TimePause& pause : entry.pauses) {
+    if (!finite(pause.start)) return false;
+  }
+  std::vector<const TimePause*> ordered;
+  ordered.reserve(entry.pauses.size());
+  for (const TimePause& pause : entry.pauses) ordered.push_back(&pause);
+  std::stable_sort(ordered.begin(), ordered.end(),
+                   [](const TimePause* a, const TimePause* b) { return a->start < b->start; });
+
+  // After an open break the cursor moves past every instant, so nothing may follow it.
+  double cursor = entry.start.seconds;
+  for (const TimePause* pause : ordered) {
+    if (pause->start.seconds < cursor || pause->start < entry.start) return false;
+    if (pause->end && (*pause->end < pause->start || !finite(*pause->end))) return false;
+    if (entry.end && (!pause->end || *pause->end > *entry.end)) return false;
+    cursor = pause->end ? pause->end->seconds : std::numeric_limits<double>::infinity();
+  }
+  return true;
+}
+
+void checkEntries(const std::vector<Entry>& entries, const JobIndex& jobs, Instant now) {
+  for (const Entry& entry : entries) {
+    if (!isValidEntry(entry, jobs, now)) fail(kEntryMessage);
+    if (!hasValidBreaks(entry)) fail(kBreaksMessage);
+  }
+}
+
+}  // namespace pellam::validation_rules
