@@ -7,6 +7,7 @@
 #include "core/base64.h"
 #include "core/data_error.h"
 #include "core/uuid.h"
+#include "core/validation.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
@@ -53,6 +54,11 @@ const Archive& fixedArchive() {
     running.pauses.clear();
     archive.jobs = {acme, beta};
     archive.entries = {done, running};
+    try {
+      validate(archive, fuzz::kNow);
+    } catch (const DataError& error) {
+      fuzz::fail(std::string("the fixed archive is invalid: ") + error.what());
+    }
     return archive;
   }();
   return archive;
