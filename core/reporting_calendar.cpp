@@ -25,9 +25,10 @@ const date::time_zone* zoneNamed(std::string_view name) {
 }
 
 // Instants far outside any real record (and NaN) are pinned to a span the calendar can
-// represent, so arithmetic on them stays defined.
+// represent, so arithmetic on them stays defined. The span covers every day parseDay reads
+// (years 1 to 9999), so each of them formats back to its own text.
 date::sys_seconds systemSeconds(Instant instant) {
-  constexpr double limit = 100'000'000'000.0;  // about 3,000 years either side of 1970
+  constexpr double limit = 400'000'000'000.0;  // about 12,700 years either side of 1970
   double unix = instant.unixSeconds();
   if (std::isnan(unix)) unix = 0;
   if (unix > limit) unix = limit;

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Installs what the build needs (only when something is missing) and configures the build.
-# Usage: scripts/setup.sh [--sanitize]
+# Usage: scripts/setup.sh [--sanitize|--fuzz]
 #   build/            g++ (or $CXX), RelWithDebInfo: what demo.sh and test.sh build
 #   build-sanitize/   clang, Debug, AddressSanitizer + UndefinedBehaviorSanitizer, with the
 #                     portable fallbacks of the Linux-only calls (test.sh --sanitize, CI)
+#   build-fuzz/       clang, -O1, the libFuzzer targets of fuzz/ (scripts/fuzz.sh, CI)
 # Building is left to the caller, which knows which targets it needs (scripts/build.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 sanitize=false
+fuzz=false
 [ "${1:-}" = "--sanitize" ] && sanitize=true
+[ "${1:-}" = "--fuzz" ] && fuzz=true
 
 packages=(g++ cmake ninja-build pkg-config python3 tzdata
   libsimdjson-dev libhowardhinnant-date-dev libicu-dev libssl-dev libxxhash-dev
@@ -17,6 +20,8 @@ packages=(g++ cmake ninja-build pkg-config python3 tzdata
 # man-db and groff check the manual pages; bash-completion, zsh and fish load the completions.
 # The sanitizer build is clang's, so that CI checks both compilers; its runtime is separate.
 $sanitize && packages+=(clang libclang-rt-dev)
+# The fuzz targets compare the JSON reader with nlohmann's.
+$fuzz && packages+=(clang libclang-rt-dev nlohmann-json3-dev)
 echo "==> Checking packages"
 missing=()
 for package in "${packages[@]}"; do
@@ -36,6 +41,13 @@ if $sanitize; then
   build=build-sanitize
   flags=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DPELLAM_SANITIZE=ON
     -DPELLAM_PORTABLE_FALLBACKS=ON -DPELLAM_BENCH=OFF)
+fi
+if $fuzz; then
+  # -O1 without NDEBUG: fast enough to fuzz, quick to build, assertions kept.
+  build=build-fuzz
+  flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g" -DCMAKE_CXX_COMPILER=clang++
+    -DPELLAM_FUZZ=ON -DPELLAM_BENCH=OFF)
+  command -v ccache >/dev/null && flags+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 [ "${CI:-}" = "true" ] && flags+=(-DPELLAM_WERROR=ON)
 

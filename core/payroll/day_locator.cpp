@@ -16,7 +16,7 @@ constexpr std::int64_t kDay = 86'400;
 constexpr std::int64_t kAfterTransition = 3 * kDay;
 constexpr std::int64_t kBeforeTransition = 2 * kDay;
 // Beyond this the calendar pins instants; leave those to it.
-constexpr double kLimit = 100'000'000'000.0;
+constexpr double kLimit = 400'000'000'000.0;
 
 std::int64_t saturatingAdd(std::int64_t a, std::int64_t b) {
   if (b > 0 && a > std::numeric_limits<std::int64_t>::max() - b) return std::numeric_limits<std::int64_t>::max();

@@ -121,6 +121,8 @@ TEST(ReportingCalendarTest, ParseDayChecksShapeThenValidity) {
   const ParseDayCase cases[] = {
       {"2026-03-31", "2026-03-31T04:00:00Z"},
       {"2024-02-29", "2024-02-29T05:00:00Z"},
+      {"6706-02-28", "6706-02-28T05:00:00Z"},
+      {"9999-12-31", "9999-12-31T05:00:00Z"},
       {"2026-02-30", nullptr},
       {"2025-02-29", nullptr},
       {"2026-13-01", nullptr},
