@@ -286,7 +286,7 @@ namespace {
 Archive decodePadded(std::string_view text, std::size_t capacity) {
   od::parser parser;
   od::document doc;
-  Reader reader(text.data());
+  Reader reader(text);
   // current_location() is not safe after a failed iterate(); report the start.
   if (auto error = parser.iterate(text, capacity).get(doc)) reader.fail(error, nullptr);
   std::string_view bytes = text;

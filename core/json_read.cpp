@@ -130,7 +130,7 @@ Json parseJson(std::string_view text) {
   simdjson::padded_string padded(text);
   od::parser parser;
   od::document doc;
-  JsonReader reader{padded.data()};
+  JsonReader reader{std::string_view(padded.data(), padded.size())};
   if (auto error = parser.iterate(padded).get(doc)) {
     // current_location() is not safe after a failed iterate(); report the start.
     reader.fail(error, nullptr);

@@ -19,10 +19,10 @@ inline std::string_view trimmed(std::string_view raw) {
   return raw;
 }
 
-// Throws JsonParseError with offsets counted from `base`, the first byte of the text.
+// Throws JsonParseError with offsets counted from the first byte of the text.
 class ErrorReporter {
  public:
-  explicit ErrorReporter(const char* base) : base_(base) {}
+  explicit ErrorReporter(std::string_view text) : base_(text.data()), end_(text.data() + text.size()) {}
 
   [[noreturn]] void fail(const std::string& what, const char* at) const {
     std::size_t offset = at ? static_cast<std::size_t>(at - base_) : 0;
@@ -33,15 +33,18 @@ class ErrorReporter {
     fail(std::string(simdjson::error_message(code)), at);
   }
 
-  // Where the reader stands, or null when simdjson cannot say.
+  // Where the reader stands, or null when simdjson cannot say. A text that stops short
+  // (`{"rate":`) leaves the reader past its last byte: that is where it breaks, not byte 0.
   template <typename Source>
   const char* where(Source& source) const {
     auto location = source.current_location();
+    if (location.error() == simdjson::OUT_OF_BOUNDS) return end_;
     return location.error() ? nullptr : location.value_unsafe();
   }
 
  private:
   const char* base_;
+  const char* end_;
 };
 
 }  // namespace pellam::simdjson_reading

@@ -112,12 +112,19 @@ TEST(JsonTest, RefusesMalformedText) {
 }
 
 TEST(JsonTest, ErrorNamesTheByteWhereTheTextBreaks) {
-  try {
-    parseJson("[1, 2] trailing");
-    FAIL();
-  } catch (const JsonParseError& error) {
-    EXPECT_EQ(error.offset(), 7u);
-    EXPECT_NE(std::string(error.what()).find("byte 7"), std::string::npos);
+  const std::vector<std::pair<std::string, std::size_t>> cases = {
+      {"[1, 2] trailing", 7},
+      // A text that stops short breaks at its end, not at its start.
+      {R"({"rate":)", 8},
+  };
+  for (const auto& [text, offset] : cases) {
+    try {
+      parseJson(text);
+      ADD_FAILURE() << text << " was accepted";
+    } catch (const JsonParseError& error) {
+      EXPECT_EQ(error.offset(), offset) << text << ": " << error.what();
+      EXPECT_NE(std::string(error.what()).find("byte " + std::to_string(offset)), std::string::npos) << error.what();
+    }
   }
 }
 
