@@ -17,8 +17,13 @@ bool urlCharacter(unsigned char c) {
 bool isHttpsURLWithHost(std::string_view text) {
   constexpr std::string_view prefix = "https://";
   if (text.substr(0, prefix.size()) != prefix) return false;
-  for (unsigned char c : text) {
-    if (!urlCharacter(c)) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!urlCharacter(static_cast<unsigned char>(text[i]))) return false;
+    // A percent sign only ever starts an escape of two hexadecimal digits.
+    if (text[i] == '%' && (i + 2 >= text.size() || !std::isxdigit(static_cast<unsigned char>(text[i + 1])) ||
+                           !std::isxdigit(static_cast<unsigned char>(text[i + 2])))) {
+      return false;
+    }
   }
   std::string_view authority = text.substr(prefix.size());
   authority = authority.substr(0, authority.find_first_of("/?#"));

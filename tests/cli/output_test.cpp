@@ -103,11 +103,13 @@ TEST_F(ExportFileTest, MissingFolderCannotBePrepared) {
 }
 
 TEST(UrlCheckTest, AcceptsOnlyHttpsWithAHost) {
-  for (const char* good : {"https://vantry.app/docs", "https://a", "https://user@host:8443/x?y#z", "https://[::1]/"}) {
+  for (const char* good : {"https://vantry.app/docs", "https://a", "https://user@host:8443/x?y#z", "https://[::1]/",
+                           "https://a/%20b%C3%A9"}) {
     EXPECT_TRUE(isHttpsURLWithHost(good)) << good;
   }
   for (const char* bad : {"http://vantry.app", "HTTPS://vantry.app", "https://", "https:///path", "https://:443/",
-                          "https://host:port/", "https://a b/", "ftp://x", "vantry.app", ""}) {
+                          "https://host:port/", "https://a b/", "ftp://x", "vantry.app", "", "https://a/%zz", "https://a/%2",
+                          "https://a%"}) {
     EXPECT_FALSE(isHttpsURLWithHost(bad)) << bad;
   }
 }

@@ -5,6 +5,7 @@ import re
 import tempfile
 import unittest
 
+import agent_files
 from vantry_run import vantry
 
 SOURCE = os.environ.get("PELLAM_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
@@ -46,12 +47,15 @@ class LocalCommands(unittest.TestCase):
                 b'"requestID":null,"schema":1}\n', b""))
 
     def test_docs_address_precedence(self):
-        with tempfile.TemporaryDirectory() as empty:
+        with tempfile.TemporaryDirectory() as empty, tempfile.TemporaryDirectory() as app:
+            # The address an app advertises counts even when its heartbeat is an hour old.
+            agent_files.write_status(app, age_seconds=3600, websiteURL="https://app.example/docs")
             env = {k: v for k, v in os.environ.items() if k not in ("VANTRY_WEBSITE_URL", "PELLAM_WEBSITE_URL")}
             env["VANTRY_DATA_DIR"] = empty
             cases = [
                 ([], {}, default_docs_url()),
-                ([], {"PELLAM_WEBSITE_URL": "https://b.example"}, "https://b.example"),
+                ([], {"VANTRY_DATA_DIR": app}, "https://app.example/docs"),
+                ([], {"VANTRY_DATA_DIR": app, "PELLAM_WEBSITE_URL": "https://b.example"}, "https://b.example"),
                 ([], {"VANTRY_WEBSITE_URL": "https://a.example", "PELLAM_WEBSITE_URL": "https://b.example"},
                  "https://a.example"),
                 (["--website-url", "https://c.example/x"], {"VANTRY_WEBSITE_URL": "https://a.example"},

@@ -86,6 +86,24 @@ class Transport(unittest.TestCase):
                 self.assertFailure(["jobs", "list"], expected)
                 self.assertEqual(self.requests(), [])
 
+    def test_doctor_reports_readiness_and_never_refuses_a_heartbeat_it_can_read(self):
+        cases = [
+            ("ready", {}, True, True),
+            ("heartbeat 5 s old", {"age_seconds": 5}, False, False),
+            ("heartbeat 3 s ahead", {"age_seconds": -3}, False, False),
+            ("agent access off", {"enabled": False}, True, False),
+            ("app locked", {"locked": True}, True, False),
+        ]
+        for label, status_fields, fresh, ready in cases:
+            with self.subTest(label):
+                af.write_status(self.folder, **status_fields)
+                status, envelope = self.run_vantry("doctor")
+                self.assertEqual((status, envelope["ok"], envelope["requestID"]), (0, True, None))
+                data = envelope["data"]
+                self.assertEqual((data["fresh"], data["ready"], data["dataDirectory"]), (fresh, ready, self.folder))
+                self.assertEqual(data["status"]["enabled"], status_fields.get("enabled", True))
+        self.assertEqual(self.requests(), [])
+
     def test_a_locked_app_still_takes_status_show_and_unlock(self):
         for words in (["app", "status"], ["app", "show"], ["app", "unlock"]):
             # A fresh heartbeat each time: every wait below takes a second of it.
@@ -229,6 +247,17 @@ class Transport(unittest.TestCase):
         self.assertEqual((status, envelope["error"]["code"], envelope["requestID"]), (1, "output_exists", request_id))
         self.assertIsNone(envelope["data"])
         self.assertEqual(sorted(os.listdir(self.scratch.name)), ["report.csv", "store"])
+
+    def test_export_out_expands_a_leading_tilde_to_the_home_folder(self):
+        home = os.path.join(self.scratch.name, "home")
+        os.mkdir(home)
+        request_id = self.answer_export({"base64": base64.b64encode(b"a,b\n").decode()})
+        status, out, err = vantry("--json", "--data-dir", self.folder, "--request-id", request_id,
+                                  "export", "csv", "--out", "~/report.csv", env={**os.environ, "HOME": home})
+        written = os.path.join(home, "report.csv")
+        self.assertEqual((status, err, json.loads(out)["data"]), (0, b"", {"path": written}))
+        with open(written, "rb") as f:
+            self.assertEqual(f.read(), b"a,b\n")
 
     def test_export_dry_run_reports_where_it_would_write(self):
         target = os.path.join(self.scratch.name, "dry.csv")
