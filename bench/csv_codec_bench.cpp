@@ -1,7 +1,6 @@
 // The CSV codec on the text of a 10k-entry export (15 quoted fields a row; comments with
 // quotes, commas, line breaks and non-ASCII text), and on an import-sized slice of it
-// (600,000 bytes, the largest import accepted). Parsing works on user-perceived characters:
-// ASCII text is split without ICU, other text through ICU's character break iterator.
+// (600,000 bytes, the largest import accepted).
 #include <benchmark/benchmark.h>
 
 #include <string>

@@ -1,28 +1,20 @@
 #include "core/exchange/csv_codec.h"
 
 #include "core/data_error.h"
-#include "core/grapheme_clusters.h"
 
 namespace pellam::CSV {
 
-namespace {
-
-bool isLineBreak(std::string_view character) {
-  return character == "\n" || character == "\r" || character == "\r\n";
-}
-
-}  // namespace
-
 void appendQuoted(std::string& out, std::string_view value) {
   out.push_back('"');
-  if (value.find('"') == std::string_view::npos) {
-    out.append(value);
-  } else {
-    GraphemeClusters characters(value);
-    for (std::string_view c = characters.next(); !c.empty(); c = characters.next()) {
-      out.append(c);
-      if (c == "\"") out.push_back('"');
+  for (std::size_t kept = 0;;) {
+    const std::size_t quote = value.find('"', kept);
+    if (quote == std::string_view::npos) {
+      out.append(value.substr(kept));
+      break;
     }
+    out.append(value.substr(kept, quote + 1 - kept));
+    out.push_back('"');
+    kept = quote + 1;
   }
   out.push_back('"');
 }
@@ -56,34 +48,44 @@ std::vector<Row> parse(std::string_view text) {
     row.clear();
   };
 
-  GraphemeClusters characters(text);
-  std::string_view c = characters.next();
-  while (!c.empty()) {
-    std::string_view following = characters.next();
+  // The four special characters are ASCII, and no byte of a multi-byte UTF-8 sequence is,
+  // so reading bytes finds them as code points; everything between them is copied as is.
+  const std::size_t size = text.size();
+  for (std::size_t i = 0; i < size;) {
+    const char c = text[i];
     if (insideQuotes) {
-      if (c != "\"") {
-        field.append(c);
-      } else if (following == "\"") {
-        field.push_back('"');
-        following = characters.next();
-      } else {
-        insideQuotes = false;
-        afterQuote = true;
+      if (c != '"') {
+        const std::size_t next = text.find('"', i);
+        const std::size_t stop = next == std::string_view::npos ? size : next;
+        field.append(text.substr(i, stop - i));
+        i = stop;
+        continue;
       }
-    } else if (c == ",") {
+      if (i + 1 < size && text[i + 1] == '"') {
+        field.push_back('"');
+        i += 2;
+        continue;
+      }
+      insideQuotes = false;
+      afterQuote = true;
+      ++i;
+    } else if (c == ',') {
       endField();
       afterQuote = false;
-    } else if (isLineBreak(c)) {
+      ++i;
+    } else if (c == '\n' || c == '\r') {
       endRow();
       afterQuote = false;
-    } else if (c == "\"") {
+      i += (c == '\r' && i + 1 < size && text[i + 1] == '\n') ? 2 : 1;
+    } else if (c == '"') {
       insideQuotes = true;
+      ++i;
     } else if (afterQuote) {
       throw DataError("Unexpected text after a CSV quote.");
     } else {
-      field.append(c);
+      field.push_back(c);
+      ++i;
     }
-    c = following;
   }
   if (insideQuotes) throw DataError("Unclosed quote in CSV.");
   endRow();

@@ -1,10 +1,10 @@
 #pragma once
 // The CSV text codec: comma between fields, a line break between records, the double quote
-// for quoting. It knows nothing of columns or records. Both directions work on
-// user-perceived characters (see core/grapheme_clusters.h), so a double quote carrying a
-// combining mark is ordinary text, never a quote, and what `quote` writes `parse` reads
-// back unchanged. (Readers that work on code points, such as spreadsheets and Python's csv
-// module, read such a quote-with-mark differently; every other text they read as we do.)
+// for quoting. It knows nothing of columns or records. The double quote, the comma, CR and
+// LF are recognised as code points, whatever precedes or follows them (a combining mark
+// after a quote does not hide it), and the text between them is copied byte for byte: the
+// rule of RFC 4180 and of every other CSV reader, so spreadsheets and Python's csv module
+// read what `quote` writes exactly as `parse` does.
 //
 // Callers:
 //  - the CSV export writes every field, header included, through `appendQuoted` (or

@@ -40,9 +40,10 @@ TEST(CsvQuoteTest, EnclosesAndDoublesQuoteCharacters) {
       {"a\"b", "\"a\"\"b\""},
       {" a, b\r\nc\n", "\" a, b\r\nc\n\""},              // commas, breaks and spaces stay
       {"Caf\xC3\xA9 \"x\"", "\"Caf\xC3\xA9 \"\"x\"\"\""},  // quotes doubled beside other text
-      // A quote carrying a combining mark is a different character, so it is not doubled.
-      {"x\"" + std::string(kAcute) + "y", "\"x\"" + std::string(kAcute) + "y\""},
-      {std::string(kArabicNumberSign) + "\"\"", "\"" + std::string(kArabicNumberSign) + "\"\"\"\""},
+      // Every quote is doubled, whatever character follows or precedes it.
+      {"x\"" + std::string(kAcute) + "y", "\"x\"\"" + std::string(kAcute) + "y\""},
+      {std::string(kArabicNumberSign) + "\"\"", "\"" + std::string(kArabicNumberSign) + "\"\"\"\"\""},
+      {std::string(kAcute) + "\"", "\"" + std::string(kAcute) + "\"\"\""},
   };
   for (const auto& [value, quoted] : cases) {
     EXPECT_EQ(CSV::quote(value), quoted) << value;
@@ -82,13 +83,17 @@ TEST(CsvParseTest, RowsFieldsAndErrors) {
       {"\"abc", unclosed},
       {"x\n\"abc\ndef", unclosed},
       {"\"a\" x,\"b", unexpected},  // the first broken rule decides
-      // Characters, not bytes: a quote or comma carrying a mark is ordinary text.
-      {"x,\"" + acute + "y", "[x|\"" + acute + "y]"},
-      {"a," + acute + "b,c", "[a," + acute + "b|c]"},
-      {"a" + std::string(kArabicNumberSign) + "\"b", "[a" + std::string(kArabicNumberSign) + "\"b]"},
-      {"\"a\"" + acute + "b\"", "[a\"" + acute + "b]"},
-      {"\"a\"" + acute, unclosed},
-      {"\"a\"\"" + acute + "\"", unexpected},
+      // Quotes, commas and line breaks are code points: a mark beside one does not hide it,
+      // and the mark is copied byte for byte into the field it stands in.
+      {"x,\"" + acute + "y\"", "[x|" + acute + "y]"},
+      {"x,\"" + acute + "y", unclosed},
+      {"a," + acute + "b,c", "[a|" + acute + "b|c]"},
+      {"a" + std::string(kArabicNumberSign) + "\"b\"", "[a" + std::string(kArabicNumberSign) + "b]"},
+      {"\"a\"" + acute + "b\"", unexpected},  // a mark right after a closing quote is text
+      {"\"a\"" + acute, unexpected},
+      {"\"a\"\"" + acute + "\"", "[a\"" + acute + "]"},
+      {"\"" + acute + "\"\"" + acute + "\"", "[" + acute + "\"" + acute + "]"},
+      {acute + "\r\n" + acute + "\r" + acute + "\n", "[" + acute + "][" + acute + "][" + acute + "]"},
       {"\"Caf\xC3\xA9\"\r\n\xF0\x9F\x98\x80,\xE6\x97\xA5", "[Caf\xC3\xA9][\xF0\x9F\x98\x80|\xE6\x97\xA5]"},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(outcome(text), expected) << text;
@@ -116,12 +121,43 @@ Rows rowsFromJson(const Json& json) {
   return rows;
 }
 
-// Awkward fields, none of them a quote or comma carrying a mark (where other readers, which
-// work on code points, differ from ours by design).
+// Characters that combine with their neighbours into one user-perceived character: a
+// combining mark, a zero-width joiner and a variation selector join the character before
+// them, a prepend character the one after it.
+const std::vector<std::string> kJoiners = {kAcute, "\xE2\x80\x8D", "\xEF\xB8\x8F", kArabicNumberSign};
+// The codec's own characters.
+const std::vector<std::string> kSeparators = {"\"", "\"\"", ",", "\r\n", "\n", "\r"};
+
+// Every joiner and separator, and every pair of them, at the start, in the middle and at the
+// end of a value, the header row first.
+Rows generatedTable() {
+  std::vector<std::string> specials = kJoiners;
+  specials.insert(specials.end(), kSeparators.begin(), kSeparators.end());
+  std::vector<std::string> values;
+  for (const std::string& first : specials) {
+    values.push_back(first);
+    for (const std::string& second : specials) {
+      const std::string pair = first + second;
+      values.push_back(pair + "ab");
+      values.push_back("a" + pair + "b");
+      values.push_back("ab" + pair);
+    }
+  }
+  Rows rows = {{"Entry ID", "Job", "Comment", "Tags"}};
+  for (std::size_t i = 0; i < values.size(); i += 3) {
+    CSV::Row row = {"row " + std::to_string(rows.size())};  // never an all-empty row
+    for (std::size_t j = i; j < values.size() && j < i + 3; ++j) row.push_back(values[j]);
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+// Random fields built of awkward pieces, joiners included.
 Rows awkwardTable() {
-  const std::vector<std::string> pieces = {"",     "a",  "\"",  "\"\"", ",",   "\r\n", "\n",          "\r",
-                                           " ",    "x y", "Caf\xC3\xA9", "\xF0\x9F\x98\x80", "\xE6\x97\xA5",
-                                           "\t",   "'",  "e\xCC\x81", "=1+2", "\\", "a\"b,c\nd"};
+  std::vector<std::string> pieces = {"",     "a",  "\"",  "\"\"", ",",   "\r\n", "\n",          "\r",
+                                     " ",    "x y", "Caf\xC3\xA9", "\xF0\x9F\x98\x80", "\xE6\x97\xA5",
+                                     "\t",   "'",  "e\xCC\x81", "=1+2", "\\", "a\"b,c\nd"};
+  pieces.insert(pieces.end(), kJoiners.begin(), kJoiners.end());
   Rows rows = {{"Entry ID", "Job", "Comment"}};
   std::uint32_t state = 12345;
   auto pick = [&] {
@@ -138,13 +174,13 @@ Rows awkwardTable() {
 }
 
 TEST(CsvRoundTripTest, QuotedRowsReadBackUnchanged) {
-  Rows rows = awkwardTable();
-  rows.push_back({"x\"" + std::string(kAcute), std::string(kArabicNumberSign) + "\"", "\"" + std::string(kAcute)});
-  EXPECT_EQ(CSV::parse(written(rows)), rows);
+  for (const Rows& rows : {generatedTable(), awkwardTable()}) EXPECT_EQ(CSV::parse(written(rows)), rows);
 }
 
 TEST(CsvOracleTest, PythonReadsOurRowsAndWeReadPythons) {
-  const Rows rows = awkwardTable();
+  Rows rows = generatedTable();
+  const Rows awkward = awkwardTable();
+  rows.insert(rows.end(), awkward.begin() + 1, awkward.end());
   const std::string ours = written(rows);
   // Python's csv module reads our text, then writes the same rows its own ways for us to read
   // back: quoting only where needed with CR LF line ends, and quoting all with LF. (Python
