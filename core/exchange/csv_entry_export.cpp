@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/exchange/csv_codec.h"
+#include "core/exchange/csv_formula_prefix.h"
 #include "core/json.h"
 #include "core/payroll/pay_line.h"
 #include "core/record_json.h"
@@ -72,7 +73,7 @@ std::string exportEntries(const Archive& archive, std::span<const Entry* const> 
     if (!entry->end) continue;  // a running entry has no finished time to export
     const Job* job = jobOf(entry->jobID);
     row.field(entry->id.text());
-    row.field(job ? std::string_view(job->name) : std::string_view());
+    row.field(withFormulaPrefix(job ? std::string_view(job->name) : std::string_view()));
     row.field(formatInternetDateTime(entry->start));
     row.field(formatInternetDateTime(*entry->end));
     row.field(shortestRoundTrip(entry->manualBreakMinutes));
@@ -83,7 +84,7 @@ std::string exportEntries(const Archive& archive, std::span<const Entry* const> 
     row.field(entry->adjustment.text());
     row.field(entry->adjustmentTaxable ? "true" : "false");
     row.field(tagsJson(entry->tags));
-    row.field(entry->comment);
+    row.field(withFormulaPrefix(entry->comment));
     row.field(job ? std::string_view(job->currency) : std::string_view("USD"));
     row.field(pausesJson(entry->pauses));
     row.end();

@@ -10,6 +10,7 @@
 
 #include "core/data_error.h"
 #include "core/exchange/csv_codec.h"
+#include "core/exchange/csv_formula_prefix.h"
 #include "core/json.h"
 #include "core/record_json.h"
 #include "core/text_case.h"
@@ -267,7 +268,7 @@ ImportPreview importFile(std::string_view text, const Archive& archive, Instant 
     const std::size_t number = index + 1;
     if (row.size() != rows.front().size()) throw DataError(rowMessage(number, " has the wrong number of columns."));
 
-    const std::string jobName(trimmedWhitespaceAndNewlines(row[*columns.job]));
+    const std::string jobName(trimmedWhitespaceAndNewlines(withoutFormulaPrefix(row[*columns.job])));
     const std::optional<Instant> start = readDate(row[*columns.start]);
     const std::optional<Instant> end = readDate(row[*columns.end]);
     if (jobName.empty() || !start || !end || *end < *start) {
@@ -297,7 +298,7 @@ ImportPreview importFile(std::string_view text, const Archive& archive, Instant 
     } else {
       throw DataError("Taxable must be true or false.");
     }
-    entry.comment = cell(row, columns.comment, empty);
+    entry.comment = withoutFormulaPrefix(cell(row, columns.comment, empty));
     entry.tags = readTags(cell(row, columns.tags, empty));
     entry.pauses = readPauses(cell(row, columns.pauses, empty));
     entry.source = "CSV import";
