@@ -67,24 +67,29 @@ std::string columnName(std::size_t index) {
 }
 
 void appendEscapedText(std::string& out, std::string_view text) {
-  std::size_t kept = 0;  // text[kept, i) is copied as it stands
-  for (std::size_t i = 0; i < text.size();) {
+  std::size_t units = 0;  // UTF-16 code units written, as spreadsheet programs count a cell
+  std::size_t kept = 0;   // text[kept, i) is copied as it stands
+  std::size_t i = 0;
+  for (; i < text.size();) {
     const auto byte = static_cast<unsigned char>(text[i]);
     std::string_view replacement;
     std::size_t length = 1;
+    std::size_t width = 1;  // the character's UTF-16 code units; 0 when it is dropped
     if (byte >= 0x80) {
       length = utf8SequenceLength(text, i);
       if (length == 0) {
         replacement = "\xEF\xBF\xBD";
         length = 1;
-      } else if (!(byte == 0xEF && text[i + 1] == '\xBF' && (text[i + 2] == '\xBE' || text[i + 2] == '\xBF'))) {
-        i += length;
-        continue;
-      }  // else U+FFFE or U+FFFF: dropped
+      } else if (byte == 0xEF && text[i + 1] == '\xBF' && (text[i + 2] == '\xBE' || text[i + 2] == '\xBF')) {
+        width = 0;  // U+FFFE or U+FFFF: dropped
+      } else if (length == 4) {
+        width = 2;  // beyond the Basic Multilingual Plane: a surrogate pair
+      }
     } else if (byte < 0x20) {
-      if (byte == '\t' || byte == '\n' || byte == '\r') {
-        ++i;
-        continue;
+      if (byte == '\r') {
+        replacement = "&#13;";  // a raw CR, or CR LF, would reach readers as LF
+      } else if (byte != '\t' && byte != '\n') {
+        width = 0;
       }
     } else if (byte == '&') {
       replacement = "&amp;";
@@ -94,8 +99,13 @@ void appendEscapedText(std::string& out, std::string_view text) {
       replacement = "&gt;";
     } else if (byte == '"') {
       replacement = "&quot;";
-    } else {
-      ++i;
+    }
+    // Longer cells are refused or cut short by spreadsheet programs; cut here, between
+    // characters, so the file stays valid and the cut never splits a character.
+    if (units + width > kMaximumCellUnits) break;
+    units += width;
+    if (replacement.empty() && width > 0) {
+      i += length;
       continue;
     }
     out.append(text.substr(kept, i - kept));
@@ -103,7 +113,7 @@ void appendEscapedText(std::string& out, std::string_view text) {
     i += length;
     kept = i;
   }
-  out.append(text.substr(kept));
+  out.append(text.substr(kept, i - kept));
 }
 
 std::string dateSerialText(Instant instant) {

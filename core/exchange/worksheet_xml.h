@@ -22,9 +22,14 @@ std::size_t worksheetXmlSizeHint(const std::vector<SheetRow>& rows);
 // The column name of a zero-based index: 0 -> A, 25 -> Z, 26 -> AA, 701 -> ZZ, 702 -> AAA.
 std::string columnName(std::size_t index);
 
+// The most UTF-16 code units a spreadsheet program keeps in one cell.
+inline constexpr std::size_t kMaximumCellUnits = 32767;
+
 // Text for a `t` element: scalars below U+0020 other than tab, LF and CR are dropped, as are
 // U+FFFE and U+FFFF (no XML document may hold them); invalid UTF-8 bytes become U+FFFD;
-// & < > and " are written as entities; apostrophes stay.
+// & < > and " are written as entities, CR as the reference &#13; (XML readers turn a raw CR
+// into LF); apostrophes stay. The text is cut after kMaximumCellUnits UTF-16 code units,
+// between two characters (a character that would cross the limit is left out).
 void appendEscapedText(std::string& out, std::string_view text);
 
 // A date's serial day number: days since 1899-12-30 as a double, in shortest round-trip

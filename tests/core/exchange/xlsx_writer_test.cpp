@@ -38,7 +38,8 @@ TEST(WorksheetXmlTest, TextEscaping) {
       {"<a & b> \"c\" 'd'", "&lt;a &amp; b&gt; &quot;c&quot; 'd'"},
       {"&amp;", "&amp;amp;"},                                 // escaped again, never trusted
       {std::string("a\vb\0c\x1F\x7F", 7), "abc\x7F"},          // controls dropped, DEL kept
-      {"tab\tline\ncr\r\n", "tab\tline\ncr\r\n"},              // kept inside the element
+      {"tab\tline\ncr\r\n", "tab\tline\ncr&#13;\n"},          // kept; CR as a reference XML readers keep
+      {"\r\r", "&#13;&#13;"},
       {"Caf\xC3\xA9 \xF0\x9F\x98\x80 \xEF\xBF\xBD", "Caf\xC3\xA9 \xF0\x9F\x98\x80 \xEF\xBF\xBD"},
       {"a\xEF\xBF\xBE" "b\xEF\xBF\xBF" "c\xEF\xBF\xBC", "abc\xEF\xBF\xBC"},  // no XML text may hold U+FFFE, U+FFFF
       {"bad\xFF\xC3(", "bad\xEF\xBF\xBD\xEF\xBF\xBD("},        // invalid UTF-8 would break the whole file
@@ -48,6 +49,35 @@ TEST(WorksheetXmlTest, TextEscaping) {
     std::string out = "<t>";
     appendEscapedText(out, input);
     EXPECT_EQ(out, "<t>" + escaped) << input;
+  }
+}
+
+TEST(WorksheetXmlTest, CellsAreCutAtTheSpreadsheetLimitBetweenCharacters) {
+  const std::string astral = "\xF0\x9F\x98\x80";  // U+1F600: two UTF-16 code units
+  const std::string acute = "\xC3\xA9";             // U+00E9: one code unit, two bytes
+  auto times = [](std::size_t n, const std::string& piece) {
+    std::string text;
+    for (std::size_t i = 0; i < n; ++i) text += piece;
+    return text;
+  };
+  const std::string limit(32767, 'a');
+  // value, written text
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {std::string(40000, 'a'), limit},
+      {limit, limit},
+      {std::string(32766, 'a') + astral + "b", std::string(32766, 'a')},  // the pair would cross the limit
+      {std::string(32765, 'a') + astral + "b", std::string(32765, 'a') + astral},
+      {times(16383, astral) + astral, times(16383, astral)},
+      {times(32767, acute) + "x", times(32767, acute)},
+      {std::string(32766, 'a') + "&<", std::string(32766, 'a') + "&amp;"},  // an entity is one character
+      {std::string(32766, 'a') + "\r\n", std::string(32766, 'a') + "&#13;"},
+      {"\v" + limit + "\x01", limit},  // dropped characters take no room
+  };
+  for (const auto& [input, written] : cases) {
+    std::string out;
+    appendEscapedText(out, input);
+    EXPECT_EQ(out.size(), written.size()) << input.size();
+    EXPECT_TRUE(out == written) << input.size();
   }
 }
 
@@ -249,6 +279,48 @@ TEST(XlsxWriterTest, OpenpyxlReadsTitlesFrozenRowNumbersAndDates) {
   };
   for (const auto& [reference, value] : expected) EXPECT_EQ(shown(reference), value) << reference;
   EXPECT_EQ(cells.size(), 11u + 11u + 4u + 30u);  // nothing else appears, row 4 stays empty
+}
+
+// openpyxl reads text cells as a spreadsheet program does: a carriage return survives, and
+// an overlong cell arrives cut at 32,767 UTF-16 code units, never inside a character.
+TEST(XlsxWriterTest, OpenpyxlReadsCarriageReturnsAndCutCells) {
+  const std::string astral = "\xF0\x9F\x98\x80";
+  const std::vector<std::string> texts = {
+      "Night\nShift\r\nCrew", "\r", "a\rb\r", std::string(40000, 'j'),
+      std::string(32766, 'c') + astral + "tail", std::string(32765, 'c') + astral + "tail",
+  };
+  std::vector<SheetRow> rows;
+  for (const std::string& value : texts) rows.push_back({text(value)});
+  Json::Array expected = {
+      Json(texts[0]), Json(texts[1]), Json(texts[2]), Json(std::string(32767, 'j')),
+      Json(std::string(32766, 'c')), Json(std::string(32765, 'c') + astral),
+  };
+  const Json answer = parseJson(testing::runPython(
+      "import binascii, io, json, sys\n"
+      "data = binascii.unhexlify(sys.stdin.read().strip())\n"
+      "try:\n"
+      "    import openpyxl\n"
+      "except ImportError:\n"
+      "    sys.path.append('/usr/lib/python3/dist-packages')\n"
+      "    try:\n"
+      "        import openpyxl\n"
+      "    except ImportError as error:\n"
+      "        print(json.dumps({'skip': str(error)}))\n"
+      "        sys.exit(0)\n"
+      "sheet = openpyxl.load_workbook(io.BytesIO(data)).active\n"
+      "values = [row[0].value for row in sheet.iter_rows()]\n"
+      "print(json.dumps({'values': values, 'units': [len(v.encode('utf-16-le')) // 2 for v in values]}))\n",
+      hexText(Spreadsheet::xlsx(rows))));
+  if (const Json* skip = answer.find("skip")) {
+    GTEST_SKIP() << "openpyxl cannot be imported (install the Debian package python3-openpyxl): "
+                 << skip->asString();
+  }
+  const Json::Array& values = answer.find("values")->asArray();
+  ASSERT_EQ(values.size(), expected.size());
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    EXPECT_TRUE(values[i] == expected[i]) << i << ": " << writeJson(values[i]).substr(0, 80);
+  }
+  EXPECT_EQ(writeJson(*answer.find("units")), "[17,1,4,32767,32766,32767]");
 }
 
 }  // namespace
