@@ -10,6 +10,13 @@
 
 namespace pellam::testing {
 
+// The interpreter the build found (one that imports openpyxl, where there is one).
+#ifdef PELLAM_TEST_PYTHON
+inline constexpr const char* kPython = PELLAM_TEST_PYTHON;
+#else
+inline constexpr const char* kPython = "python3";
+#endif
+
 inline std::string runPython(const std::string& script, const std::string& input) {
   char inputPath[] = "/tmp/pellam-oracle-XXXXXX";
   int fd = mkstemp(inputPath);
@@ -21,7 +28,7 @@ inline std::string runPython(const std::string& script, const std::string& input
   if (fd < 0) throw std::runtime_error("mkstemp failed");
   ::close(fd);
   std::ofstream(scriptPath, std::ios::binary) << script;
-  std::string command = std::string("python3 ") + scriptPath + " < " + inputPath;
+  std::string command = std::string(kPython) + " " + scriptPath + " < " + inputPath;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) throw std::runtime_error("python3 could not be started");
   std::string output;
