@@ -1,4 +1,6 @@
 """Import through the real vantry and vantry-host: what `export` writes, `import` reads back."""
+import csv
+import io
 import json
 import os
 
@@ -68,6 +70,39 @@ class Imports(ReportsCase):
             for key in ("rate", "tips", "miles", "tags", "comment", "pauses", "manualBreakMinutes"):
                 self.assertEqual(copy[key], original[key], key)
             self.assertEqual(copy["source"], "CSV import")
+
+    def test_marks_quotes_and_formulas_come_back_through_csv(self):
+        # A combining mark at the start, a quote followed by one, and formula-like values.
+        comments = ["\u0301abc", 'say "\u0301hi"', '=HYPERLINK("http://x","y")']
+        names = ["-5 crew\u0301", "\u0301Caf\u00e9"]
+        with open(self.data_file, "rb") as f:
+            archive = json.loads(f.read())
+        for job, name in zip(archive["jobs"], names):
+            job["name"] = name
+        for entry, comment in zip(archive["entries"], comments):
+            entry["comment"] = comment
+        with open(self.data_file, "w") as f:
+            json.dump(archive, f)
+        with self.host:
+            path = self.exported_file("csv", "--range", "all")
+        with open(path, "rb") as f:
+            data = f.read().decode("utf-8")
+        for field in ['"\u0301abc"', '"say ""\u0301hi"""', '"\'=HYPERLINK(""http://x"",""y"")"',
+                      '"\'-5 crew\u0301"', '"\u0301Caf\u00e9"']:
+            self.assertIn("," + field + ",", data)
+        # Python's csv reads what a spreadsheet shows: the values, with the added quote.
+        rows = list(csv.reader(io.StringIO(data, newline=""), strict=True))
+        read = {(row[1], row[12]) for row in rows[1:]}
+        self.assertEqual(read, {("'-5 crew\u0301", "\u0301abc"), ("\u0301Caf\u00e9", 'say "\u0301hi"'),
+                                ("'-5 crew\u0301", "'=HYPERLINK(\"http://x\",\"y\")")})
+        with Host(self.fresh):
+            preview = self.fresh_ok("import", "preview", path)
+            self.assertEqual(preview["detail"],
+                             "Add 3 entries and 2 jobs. Skip 0 duplicates. Existing entries stay as they are.")
+            self.fresh_ok("import", "apply", path, "--preview", preview["preview"])
+        imported = self.fresh_archive()
+        self.assertEqual(sorted(job["name"] for job in imported["jobs"]), sorted(names))
+        self.assertEqual(sorted(entry["comment"] for entry in imported["entries"]), sorted(comments))
 
     def test_json_backup_round_trip(self):
         with self.host:

@@ -166,6 +166,68 @@ class Exports(ReportsCase):
             ["2026-10-21", "Corner Caf\u00e9", "EUR", 2, 2, 0, 0, 45, 0, 5, 50]])
         self.assertEqual(sheet.freeze_panes, "A2")
 
+    def test_xlsx_keeps_carriage_returns_and_cuts_overlong_text(self):
+        # The first name holds CR LF and reaches the limit of 32,767 UTF-16 code units with an
+        # emoji (two units) at the boundary; the second is 40,000 characters long.
+        head = "Night\nShift\r\nCrew "
+        crew = head + "x" * (32766 - len(head)) + "\U0001F600 and more"
+        long_name = "C" * 40000
+        long_comment = "\u00e9" * 40000
+        with open(self.data_file, "rb") as f:
+            archive = json.loads(f.read())
+        archive["jobs"][0]["name"], archive["jobs"][1]["name"] = crew, long_name
+        archive["entries"][0]["comment"] = long_comment
+        with open(self.data_file, "w") as f:
+            json.dump(archive, f)
+        with self.host:
+            _, data = self.exported("xlsx", "--range", "week", "--at", AT)
+            _, text = self.exported("csv", "--range", "week", "--at", AT)
+            _, backup = self.exported("json")
+        openpyxl = openpyxl_or_none()
+        if openpyxl is None:
+            self.skipTest("openpyxl cannot be imported (install the Debian package python3-openpyxl)")
+        sheet = openpyxl.load_workbook(io.BytesIO(data)).active
+        names = {row[1].value for row in sheet.iter_rows(min_row=2)}
+        self.assertEqual(names, {crew[:32766], long_name[:32767]})
+        # The CSV and the backup keep the whole text.
+        rows = list(csv.reader(io.StringIO(text.decode("utf-8"), newline=""), strict=True))
+        self.assertEqual({(row[1], row[12]) for row in rows[1:]}, {(long_name, ""), (crew, long_comment)})
+        saved = json.loads(backup)
+        self.assertEqual(sorted(job["name"] for job in saved["jobs"]), sorted([crew, long_name]))
+
+    def test_libreoffice_does_not_run_csv_values_as_formulas(self):
+        soffice = shutil.which("soffice") or shutil.which("libreoffice")
+        if soffice is None:
+            self.skipTest("LibreOffice is not installed (Debian package libreoffice-calc-nogui)")
+        values = ["=1+2", "+3+4", "-5+6", "@SUM(1,2)", '=HYPERLINK("http://example.com","x")']
+        with open(self.data_file, "rb") as f:
+            archive = json.loads(f.read())
+        archive["jobs"][0]["name"], archive["jobs"][1]["name"] = values[0], values[4]
+        for entry, comment in zip(archive["entries"], values[1:4]):
+            entry["comment"] = comment
+        with open(self.data_file, "w") as f:
+            json.dump(archive, f)
+        with self.host:
+            _, data = self.exported("csv", "--range", "all")
+        entries = os.path.join(self.scratch.name, "entries.csv")
+        with open(entries, "wb") as f:
+            f.write(data)
+        profile = "file://" + os.path.join(self.scratch.name, "lo-profile")
+        subprocess.run([soffice, "-env:UserInstallation=" + profile, "--headless", "--infilter=CSV:44,34,76,1",
+                        "--convert-to", "xlsx", "--outdir", self.out, entries],
+                       check=True, capture_output=True, timeout=180)
+        openpyxl = openpyxl_or_none()
+        if openpyxl is None:
+            self.skipTest("openpyxl cannot be imported (install the Debian package python3-openpyxl)")
+        sheet = openpyxl.load_workbook(os.path.join(self.out, "entries.xlsx")).active
+        cells = [(row[1], row[12]) for row in sheet.iter_rows(min_row=2)]
+        self.assertEqual(len(cells), 3)
+        for cell in [c for pair in cells for c in pair if c.value]:
+            self.assertNotEqual(cell.data_type, "f", cell.value)  # text, never a formula
+        shown = {str(c.value) for pair in cells for c in pair if c.value}
+        for value in values:
+            self.assertTrue(any(value in text for text in shown), (value, shown))
+
     def test_libreoffice_reads_the_same_values(self):
         soffice = shutil.which("soffice") or shutil.which("libreoffice")
         if soffice is None:
