@@ -23,10 +23,6 @@ namespace {
 // Where the operating system keeps the files the date library reads.
 constexpr std::string_view kZoneFolder = "/usr/share/zoneinfo/";
 
-// Offsets stay within about a day of UTC; a local time this far from the end of the list
-// can only map to instants on one side of it.
-constexpr std::chrono::hours kWidestOffset{30};
-
 std::unique_ptr<const Posix::time_zone> closingRule(const std::string& name) {
   std::ifstream file(std::string(kZoneFolder) + name, std::ios::binary);
   if (!file) return nullptr;
@@ -93,40 +89,12 @@ date::local_seconds ZoneRules::toLocal(date::sys_seconds instant) const {
 }
 
 date::sys_seconds ZoneRules::earliest(date::local_seconds local) const {
-  const date::sys_seconds asIfUtc{local.time_since_epoch()};
-  if (!closing_ || asIfUtc + kWidestOffset < endOfList_) return zone_->to_sys(local, date::choose::earliest);
-  if (asIfUtc - kWidestOffset >= endOfList_) return closing_->to_sys(local, date::choose::earliest);
-
-  // Near the end of the list the file answers for earlier instants and the rule for later
-  // ones: keep each one's readings on its own side and take the earliest.
-  std::optional<date::sys_seconds> best;
-  std::optional<date::sys_seconds> gapEnd;
-  auto consider = [&](const date::local_info& info, bool listed) {
-    auto onItsSide = [&](date::sys_seconds t) { return listed ? t < endOfList_ : t >= endOfList_; };
-    auto take = [&](date::sys_seconds t) {
-      if (onItsSide(t) && (!best || t < *best)) best = t;
-    };
-    switch (info.result) {
-      case date::local_info::unique:
-        take(asIfUtc - info.first.offset);
-        break;
-      case date::local_info::ambiguous:
-        take(asIfUtc - info.first.offset);
-        take(asIfUtc - info.second.offset);
-        break;
-      case date::local_info::nonexistent:
-        if (listed ? info.first.end <= endOfList_ : info.first.end >= endOfList_) {
-          if (!gapEnd || info.first.end < *gapEnd) gapEnd = info.first.end;
-        }
-        break;
-    }
-  };
-  consider(zone_->get_info(local), true);
-  consider(closing_->get_info(local), false);
-  if (best) return *best;
-  // Skipped: the clock jumps past `local` where the gap ends. A jump at the end of the
-  // list itself is the only other way.
-  return gapEnd ? *gapEnd : endOfList_;
+  // The file answers for instants before the end of its list, the rule for the rest. The
+  // file's earliest reading, when it lies before the end, is earlier than any of the rule's.
+  const date::sys_seconds listed = zone_->to_sys(local, date::choose::earliest);
+  if (!closing_ || listed < endOfList_) return listed;
+  const date::sys_seconds ruled = closing_->to_sys(local, date::choose::earliest);
+  return ruled < endOfList_ ? listed : ruled;
 }
 
 }  // namespace pellam

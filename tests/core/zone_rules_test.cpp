@@ -54,8 +54,8 @@ std::vector<std::string> systemZones() {
 }
 
 // Days worth asking about in a zone: a spread over 1900-2100, winter and summer days long
-// after the transitions the file lists, and the days around every offset change in a few
-// late years.
+// after the transitions the file lists, the days where the list ends, and the days around
+// every offset change in a few late years.
 std::vector<date::local_days> sampleDays(const ZoneRules& zone, std::size_t seed) {
   std::vector<date::local_days> days;
   const date::local_days first{date::year{1900} / 1 / 1};
@@ -66,6 +66,11 @@ std::vector<date::local_days> sampleDays(const ZoneRules& zone, std::size_t seed
   for (int year : {2038, 2050, 2075, 2099}) {
     days.push_back(date::local_days{date::year{year} / 1 / 15});
     days.push_back(date::local_days{date::year{year} / 7 / 1});
+  }
+  // Where the list ends and the rule takes over.
+  if (zone.endOfList() > date::sys_seconds{date::sys_days{date::year{1900} / 1 / 1}.time_since_epoch()}) {
+    const date::local_days end = date::floor<date::days>(zone.toLocal(zone.endOfList()));
+    for (int d = -2; d <= 2; ++d) days.push_back(end + date::days{d});
   }
   for (int year : {2038, 2039, 2099}) {
     auto t = date::sys_seconds{date::sys_days{date::year{year} / 1 / 1}.time_since_epoch()};
@@ -106,6 +111,7 @@ TEST(ZoneRulesTest, DayStartsAndLengthsAgreeWithZoneinfoInEveryZoneFrom1900To210
       const Instant start = calendar.startOfDay(date::year_month_day{day});
       if (calendar.formatDay(start) != text) continue;  // a day the zone skipped
       const Instant next = calendar.startOfDay(date::year_month_day{day + date::days{1}});
+      if (calendar.formatDay(next) != dayText(day + date::days{1})) continue;  // so was the next
       if (unreadable &&
           date::sys_seconds{std::chrono::seconds(unixOf(next))} + date::days{2} >= zone.endOfList()) {
         continue;
