@@ -33,10 +33,8 @@ class ZoneRules {
   // local time, the instant the gap ends.
   date::sys_seconds earliest(date::local_seconds local) const;
 
-  // Whether a closing rule takes over after the listed transitions. False when the file
-  // has none the date library can read; the last listed offset then holds for ever.
-  bool hasClosingRule() const { return closing_ != nullptr; }
-  // The last transition the file lists (where the closing rule takes over).
+  // The last transition the file lists, where the closing rule takes over. Without a rule
+  // the date library can read, the last listed offset holds for ever.
   date::sys_seconds endOfList() const { return endOfList_; }
 
   explicit ZoneRules(const date::time_zone& zone);
