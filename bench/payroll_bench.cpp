@@ -78,6 +78,31 @@ void BM_PartDayStartLocator(benchmark::State& state) {
   }
 }
 
+// The same, 20 years later: past the transitions the zone file lists, where its closing
+// rule decides the offsets.
+constexpr double kTwentyYears = 20 * 365.2425 * 86'400;
+
+void BM_PartDayStartCalendarPastTheList(benchmark::State& state) {
+  const Archive& archive = sample(static_cast<std::size_t>(state.range(0)));
+  const ReportingCalendar calendar(archive.preferences);
+  for (auto _ : state) {
+    double sum = 0;
+    for (const Entry& entry : archive.entries) sum += calendar.day(Instant{entry.start.seconds + kTwentyYears}).start.seconds;
+    benchmark::DoNotOptimize(sum);
+  }
+}
+
+void BM_PartDayStartLocatorPastTheList(benchmark::State& state) {
+  const Archive& archive = sample(static_cast<std::size_t>(state.range(0)));
+  const ReportingCalendar calendar(archive.preferences);
+  for (auto _ : state) {
+    DayLocator locator(calendar);
+    double sum = 0;
+    for (const Entry& entry : archive.entries) sum += locator.day(Instant{entry.start.seconds + kTwentyYears}).start.seconds;
+    benchmark::DoNotOptimize(sum);
+  }
+}
+
 // The wages of one chunk, in the fixed order: decimal(chunk) / 3600 x rate x multiplier.
 void BM_PartChunkWages(benchmark::State& state) {
   const Decimal hour = 3600, rate = *Decimal::parse("23.45"), multiplier = *Decimal::parse("1.5");
@@ -131,6 +156,8 @@ BENCHMARK(BM_Calculate) SIZES->Complexity(benchmark::oNLogN);
 BENCHMARK(BM_PartDaySecondsEachEntry) SIZES;
 BENCHMARK(BM_PartDayStartCalendar) SIZES;
 BENCHMARK(BM_PartDayStartLocator) SIZES;
+BENCHMARK(BM_PartDayStartCalendarPastTheList) SIZES;
+BENCHMARK(BM_PartDayStartLocatorPastTheList) SIZES;
 BENCHMARK(BM_PartChunkWages)->Unit(benchmark::kNanosecond);
 BENCHMARK(BM_SelectWithQuery) SIZES;
 BENCHMARK(BM_SelectWithFoldedQuery) SIZES;

@@ -12,16 +12,10 @@ namespace pellam {
 
 namespace {
 
-const date::time_zone* zoneNamed(std::string_view name) {
-  try {
-    return date::locate_zone(name);
-  } catch (const std::runtime_error&) {
-  }
-  try {
-    return date::locate_zone(currentTimeZoneIdentifier());
-  } catch (const std::runtime_error&) {
-  }
-  return date::locate_zone("UTC");
+const ZoneRules* zoneNamed(std::string_view name) {
+  if (const ZoneRules* zone = ZoneRules::named(name)) return zone;
+  if (const ZoneRules* zone = ZoneRules::named(currentTimeZoneIdentifier())) return zone;
+  return ZoneRules::named("UTC");
 }
 
 // Instants far outside any real record (and NaN) are pinned to a span the calendar can
@@ -54,12 +48,12 @@ ReportingCalendar::ReportingCalendar(std::string_view zoneName, std::int64_t fir
     : zone_(zoneNamed(zoneName)), firstWeekday_(firstWeekday >= 1 && firstWeekday <= 7 ? static_cast<int>(firstWeekday) : 2) {}
 
 date::local_days ReportingCalendar::localDay(Instant instant) const {
-  return date::floor<date::days>(zone_->to_local(systemSeconds(instant)));
+  return date::floor<date::days>(zone_->toLocal(systemSeconds(instant)));
 }
 
 Instant ReportingCalendar::startOf(date::local_days day) const {
-  // choose::earliest also answers a skipped midnight: the instant the gap ends.
-  date::sys_seconds start = zone_->to_sys(date::local_seconds{day}, date::choose::earliest);
+  // The earliest reading also answers a skipped midnight: the instant the gap ends.
+  date::sys_seconds start = zone_->earliest(date::local_seconds{day});
   return Instant::fromUnix(static_cast<double>(start.time_since_epoch().count()));
 }
 
@@ -81,12 +75,13 @@ std::int64_t ReportingCalendar::daysBetween(Instant from, Instant to) const {
   return (localDay(to) - localDay(from)).count();
 }
 
-Instant ReportingCalendar::startOfWeek(Instant instant) const {
-  date::local_days day = localDay(instant);
+date::local_days ReportingCalendar::firstDayOfWeek(date::local_days day) const {
   unsigned weekday = date::weekday{day}.c_encoding();  // 0 = Sunday
   unsigned first = static_cast<unsigned>(firstWeekday_ - 1);
-  return startOf(day - date::days{(weekday + 7 - first) % 7});
+  return day - date::days{(weekday + 7 - first) % 7};
 }
+
+Instant ReportingCalendar::startOfWeek(Instant instant) const { return startOf(firstDayOfWeek(localDay(instant))); }
 
 Instant ReportingCalendar::startOfMonth(Instant instant) const {
   date::year_month_day day{localDay(instant)};
@@ -104,8 +99,10 @@ CalendarInterval ReportingCalendar::day(Instant instant) const {
 }
 
 CalendarInterval ReportingCalendar::week(Instant instant) const {
-  Instant start = startOfWeek(instant);
-  return {start, addDays(start, 7)};
+  // Both ends from the calendar days: when the first day was skipped, its start lies on the
+  // next day, and counting seven days from there would end the week a day late.
+  date::local_days first = firstDayOfWeek(localDay(instant));
+  return {startOf(first), startOf(first + date::days{7})};
 }
 
 CalendarInterval ReportingCalendar::month(Instant instant) const {

@@ -3,7 +3,6 @@
 // user's reports is taken: the preference time zone, the preference first weekday and a
 // first week of at least one day.
 #include <date/date.h>
-#include <date/tz.h>
 
 #include <cstdint>
 #include <optional>
@@ -11,6 +10,7 @@
 #include <string_view>
 
 #include "core/instant.h"
+#include "core/zone_rules.h"
 
 namespace pellam {
 
@@ -32,7 +32,7 @@ class ReportingCalendar {
   // 1 = Sunday through 7 = Saturday; values outside that range mean Monday.
   ReportingCalendar(std::string_view zoneName, std::int64_t firstWeekday);
 
-  const date::time_zone& zone() const { return *zone_; }
+  const ZoneRules& zone() const { return *zone_; }
   int firstWeekday() const { return firstWeekday_; }
 
   // The calendar day on which the instant falls in the zone.
@@ -63,9 +63,11 @@ class ReportingCalendar {
 
  private:
   date::local_days localDay(Instant instant) const;
+  // The week's first calendar day, on or before `day`.
+  date::local_days firstDayOfWeek(date::local_days day) const;
   Instant startOf(date::local_days day) const;
 
-  const date::time_zone* zone_;
+  const ZoneRules* zone_;
   int firstWeekday_;
 };
 

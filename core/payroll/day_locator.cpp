@@ -33,7 +33,7 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
 
 bool DayLocator::locate(std::int64_t unix) {
   if (!haveSpan_ || unix < spanBegin_ || unix >= spanEnd_) {
-    const date::sys_info info = calendar_.zone().get_info(date::sys_seconds{std::chrono::seconds(unix)});
+    const date::sys_info info = calendar_.zone().info(date::sys_seconds{std::chrono::seconds(unix)});
     spanBegin_ = info.begin.time_since_epoch().count();
     spanEnd_ = info.end.time_since_epoch().count();
     offset_ = info.offset.count();

@@ -113,6 +113,34 @@ TEST(ReportsTest, AtReplacesNowForRunningEntriesAndRanges) {
             "3600");
 }
 
+TEST(ReportsTest, RangesKeepDaylightSavingPastTheListedYearsAndSkippedWeekdays) {
+  const struct {
+    const char* zone;
+    std::int64_t weekStartsOn;
+    const char* range;
+    const char* at;
+    const char* from;
+    const char* before;
+  } cases[] = {
+      {"America/New_York", 2, "today", "2037-07-01T12:00:00Z", "2037-07-01T04:00:00Z", "2037-07-02T04:00:00Z"},
+      {"America/New_York", 2, "today", "2038-07-01T12:00:00Z", "2038-07-01T04:00:00Z", "2038-07-02T04:00:00Z"},
+      {"America/New_York", 2, "week", "2038-03-14T12:00:00Z", "2038-03-08T05:00:00Z", "2038-03-15T04:00:00Z"},
+      {"America/New_York", 2, "month", "2040-08-15T12:00:00Z", "2040-08-01T04:00:00Z", "2040-09-01T04:00:00Z"},
+      // Samoa skipped Friday 2011-12-30; weeks start on Friday.
+      {"Pacific/Apia", 6, "week", "2011-12-30T12:00:00Z", "2011-12-30T10:00:00Z", "2012-01-05T10:00:00Z"},
+      {"Pacific/Apia", 6, "week", "2012-01-06T12:00:00Z", "2012-01-05T10:00:00Z", "2012-01-12T10:00:00Z"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.zone) + " " + c.range + " " + c.at);
+    Archive archive = exampleArchive();
+    archive.preferences.timeZone = c.zone;
+    archive.preferences.weekStartsOn = c.weekStartsOn;
+    const Json result = report(archive, "reports.summary", {{"range", c.range}, {"at", c.at}}).result();
+    EXPECT_EQ(result.find("from")->asString(), c.from);
+    EXPECT_EQ(result.find("before")->asString(), c.before);
+  }
+}
+
 TEST(ReportsTest, PayPeriodAlwaysUsesTheJobsPayPeriod) {
   Archive archive = twoCurrencies();
   archive.jobs[0].schedule = PaySchedule::weekly;

@@ -89,6 +89,32 @@ TEST(ReportingCalendarTest, WeekAcrossADaylightSavingChangeIsSevenCalendarDays) 
   EXPECT_EQ(formatInternetDateTime(week.end), "2026-03-29T22:00:00Z");
 }
 
+// Samoa skipped Friday 2011-12-30: Thursday 23:59:59 at -10:00 was followed by Saturday
+// 00:00 at +14:00, 2011-12-30T10:00:00Z.
+TEST(ReportingCalendarTest, AWeekWhoseFirstDayWasSkippedStartsAfterTheGapAndIsShorter) {
+  const ReportingCalendar calendar("Pacific/Apia", 6);  // weeks start on Friday
+  const struct {
+    const char* inside;
+    const char* start;
+    const char* end;
+  } cases[] = {
+      {"2011-12-30T12:00:00Z", "2011-12-30T10:00:00Z", "2012-01-05T10:00:00Z"},  // six days
+      {"2012-01-05T09:59:59Z", "2011-12-30T10:00:00Z", "2012-01-05T10:00:00Z"},
+      {"2012-01-05T10:00:00Z", "2012-01-05T10:00:00Z", "2012-01-12T10:00:00Z"},
+      {"2012-01-06T12:00:00Z", "2012-01-05T10:00:00Z", "2012-01-12T10:00:00Z"},
+      {"2011-12-29T12:00:00Z", "2011-12-23T10:00:00Z", "2011-12-30T10:00:00Z"},  // the week before
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.inside);
+    const CalendarInterval week = calendar.week(at(c.inside));
+    EXPECT_EQ(formatInternetDateTime(week.start), c.start);
+    EXPECT_EQ(formatInternetDateTime(week.end), c.end);
+    EXPECT_EQ(calendar.startOfWeek(at(c.inside)), week.start);
+    // The week after begins where this one ends.
+    EXPECT_EQ(calendar.week(week.end).start, week.end);
+  }
+}
+
 TEST(ReportingCalendarTest, MonthAndYearFollowTheZone) {
   ReportingCalendar calendar("America/Los_Angeles", 2);
   // 2026-03-01T05:00Z is still February 28 in Los Angeles.

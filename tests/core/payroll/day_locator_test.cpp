@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/python_oracle.h"
+#include "support/zoneinfo_oracle.h"
 
 namespace pellam::testing {
 namespace {
@@ -30,7 +31,7 @@ std::vector<Instant> probes(const ReportingCalendar& calendar, double walkDays) 
   }
   auto unix = static_cast<std::int64_t>(kFrom.unixSeconds());
   while (unix < static_cast<std::int64_t>(kUntil.unixSeconds())) {
-    const date::sys_info info = calendar.zone().get_info(date::sys_seconds{std::chrono::seconds(unix)});
+    const date::sys_info info = calendar.zone().info(date::sys_seconds{std::chrono::seconds(unix)});
     const std::int64_t change = info.end.time_since_epoch().count();
     if (change >= static_cast<std::int64_t>(kUntil.unixSeconds())) break;
     for (std::int64_t k = -96; k <= 96; ++k) out.push_back(Instant::fromUnix(static_cast<double>(change + k * 1800)));
@@ -62,51 +63,6 @@ TEST(DayLocatorTest, AgreesWithTheCalendarInOrderAndOutOfOrder) {
   }
 }
 
-// Python's zoneinfo, on the same operating-system data, finds each day's first instant its
-// own way: the earliest instant whose local date is that day, piece by piece between the
-// zone's offset changes.
-constexpr const char* kZoneinfoOracle = R"PY(
-import sys
-from datetime import date, datetime, timezone
-from zoneinfo import ZoneInfo
-
-EPOCH = datetime(1970, 1, 1)
-
-def offset(zone, t):
-    return int(datetime.fromtimestamp(t, zone).utcoffset().total_seconds())
-
-def first_instant(zone, day):
-    midnight = int((datetime(day.year, day.month, day.day) - EPOCH).total_seconds())
-    lo, hi = midnight - 30 * 3600, midnight + 30 * 3600
-    points, t, before = [lo], lo, offset(zone, lo)
-    while t < hi:
-        n = min(t + 7200, hi)
-        after = offset(zone, n)
-        if after != before:
-            a, b = t, n
-            while b - a > 1:
-                m = (a + b) // 2
-                if offset(zone, m) == before:
-                    a = m
-                else:
-                    b = m
-            points.append(b)
-        t, before = n, after
-    points.append(hi)
-    best = None
-    for a, b in zip(points, points[1:]):
-        o = offset(zone, a)
-        s, e = max(a, midnight - o), min(b, midnight + 86400 - o)
-        if s < e and (best is None or s < best):
-            best = s
-    return best
-
-zones = {}
-for line in sys.stdin.read().splitlines():
-    name, day = line.split()
-    zone = zones.setdefault(name, ZoneInfo(name))
-    print(name, day, first_instant(zone, date.fromisoformat(day)))
-)PY";
 
 TEST(DayLocatorTest, DayStartsAgreeWithPythonZoneinfo) {
   std::ostringstream request, ours;

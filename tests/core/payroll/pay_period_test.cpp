@@ -53,5 +53,38 @@ TEST(PayPeriodTest, AnAnchorInsideADayCountsFromThatDaysStart) {
   EXPECT_EQ(formatInternetDateTime(period.start), "2026-01-12T05:00:00Z");
 }
 
+// Samoa skipped Friday 2011-12-30. Weekly pay periods, weekly overtime and the calendar's
+// weeks, all starting on Friday, share their bounds around it.
+TEST(PayPeriodTest, WeeksAgreeWhereTheirFirstDayWasSkipped) {
+  const Payroll payroll = payrollIn("Pacific/Apia", 6);
+  Job job = payJob();
+  job.schedule = PaySchedule::weekly;
+  job.payAnchor = at("2011-12-16T10:00:00Z");  // Friday 00:00 at -10:00
+  job.weeklyOvertime = 2;
+  job.dailyOvertime = 0;
+  job.dailyDoubleTime = 0;
+  for (const char* date : {"2011-12-29T12:00:00Z", "2011-12-30T12:00:00Z", "2012-01-05T09:00:00Z",
+                           "2012-01-06T12:00:00Z"}) {
+    SCOPED_TRACE(date);
+    EXPECT_EQ(payroll.payPeriod(at(date), job), payroll.calendar().week(at(date)));
+  }
+  EXPECT_EQ(formatInternetDateTime(payroll.payPeriod(at("2011-12-30T12:00:00Z"), job).end), "2012-01-05T10:00:00Z");
+
+  // Two hours on Thursday 5 January fill the short week; the hour on Friday 6 January
+  // starts the next one and is regular time.
+  Archive archive;
+  archive.jobs = {job};
+  archive.entries = {payEntry("E0000000-0000-4000-8000-000000000001", kPayJob, "2012-01-05T06:00:00Z",
+                              "2012-01-05T08:00:00Z"),
+                     payEntry("E0000000-0000-4000-8000-000000000002", kPayJob, "2012-01-05T22:00:00Z",
+                              "2012-01-05T23:00:00Z")};
+  const std::vector<PayLine> lines = payroll.calculate(archive, at("2012-02-01T00:00:00Z"));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].regular, 7200);
+  EXPECT_EQ(lines[1].regular, 3600);
+  EXPECT_EQ(lines[1].overtime, 0);
+  EXPECT_EQ(payroll.calendar().week(lines[1].day).start, lines[1].day);
+}
+
 }  // namespace
 }  // namespace pellam::testing
