@@ -3,6 +3,7 @@ output on a full device, closed, or a pipe whose reader left, and on a full disk
 import base64
 import json
 import os
+import shutil
 import signal
 import subprocess
 import tempfile
@@ -14,6 +15,7 @@ from test_host import HostCase
 from vantry_run import VANTRY
 
 EPOCH_2001 = 978307200
+SOURCE = os.environ.get("PELLAM_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
 
 
 def run_with_stdout(program, args, target, ignore_sigpipe=False, cwd=None):
@@ -107,8 +109,35 @@ class RemoteAnswers(HostCase):
             self.assertEqual(f.read(), expected)
 
 
+def demo_tree(folder):
+    """A copy of scripts/demo.sh whose setup and build steps do nothing, with the built programs
+    where it looks for them. Returns the script's path."""
+    for sub in ("scripts", "build/cli", "build/host"):
+        os.makedirs(os.path.join(folder, sub))
+    shutil.copy(os.path.join(SOURCE, "scripts", "demo.sh"), os.path.join(folder, "scripts"))
+    for step in ("setup.sh", "build.sh"):
+        with open(os.path.join(folder, "scripts", step), "w") as f:
+            f.write("#!/bin/sh\nexit 0\n")
+        os.chmod(os.path.join(folder, "scripts", step), 0o755)
+    os.symlink(os.path.abspath(VANTRY), os.path.join(folder, "build", "cli", "vantry"))
+    os.symlink(os.path.abspath(HOST), os.path.join(folder, "build", "host", "vantry-host"))
+    return os.path.join(folder, "scripts", "demo.sh")
+
+
+class DemoScript(unittest.TestCase):
+    def setUp(self):
+        self.scratch = tempfile.TemporaryDirectory()
+        self.addCleanup(self.scratch.cleanup)
+        self.demo = demo_tree(self.scratch.name)
+
+    def test_a_demo_whose_output_cannot_be_written_does_not_succeed(self):
+        for target, ignore, status in UNWRITABLE:
+            got, _ = run_with_stdout(self.demo, [], target, ignore)
+            self.assertEqual(got, status, (target, ignore))
+
+
 class FullDisk(HostCase):
-    """A backup redirected onto a small tmpfs that it does not fit."""
+    """Answers redirected onto a small tmpfs that they do not fit."""
 
     def setUp(self):
         super().setUp()
@@ -148,6 +177,20 @@ class FullDisk(HostCase):
                 os.remove(backup)
             # A short answer still fits: the failures above were the disk's.
             self.assertEqual(run_with_stdout(VANTRY, ["--data-dir", self.folder, "jobs", "list"], backup), (0, b""))
+
+    def test_a_demo_that_fills_the_disk_midway_does_not_succeed(self):
+        tree = os.path.join(self.scratch.name, "tree")
+        demo = demo_tree(tree)
+        got, _ = run_with_stdout(demo, [], os.path.join(self.disk, "demo.log"))
+        self.assertEqual(got, 1)
+        # It got as far as the session before the disk filled, and stopped its host.
+        with open(os.path.join(self.disk, "demo.log"), "rb") as f:
+            self.assertIn(b"$ vantry jobs create", f.read())
+        with open(os.path.join(tree, "demo-data", "host.pid")) as f:
+            pid = int(f.read())
+        with self.assertRaises(ProcessLookupError):
+            os.kill(pid, 0)
+
 
 if __name__ == "__main__":
     unittest.main()
