@@ -78,6 +78,8 @@ CLIOptions CLIOptions::parse(const std::vector<std::string>& args) {
       }
       options.timeoutSeconds = static_cast<int>(*seconds);
     } else if (name == "out") {
+      // An empty path names no file; refused here, before the app builds the whole export.
+      if (value.empty()) throw AgentFailure::invalidArgument("--out requires a value. Booleans use true or false.");
       options.outputPath = value;
     } else {
       options.arguments[name] = value;

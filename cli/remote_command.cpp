@@ -14,18 +14,27 @@ using agent::AgentFailure;
 
 namespace {
 
-// Replaces the file an export result carries with where it went (or would go on a dry run).
-void writeOutput(Json& result, const CLIOptions& options) {
+// `--out -` sends the file to standard output instead of naming a file (`./-` names one).
+constexpr const char* kStandardOutput = "-";
+
+// The file an export result carries.
+std::string exportedBytes(const Json& result) {
   AgentFailure notAFile = AgentFailure::invalidArgument("--out applies to an export that returns a file.");
   const Json* base64 = result.isObject() ? result.find("base64") : nullptr;
   if (!base64 || !base64->isString()) throw notAFile;
   std::optional<std::string> bytes = base64Decode(base64->asString());
   if (!bytes) throw notAFile;
-  std::string target = standardizedPath(expandTilde(*options.outputPath));
+  return std::move(*bytes);
+}
+
+// Replaces the file an export result carries with where it went (or would go on a dry run).
+void writeOutput(Json& result, const std::string& bytes, const CLIOptions& options) {
+  const std::string& path = *options.outputPath;
+  std::string target = path == kStandardOutput ? path : standardizedPath(expandTilde(path));
   if (options.dryRun) {
     result["wouldWrite"] = target;
   } else {
-    writeExport(*bytes, target);
+    writeExport(bytes, target);
     result["path"] = target;
   }
   result.asObject().erase("base64");
@@ -39,7 +48,15 @@ int runRemoteCommand(const CLIOptions& options, bool json, std::optional<Uuid>& 
   agent::AgentResponse response = agent::AgentClient(options.dataDirectory)
                                       .perform(request, std::chrono::seconds(options.timeoutSeconds));
   Json result = response.data ? parseJson(*response.data) : Json();
-  if (response.ok && options.outputPath) writeOutput(result, options);
+  if (response.ok && options.outputPath) {
+    std::string bytes = exportedBytes(result);
+    if (*options.outputPath == kStandardOutput && !options.dryRun) {
+      // The file's bytes and nothing else, so they can be piped or redirected as they are.
+      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      return 0;
+    }
+    writeOutput(result, bytes, options);
+  }
   output(out, response.ok, result, response.error, request.id, json);
   return response.ok ? 0 : 1;
 }

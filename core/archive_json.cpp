@@ -287,8 +287,8 @@ Archive decodePadded(std::string_view text, std::size_t capacity) {
   od::parser parser;
   od::document doc;
   Reader reader(text);
-  // current_location() is not safe after a failed iterate(); report the start.
-  if (auto error = parser.iterate(text, capacity).get(doc)) reader.fail(error, nullptr);
+  // current_location() is not safe after a failed iterate().
+  if (auto error = parser.iterate(text, capacity).get(doc)) reader.fail(error, reader.whereIterateFailed(error));
   std::string_view bytes = text;
 
   od::json_type type;

@@ -131,10 +131,8 @@ Json parseJson(std::string_view text) {
   od::parser parser;
   od::document doc;
   JsonReader reader{std::string_view(padded.data(), padded.size())};
-  if (auto error = parser.iterate(padded).get(doc)) {
-    // current_location() is not safe after a failed iterate(); report the start.
-    reader.fail(error, nullptr);
-  }
+  // current_location() is not safe after a failed iterate().
+  if (auto error = parser.iterate(padded).get(doc)) reader.fail(error, reader.whereIterateFailed(error));
   return reader.document(doc, std::string_view(padded.data(), padded.size()));
 }
 

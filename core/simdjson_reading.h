@@ -42,7 +42,29 @@ class ErrorReporter {
     return location.error() ? nullptr : location.value_unsafe();
   }
 
+  // Where a failed iterate() breaks: its first pass knows only that a string never closed,
+  // not where it opened. Anything else it refuses is reported at the start.
+  const char* whereIterateFailed(simdjson::error_code code) const {
+    return code == simdjson::UNCLOSED_STRING ? openingOfUnclosedString() : nullptr;
+  }
+
  private:
+  // The opening quote of the string still open at the end of the text. A quote counts unless
+  // an odd run of backslashes precedes it, in or out of a string, as in simdjson's first pass.
+  const char* openingOfUnclosedString() const {
+    const char* opening = nullptr;
+    std::size_t backslashes = 0;
+    for (const char* at = base_; at != end_; ++at) {
+      if (*at == '\\') {
+        ++backslashes;
+        continue;
+      }
+      if (*at == '"' && backslashes % 2 == 0) opening = opening ? nullptr : at;
+      backslashes = 0;
+    }
+    return opening ? opening : end_;
+  }
+
   const char* base_;
   const char* end_;
 };

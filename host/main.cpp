@@ -1,7 +1,10 @@
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "core/standard_output.h"
 #include "host/host.h"
 
 int main(int argc, char** argv) {
@@ -9,8 +12,8 @@ int main(int argc, char** argv) {
   try {
     HostOptions options = HostOptions::parse(std::vector<std::string>(argv + 1, argv + argc));
     if (options.help) {
-      std::cout << kHostUsage << '\n';
-      return 0;
+      // Help that did not reach standard output is not success.
+      return pellam::writeAllAndClose(STDOUT_FILENO, std::string(kHostUsage) + '\n') ? 0 : 1;
     }
     return runHost(options, std::cerr);
   } catch (const HostUsageError& error) {

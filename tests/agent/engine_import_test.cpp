@@ -148,6 +148,27 @@ TEST(ImportTest, AJsonBackupReplacesEveryRecord) {
             "data_error: " + std::string(kRunningTimersMessage));
 }
 
+TEST(ImportTest, AJsonImportWithAStringThatNeverClosesNamesWhereItOpened) {
+  const std::string backup = encodeArchiveJson(sampleArchive());
+  const std::size_t name = backup.find("\"Acme\"");
+  ASSERT_NE(name, std::string::npos);
+  const std::string csv = "Job,Start,End,Comment\r\nAcme,2026-03-03T14:00:00Z,2026-03-03T15:00:00Z,\"C:\\\"\r\n";
+  const struct {
+    std::string name;
+    std::string bytes;
+    std::size_t opened;
+  } cases[] = {
+      {"a backup cut inside a job's name", backup.substr(0, name + 3), name},
+      {"a CSV whose last field ends in a backslash", csv, csv.find('"')},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(summary(run(sampleArchive(), "import.preview", importing(c.bytes, "json"))),
+              "json_parse_error: The JSON text is invalid at byte " + std::to_string(c.opened) +
+                  ": A string is opened, but never closed.")
+        << c.name;
+  }
+}
+
 TEST(ImportTest, RefusesBadRequestsAndBadFiles) {
   const std::string base64Message = "invalid_argument: The input must be base64 data of at most 600000 bytes.";
   const struct {

@@ -32,6 +32,10 @@ TEST(OptionsTest, ParseFailuresCarryTheirExactMessages) {
       {{"--timeout", "99999999999999999999999"}, "--timeout must be a whole number from 1 to 120 seconds."},
       {{"--timeout", "120"}, ""},
       {{"--timeout=1"}, ""},
+      // An empty --out names no file: refused before anything is sent.
+      {{"export", "--out", ""}, "--out requires a value. Booleans use true or false."},
+      {{"export", "--out="}, "--out requires a value. Booleans use true or false."},
+      {{"export", "--out", "-"}, ""},
       {{"--data-dir", std::string(100000, 'x')}, ""},
   };
   for (const auto& c : cases) {

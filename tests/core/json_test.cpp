@@ -116,6 +116,12 @@ TEST(JsonTest, ErrorNamesTheByteWhereTheTextBreaks) {
       {"[1, 2] trailing", 7},
       // A text that stops short breaks at its end, not at its start.
       {R"({"rate":)", 8},
+      // A string that never closes breaks where it opened; an escaped quote closes nothing.
+      {R"({"name":"Caf)", 8},
+      {R"(["a", "b\"])", 6},
+      {R"(["a\\", "b)", 8},
+      // A CSV line whose last field ends in a backslash.
+      {"Job,Comment\r\nAcme,\"C:\\\"\r\n", 18},
   };
   for (const auto& [text, offset] : cases) {
     try {

@@ -90,6 +90,8 @@ class ParseFailures(unittest.TestCase):
         (["--timeout", "1.5", "jobs", "list"], "--timeout must be a whole number from 1 to 120 seconds."),
         (["help", "--limit", "5"], "Unknown options: limit."),
         (["--version", "--x", "1"], "Unknown options: x."),
+        (["export", "csv", "--out", ""], "--out requires a value. Booleans use true or false."),
+        (["export", "csv", "--out=", "--json"], "--out requires a value. Booleans use true or false."),
     ]
 
     def test_each_failure_exits_2_with_its_message_and_a_silent_stderr(self):

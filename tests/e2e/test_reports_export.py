@@ -14,6 +14,7 @@ import zipfile
 
 from host_run import Host
 from test_host import HostCase
+from vantry_run import VANTRY
 
 EPOCH_2001 = 978307200  # the archive counts seconds from 2001-01-01T00:00:00Z
 AT = "2026-10-22T09:00:00-04:00"  # a Thursday; its week (from Monday) is 19 to 25 October
@@ -299,6 +300,41 @@ class Exports(ReportsCase):
         # Without --out the file comes back in the answer.
         result = self.ok("export", "text", "--range", "week", "--at", AT)
         self.assertTrue(base64.b64decode(result["base64"]).startswith("VANTRY \u2014 REPORT\n".encode()))
+
+    def vantry_in(self, folder, *args):
+        """Runs vantry in `folder`; returns (status, stdout bytes) after checking stderr is silent."""
+        done = subprocess.run([VANTRY, "--data-dir", self.folder, *args], capture_output=True, cwd=folder,
+                              timeout=60)
+        self.assertEqual(done.stderr, b"")
+        return done.returncode, done.stdout
+
+    def test_out_dash_prints_the_file_and_nothing_else(self):
+        week = ["--range", "week", "--at", AT]
+        for selection in (["txt", *week], ["csv", *week], ["xlsx", *week], ["json"]):
+            expected = base64.b64decode(self.ok("export", *selection)["base64"])
+            for mode in ([], ["--json"]):
+                self.assertEqual(self.vantry_in(self.out, *mode, "export", *selection, "--out", "-"), (0, expected),
+                                 selection + mode)
+        self.assertEqual(os.listdir(self.out), [])
+        # ./- still names a file.
+        expected = base64.b64decode(self.ok("export", "csv", *week)["base64"])
+        status, out = self.vantry_in(self.out, "--json", "export", "csv", *week, "--out", "./-")
+        self.assertEqual((status, json.loads(out)["data"]["path"]), (0, os.path.join(self.out, "-")))
+        with open(os.path.join(self.out, "-"), "rb") as f:
+            self.assertEqual(f.read(), expected)
+
+    def test_out_dash_failures_and_dry_runs_print_the_envelope(self):
+        refused = {"code": "invalid_argument", "message": "--format must be json, csv, xlsx, or txt (text is an alias).",
+                   "retryable": False}
+        for mode, lines in (([], None), (["--json"], 1)):
+            status, out = self.vantry_in(self.out, *mode, "export", "JSON", "--out", "-")
+            envelope = json.loads(out)
+            self.assertEqual((status, envelope["ok"], envelope["error"]), (1, False, refused), mode)
+            self.assertEqual(out.count(b"\n") == 1, lines == 1, mode)
+        status, out = self.vantry_in(self.out, "--json", "export", "csv", "--out", "-", "--dry-run")
+        data = json.loads(out)["data"]
+        self.assertEqual((status, data["wouldWrite"], "base64" in data), (0, "-", False))
+        self.assertEqual(os.listdir(self.out), [])
 
 
 class LargeExports(HostCase):
