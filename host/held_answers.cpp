@@ -4,14 +4,15 @@ namespace pellam::host {
 
 HeldAnswers::HeldAnswers(ResponseOutbox& outbox, Monotonic now) : outbox_(outbox), now_(std::move(now)) {}
 
-void HeldAnswers::hold(const Uuid& id) {
-  held_.emplace_back(now_() + kHold, id);
+void HeldAnswers::mark(const Uuid& id) {
   try {
     outbox_.markHeld(id);
   } catch (const std::exception&) {
     // Only a restart within the hold would need the mark.
   }
 }
+
+void HeldAnswers::hold(const Uuid& id) { held_.emplace_back(now_() + kHold, id); }
 
 void HeldAnswers::withdrawDue() {
   if (!earlierRunSettled_) {

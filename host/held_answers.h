@@ -8,6 +8,7 @@
 //
 // The hold is measured on the monotonic clock. Each held answer is marked beside it
 // (Responses/.<ID>.held) so that a restart withdraws what an earlier run still held, at once.
+// A client that waits for an answer while the host restarts has read it long before.
 #include <algorithm>
 #include <chrono>
 #include <deque>
@@ -27,8 +28,12 @@ class HeldAnswers {
 
   HeldAnswers(ResponseOutbox& outbox, Monotonic now);
 
-  // Holds the answer just published for `id`. Should the mark fail, the answer is still
-  // withdrawn by this run; a later run keeps it the full time.
+  // Marks `id`'s answer as held before it is published, so that no kill can leave it
+  // unmarked; a mark without its answer is dropped at the next start or before the
+  // identifier is answered again. Should the mark fail, the answer is still withdrawn by this
+  // run; a later run keeps it the full time.
+  void mark(const Uuid& id);
+  // Starts the hold of the answer just published for `id`.
   void hold(const Uuid& id);
 
   // Withdraws the answers whose hold has passed, and, the first time, every answer an

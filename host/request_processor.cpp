@@ -264,6 +264,7 @@ void RequestProcessor::answerSaveFailure(const Uuid& id, Answer& answer, std::ex
 }
 
 void RequestProcessor::publish(const Uuid& id, Answer& answer) {
+  if (answer.held) held_.mark(id);
   outbox_.publish(id, answer.encoded());
   if (answer.held) held_.hold(id);
 }

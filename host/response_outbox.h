@@ -54,8 +54,8 @@ class ResponseOutbox {
   void discard(const std::string& stagedPath);
 
   // The mark of an answer that is withdrawn after a short hold (host/held_answers.h), made
-  // once the answer is in place; the identifiers so marked; and the withdrawal: the mark
-  // goes first, so that a mark never outlives its answer to mark a later one.
+  // just before the answer is written; the identifiers so marked; and the withdrawal: the
+  // mark goes first, so that a mark never outlives its answer to mark a later one.
   void markHeld(const Uuid& id);
   std::vector<Uuid> heldMarks();
   void withdraw(const Uuid& id);

@@ -8,6 +8,7 @@ namespace pellam::host::testing {
 namespace {
 
 using pellam::testing::FaultInjectingFileSystem;
+using pellam::testing::SimulatedCrash;
 using Operation = FaultInjectingFileSystem::Operation;
 using std::chrono::steady_clock;
 using namespace std::chrono_literals;
@@ -187,6 +188,56 @@ TEST_F(HeldAnswersTest, ARestartWithdrawsWhatTheEarlierRunHeldAndNothingElse) {
   EXPECT_TRUE(answered(change));
   EXPECT_FALSE(answered(read));
   EXPECT_EQ(jobsNamed("Stray"), 1u);
+}
+
+// Killed at any file operation while answering with an answer to hold: the next host never
+// keeps such an answer, and the request then runs to its proper end, once.
+TEST_F(HeldAnswersTest, AKillWhileAnsweringNeverPinsAnAnswerThatWasToBeHeld) {
+  struct Case {
+    const char* label;
+    agent::AgentRequest request;
+  };
+  const Case cases[] = {
+      {"a read", makeRequest("jobs.list")},
+      {"a save on a full disk", makeRequest("jobs.create", {{"name", "Once"}})},
+  };
+  for (const Case& c : cases) {
+    // 0: right after the answer was moved into place; then at each operation in turn.
+    for (std::size_t crashAt = 0;; ++crashAt) {
+      SCOPED_TRACE(std::string(c.label) + ", killed at operation " + std::to_string(crashAt));
+      std::filesystem::remove_all(root_);
+      std::filesystem::create_directory(root_);
+      folders_.prepare(*RealFileSystem::shared());
+      { HostParts(folders_).store.save(Archive()); }
+      auto fs = std::make_shared<FaultInjectingFileSystem>();
+      fs->failWhen([&](const Operation& op) { return op.path.starts_with(root_ + "/.pellam.json."); }, ENOSPC);
+      if (crashAt == 0) {
+        fs->afterMove([&](const std::string& to) {
+          if (to == responsePath(c.request.id)) throw SimulatedCrash{};
+        });
+      } else {
+        fs->crashAt(crashAt);
+      }
+      bool finished = true;
+      try {
+        Host host(folders_, fs, &now_);
+        send(host, c.request);
+      } catch (const SimulatedCrash&) {
+        finished = false;
+      }
+      Host restarted(folders_, RealFileSystem::shared(), &now_);  // and the disk has room again
+      restarted.processor.withdrawDue();
+      EXPECT_FALSE(answered(c.request));
+      if (std::filesystem::exists(requestPath(c.request.id))) {
+        restarted.processor.handle(c.request.id.text() + ".json");
+      } else {
+        send(restarted, c.request);  // the client's replay
+      }
+      EXPECT_TRUE(response(c.request.id).ok);
+      EXPECT_EQ(jobsNamed("Once"), c.request.command == "jobs.create" ? 1u : 0u);
+      if (finished && crashAt > 0) break;
+    }
+  }
 }
 
 }  // namespace
