@@ -14,7 +14,9 @@
 #include <map>
 #include <set>
 
+#include "core/file_placement.h"
 #include "host/agent_folders.h"
+#include "host/answer_retention.h"
 #include "host/archive_store.h"
 #include "host/file_pruning.h"
 #include "host/heartbeat.h"
@@ -30,7 +32,8 @@ using SteadyClock = std::chrono::steady_clock;
 
 constexpr auto kRescanInterval = std::chrono::seconds(1);
 constexpr auto kRescanWithoutNotifications = std::chrono::milliseconds(50);
-constexpr auto kPruneInterval = std::chrono::hours(1);
+// Also how often the running time is recorded: a kill loses at most this much of it.
+constexpr auto kPruneInterval = std::chrono::minutes(10);
 constexpr auto kRetryAfterFailure = std::chrono::seconds(5);
 
 // The same folder, not merely one that was given the same inode number after the first was
@@ -122,9 +125,7 @@ class StopSignals {
 };
 #endif
 
-bool anything(const std::string&) { return true; }
 bool isHeartbeatLeftover(const std::string& name) { return agent::isTemporaryStatusName(name); }
-bool isAbandonedPending(const std::string& name) { return agent::isPendingRequestName(name); }
 
 class Loop {
  public:
@@ -136,7 +137,8 @@ class Loop {
         store_(folders_.data, fs_),
         heartbeat_(fs_, folders_, options.locked),
         processor_(fs_, folders_, store_, heartbeat_, commandEngine()),
-        watcher_(folders_.requests, fs_) {}
+        watcher_(folders_.requests, fs_),
+        retention_(fs_, folders_) {}
 
   int run(StopSignals& signals) {
     // A heartbeat write cut short by a kill leaves its temporary file behind.
@@ -184,11 +186,13 @@ class Loop {
         handle(name);
         continue;  // a signal that came meanwhile is seen before the next request
       }
+      processor_.withdrawDue();
       processor_.prepare();  // idle: learn what the next change will need
       auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextRescan - SteadyClock::now());
       pollfd waits[2] = {{watcher_.descriptor(), POLLIN, 0}, {signals.descriptor(), POLLIN, 0}};
       ::poll(waits, 2, static_cast<int>(std::max<long long>(0, wait.count()) + 1));
     }
+    prune();  // records this run's time
     heartbeat_.stop();
     log_ << "vantry-host: stopped\n";
     log_.flush();
@@ -209,6 +213,11 @@ class Loop {
       store_.io().removeLeftoverTemporaries();
       for (const std::string& name : fs_->listDirectory(folders_.responses)) {
         if (agent::isTemporaryResponseName(name)) fs_->remove(folders_.responses + "/" + name);
+      }
+      for (const std::string& name : fs_->listDirectory(folders_.api)) {
+        if (atomicWriteTarget(name) == folders_.retention.substr(folders_.api.size() + 1)) {
+          fs_->remove(folders_.api + "/" + name);
+        }
       }
     } catch (const std::exception& error) {
       log_ << "vantry-host: removing leftover temporary files: " << error.what() << '\n';
@@ -281,11 +290,8 @@ class Loop {
   }
 
   void prune() {
-    FileTime cutoff = std::chrono::system_clock::now() - kKeepAnswers;
     try {
-      pruneOlderThan(*fs_, folders_.responses, cutoff, anything);
-      pruneOlderThan(*fs_, folders_.rejected, cutoff, anything);
-      pruneOlderThan(*fs_, folders_.requests, cutoff, isAbandonedPending);
+      retention_.prune();
     } catch (const std::exception& error) {
       log_ << "vantry-host: pruning: " << error.what() << '\n';
     }
@@ -301,6 +307,7 @@ class Loop {
   Heartbeat heartbeat_;
   RequestProcessor processor_;
   RequestWatcher watcher_;
+  AnswerRetention retention_;
   bool watching_ = true;
   bool reportedTrouble_ = false;
   std::deque<std::string> queue_;

@@ -88,7 +88,7 @@ AgentResponse failureResponse(const Uuid& id, AgentFailure failure,
 }  // namespace
 
 RequestProcessor::RequestProcessor(std::shared_ptr<FileSystem> fs, AgentFolders folders, ArchiveStore& store,
-                                   Heartbeat& heartbeat, Engine engine, Clock clock)
+                                   Heartbeat& heartbeat, Engine engine, Clock clock, HeldAnswers::Monotonic monotonic)
     : fs_(fs),
       folders_(folders),
       store_(store),
@@ -96,7 +96,8 @@ RequestProcessor::RequestProcessor(std::shared_ptr<FileSystem> fs, AgentFolders 
       appCommands_(folders_, store, heartbeat),
       engine_(std::move(engine)),
       clock_(std::move(clock)),
-      outbox_(fs, folders) {}
+      outbox_(fs, folders),
+      held_(outbox_, std::move(monotonic)) {}
 
 ResponseOutbox::Settled RequestProcessor::recover() {
   ResponseOutbox::Settled settled = outbox_.settle([this] { return store_.diskState(); });
@@ -114,11 +115,13 @@ std::optional<HandledRequest> RequestProcessor::handle(const std::string& name) 
 
   // An answer staged by an interrupted run is decided before anything else runs.
   recover();
+  held_.withdrawDue();
   if (!fs_->status(path).exists) return std::nullopt;
   if (outbox_.answered(*id)) {
     removeRequest(path, name);  // never run again
     return HandledRequest{id->text(), "-", "already-answered"};
   }
+  outbox_.dropStrayMark(*id);
 
   Answer result = answer(path, *id);
   commit(*id, result);
@@ -164,6 +167,9 @@ RequestProcessor::Answer RequestProcessor::answer(const std::string& path, const
   }
   result.command = agent::findCommand(request.command) != nullptr ? request.command : "unknown";
   result.response = run(request, result.outcome);
+  // Whether the command only looks, never whether this run happened to change nothing: a
+  // clock-in that found its timer running must not run again on a replay.
+  result.held = agent::isReadOnly(request.command) || (request.dryRun && !result.outcome.changes());
 
   if (result.encoded().size() > kMaximumResponseBytes) {
     // Too large to answer, so it is not carried out either.
@@ -206,7 +212,7 @@ AgentResponse RequestProcessor::run(const AgentRequest& request, CommandOutcome&
 
 void RequestProcessor::commit(const Uuid& id, Answer& answer) {
   if (!answer.outcome.changes()) {
-    outbox_.publish(id, answer.encoded());
+    publish(id, answer);
     return;
   }
   ArchiveStore::PendingWrite pending;
@@ -251,8 +257,19 @@ void RequestProcessor::answerSaveFailure(const Uuid& id, Answer& answer, std::ex
   answer.outcome = CommandOutcome();
   answer.response = failureResponse(id, saveFailure(error), answer.response.requestFingerprint);
   answer.bytes.clear();
-  outbox_.publish(id, answer.encoded());
+  // Nothing was saved, so a retry that may succeed later must be able to run: the failure
+  // is held, not kept. One that retrying cannot help stays the request's answer.
+  answer.held = answer.response.error->retryable;
+  publish(id, answer);
 }
+
+void RequestProcessor::publish(const Uuid& id, Answer& answer) {
+  if (answer.held) held_.mark(id);
+  outbox_.publish(id, answer.encoded());
+  if (answer.held) held_.hold(id);
+}
+
+void RequestProcessor::withdrawDue() { held_.withdrawDue(); }
 
 void RequestProcessor::prepare() {
   try {

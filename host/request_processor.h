@@ -11,6 +11,7 @@
 #include "host/archive_store.h"
 #include "host/command_outcome.h"
 #include "host/heartbeat.h"
+#include "host/held_answers.h"
 #include "host/response_outbox.h"
 
 namespace pellam::host {
@@ -30,7 +31,8 @@ class RequestProcessor {
   using Clock = std::function<Instant()>;
 
   RequestProcessor(std::shared_ptr<FileSystem> fs, AgentFolders folders, ArchiveStore& store, Heartbeat& heartbeat,
-                   Engine engine, Clock clock = Instant::now);
+                   Engine engine, Clock clock = Instant::now,
+                   HeldAnswers::Monotonic monotonic = std::chrono::steady_clock::now);
 
   // Settles the answers an interrupted run left staged (ResponseOutbox::settle).
   ResponseOutbox::Settled recover();
@@ -39,6 +41,10 @@ class RequestProcessor {
   // or the file is gone. Throws when the file system fails; the request file then stays and
   // is tried again later.
   std::optional<HandledRequest> handle(const std::string& name);
+
+  // Withdraws the held answers whose hold has passed (host/held_answers.h); handle() does
+  // too, before it looks for an answer.
+  void withdrawDue();
 
   // Uses idle time to learn what a coming change will need (the data file's token).
   void prepare();
@@ -49,6 +55,8 @@ class RequestProcessor {
     CommandOutcome outcome;  // its result is already in `response`
     std::string command = "-";
     std::string bytes;  // `response` encoded; empty until encoded() (an answer can be 32 MB)
+    // Withdrawn after a short hold instead of kept for replays: running it again is harmless.
+    bool held = false;
 
     const std::string& encoded() {
       if (bytes.empty()) bytes = agent::AgentWire::encode(response);
@@ -59,6 +67,7 @@ class RequestProcessor {
   agent::AgentResponse run(const agent::AgentRequest& request, CommandOutcome& outcome);
   void commit(const Uuid& id, Answer& answer);
   void answerSaveFailure(const Uuid& id, Answer& answer, std::exception_ptr error);
+  void publish(const Uuid& id, Answer& answer);
   void setAside(const std::string& path, const std::string& name);
   void removeRequest(const std::string& path, const std::string& name);
 
@@ -70,6 +79,7 @@ class RequestProcessor {
   Engine engine_;
   Clock clock_;
   ResponseOutbox outbox_;
+  HeldAnswers held_;
 };
 
 }  // namespace pellam::host

@@ -47,6 +47,34 @@ void ResponseOutbox::publishStaged(const std::string& stagedPath, const Uuid& id
 
 void ResponseOutbox::discard(const std::string& stagedPath) { fs_->remove(stagedPath); }
 
+void ResponseOutbox::markHeld(const Uuid& id) {
+  try {
+    fs_->writeNewFile(folders_.heldMarkPath(id), "", kFileMode);
+  } catch (const FileSystemError& error) {
+    if (error.errnoValue() != EEXIST) throw;
+  }
+}
+
+std::vector<Uuid> ResponseOutbox::heldMarks() {
+  std::vector<Uuid> ids;
+  for (const std::string& name : fs_->listDirectory(folders_.responses)) {
+    if (std::optional<Uuid> id = agent::heldMarkId(name)) ids.push_back(*id);
+  }
+  return ids;
+}
+
+void ResponseOutbox::withdraw(const Uuid& id) {
+  std::string mark = folders_.heldMarkPath(id);
+  if (fs_->status(mark).exists) fs_->remove(mark);
+  FileStatus answer = fs_->status(responsePath(id));
+  if (answer.exists && !answer.isDirectory) fs_->remove(responsePath(id));
+}
+
+void ResponseOutbox::dropStrayMark(const Uuid& id) {
+  std::string mark = folders_.heldMarkPath(id);
+  if (fs_->status(mark).exists) fs_->remove(mark);
+}
+
 ResponseOutbox::Settled ResponseOutbox::settle(const DiskState& diskState) {
   Settled settled;
   std::optional<std::string> state;  // read once, only when needed

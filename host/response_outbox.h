@@ -53,6 +53,15 @@ class ResponseOutbox {
   void publishStaged(const std::string& stagedPath, const Uuid& id);
   void discard(const std::string& stagedPath);
 
+  // The mark of an answer that is withdrawn after a short hold (host/held_answers.h), made
+  // just before the answer is written; the identifiers so marked; and the withdrawal: the
+  // mark goes first, so that a mark never outlives its answer to mark a later one.
+  void markHeld(const Uuid& id);
+  std::vector<Uuid> heldMarks();
+  void withdraw(const Uuid& id);
+  // Drops a mark without its answer (the answer removed by hand), before `id` is answered anew.
+  void dropStrayMark(const Uuid& id);
+
   struct Settled {
     std::vector<Uuid> published;
     // Dropped because pellam.json is neither the file the change ran on nor the one it was

@@ -5,6 +5,7 @@ namespace pellam::agent {
 namespace {
 
 constexpr std::string_view kJson = ".json";
+constexpr std::string_view kHeld = ".held";
 constexpr std::size_t kUuidLength = 36;
 
 bool endsWith(std::string_view text, std::string_view suffix) {
@@ -26,7 +27,8 @@ AgentFolderLayout::AgentFolderLayout(std::string dataDirectory)
       requests(api + "/Requests"),
       responses(api + "/Responses"),
       staged(api + "/Staged"),
-      rejected(api + "/Rejected") {}
+      rejected(api + "/Rejected"),
+      retention(api + "/retention.json") {}
 
 std::string AgentFolderLayout::requestPath(const Uuid& id) const {
   return requests + "/" + id.text() + std::string(kJson);
@@ -54,6 +56,10 @@ std::string AgentFolderLayout::temporaryStatusPath() const {
 
 std::string AgentFolderLayout::rejectedPath(std::string_view requestName) const {
   return rejected + "/" + std::string(requestName) + "." + Uuid::random().text();
+}
+
+std::string AgentFolderLayout::heldMarkPath(const Uuid& id) const {
+  return responses + "/." + id.text() + std::string(kHeld);
 }
 
 std::optional<Uuid> idFromFileName(std::string_view name) {
@@ -93,6 +99,12 @@ bool isTemporaryResponseName(std::string_view name) {
   return name.size() == 1 + kUuidLength + 1 + kUuidLength + suffix.size() && name[0] == '.' &&
          name[1 + kUuidLength] == '.' && endsWith(name, suffix) && isCanonicalUuid(name.substr(1, kUuidLength)) &&
          isCanonicalUuid(name.substr(2 + kUuidLength, kUuidLength));
+}
+
+std::optional<Uuid> heldMarkId(std::string_view name) {
+  if (name.size() != 1 + kUuidLength + kHeld.size() || name[0] != '.' || !endsWith(name, kHeld)) return std::nullopt;
+  if (!isCanonicalUuid(name.substr(1, kUuidLength))) return std::nullopt;
+  return Uuid::parse(name.substr(1, kUuidLength));
 }
 
 }  // namespace pellam::agent

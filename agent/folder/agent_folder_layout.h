@@ -8,6 +8,10 @@
 //   AgentAPI/Requests/.<UUID>.pending         a request before it is moved into place
 //   AgentAPI/Responses/<ID>.json              an answer, kept for replays
 //   AgentAPI/Responses/.<ID>.<UUID>.tmp       an answer before it is moved into place
+//   AgentAPI/Responses/.<ID>.held             marks <ID>.json as an answer withdrawn after a
+//                                             short hold, not kept for the full time
+//   AgentAPI/retention.json                   the host's running time, and when by it each
+//                                             kept answer and set-aside file was first seen
 //   AgentAPI/Staged/<ID>.<BEFORE>.<AFTER>.json an answer whose save is not yet known to have
 //                                             landed, with the data file's token before and
 //                                             after that save
@@ -33,6 +37,7 @@ struct AgentFolderLayout {
   std::string responses;
   std::string staged;
   std::string rejected;
+  std::string retention;
 
   std::string requestPath(const Uuid& id) const;
   std::string responsePath(const Uuid& id) const;
@@ -42,6 +47,7 @@ struct AgentFolderLayout {
   std::string temporaryResponsePath(const Uuid& id) const;
   std::string temporaryStatusPath() const;
   std::string rejectedPath(std::string_view requestName) const;
+  std::string heldMarkPath(const Uuid& id) const;
 };
 
 // "<ID>.json" in any letter case: the identifier the request or response file stands for.
@@ -60,5 +66,8 @@ std::optional<StagedName> parseStagedName(std::string_view name);
 bool isPendingRequestName(std::string_view name);
 bool isTemporaryStatusName(std::string_view name);
 bool isTemporaryResponseName(std::string_view name);
+
+// ".<ID>.held" with an upper-case ID: the identifier whose answer is held, or none.
+std::optional<Uuid> heldMarkId(std::string_view name);
 
 }  // namespace pellam::agent

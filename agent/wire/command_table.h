@@ -44,6 +44,9 @@ struct CommandRow {
   // the entries, the archive's large part, before running it.
   bool mayChangeEntries;
   bool answeredWhileLocked;
+  // Only looks: neither the records nor the app's state change, whatever the arguments, so
+  // running it twice is harmless. Not whether one run happened to change nothing.
+  bool readOnly;
   // The argument keys the command line's positional operands fill, in order.
   ArgumentNameList operands;
   // Every argument name the command accepts, for the app commands, whose names the
@@ -61,6 +64,9 @@ const CommandRow* findCommand(std::string_view name);
 // Whether a locked app still answers the command (only what it takes to see the app and
 // unlock it); false for names outside the catalogue.
 bool answeredWhileLocked(std::string_view command);
+
+// Whether the command only looks (CommandRow::readOnly); false for names outside the catalogue.
+bool isReadOnly(std::string_view command);
 
 // The engine family that gets `name`: the family of an engine command, or, for any other
 // name under `jobs.`, `entries.`, `timer.`, `preferences.`, `tags.`, `filters.` or

@@ -27,6 +27,9 @@ TEST(AgentFolderLayoutTest, EveryNameItMakesParsesBackAsWhatItIs) {
   EXPECT_TRUE(isPendingRequestName(nameOf(folders.pendingRequestPath())));
   EXPECT_TRUE(isTemporaryResponseName(nameOf(folders.temporaryResponsePath(id))));
   EXPECT_TRUE(isTemporaryStatusName(nameOf(folders.temporaryStatusPath())));
+  EXPECT_EQ(folders.heldMarkPath(id), "/data/AgentAPI/Responses/.0A1B2C3D-4E5F-4A6B-8C7D-8E9FA0B1C2D3.held");
+  EXPECT_EQ(heldMarkId(nameOf(folders.heldMarkPath(id))), id);
+  EXPECT_EQ(folders.retention, "/data/AgentAPI/retention.json");
   EXPECT_NE(folders.pendingRequestPath(), folders.pendingRequestPath());  // fresh every time
   EXPECT_EQ(folders.rejectedPath("x.json").rfind(folders.rejected + "/x.json.", 0), 0u);
 }
@@ -65,6 +68,14 @@ TEST(AgentFolderLayoutTest, NamesOfOneKindAreNeverTakenForAnother) {
     EXPECT_EQ(isPendingRequestName(c.name), c.pending) << c.name;
     EXPECT_EQ(isTemporaryResponseName(c.name), c.response) << c.name;
     EXPECT_EQ(isTemporaryStatusName(c.name), c.status) << c.name;
+    EXPECT_FALSE(heldMarkId(c.name)) << c.name;
+  }
+  // A held answer's mark: only the exact name with an upper-case identifier.
+  for (const std::string& name : {"." + id + ".held", "0" + id + ".held", id + ".held", "." + id + ".held.tmp",
+                                  std::string(".0a1b2c3d-4e5f-4a6b-8c7d-8e9fa0b1c2d3.held"), std::string(".held")}) {
+    EXPECT_EQ(heldMarkId(name).has_value(), name == "." + id + ".held") << name;
+    EXPECT_FALSE(idFromFileName(name)) << name;
+    EXPECT_FALSE(isTemporaryResponseName(name)) << name;
   }
 }
 

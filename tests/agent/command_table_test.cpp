@@ -49,6 +49,30 @@ TEST(CommandTableTest, ALockedAppAnswersOnlyWhatItTakesToSeeAndUnlockIt) {
   }
 }
 
+// A read-only command's answer may be dropped and the command run again on a replay; a
+// command that acts must never be, even where one run happened to change nothing.
+TEST(CommandTableTest, OnlyCommandsThatMerelyLookAreReadOnly) {
+  std::set<std::string_view> readOnly;
+  for (const CommandRow& row : commandTable()) {
+    if (isReadOnly(row.name)) readOnly.insert(row.name);
+    if (row.mayChangeEntries) {
+      EXPECT_FALSE(row.readOnly) << row.name;
+    }
+  }
+  EXPECT_EQ(readOnly, (std::set<std::string_view>{
+                          "capabilities",     "jobs.list",       "jobs.show",         "timer.status",
+                          "entries.list",     "entries.show",    "preferences.get",   "tags.list",
+                          "filters.list",     "reports.summary", "reports.daily",     "reports.payperiod",
+                          "export",           "import.preview",  "app.status",        "app.data-folder",
+                          "cloud.status",     "notifications.status", "location.status", "backups.list",
+                          "backups.preview",
+                      }));
+  for (const char* name : {"timer.clock-in", "jobs.update", "preferences.set", "app.lock", "reports.print",
+                           "jobs.lists", "", "Export"}) {
+    EXPECT_FALSE(isReadOnly(name)) << name;
+  }
+}
+
 TEST(CommandTableTest, FixedArgumentNamesAreCheckedOnlyWhereTheTableFixesThem) {
   EXPECT_NO_THROW(checkFixedArguments("backups.restore", {{"id", "x"}, {"preview", "y"}}));
   EXPECT_NO_THROW(checkFixedArguments("jobs.list", {{"anything", "x"}}));  // the jobs family decides

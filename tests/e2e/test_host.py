@@ -143,17 +143,28 @@ class Replays(HostCase):
             self.assertEqual((status, conflict["error"]["code"]), (1, "id_conflict"))
             self.assertEqual(self.job_names(), ["Once"])
 
-    def test_old_answers_are_pruned_after_a_week(self):
+    def test_answers_outlive_a_clock_set_forward_and_reads_are_not_kept(self):
+        # Kept a week of the host's own running time: files that look eight days old after the
+        # clock was set forward are kept, and a change replayed after the restart is not run again.
+        change_id, read_id = str(uuid.uuid4()).upper(), str(uuid.uuid4()).upper()
         responses = os.path.join(self.api, "Responses")
-        os.makedirs(responses)
-        old, recent = os.path.join(responses, "old.json"), os.path.join(responses, "recent.json")
-        for path, days in ((old, 8), (recent, 6)):
-            af.write(path, b"{}")
-            moment = time.time() - days * 86400
-            os.utime(path, (moment, moment))
         with Host(self.folder):
-            pass
-        self.assertEqual(sorted(os.listdir(responses)), ["recent.json"])
+            first = self.ok("--request-id", change_id, "jobs", "create", "--name", "Once")
+            self.ok("--request-id", read_id, "jobs", "list")
+            self.assertTrue(os.path.exists(os.path.join(responses, read_id + ".json")))
+        stray = os.path.join(responses, "old.json")
+        af.write(stray, b"{}")
+        moment = time.time() - 8 * 86400
+        for folder in (responses, os.path.join(self.api, "Rejected")):
+            for name in os.listdir(folder):
+                os.utime(os.path.join(folder, name), (moment, moment), follow_symlinks=False)
+        with Host(self.folder):
+            self.assertEqual(self.ok("--request-id", change_id, "jobs", "create", "--name", "Once"), first)
+            self.assertEqual(self.job_names(), ["Once"])
+            self.assertTrue(os.path.exists(stray))
+            # A read's answer was withdrawn with the earlier run: the replay runs it again.
+            self.assertFalse(os.path.exists(os.path.join(responses, read_id + ".json")))
+            self.assertEqual(self.ok("--request-id", read_id, "jobs", "list")["total"], 1)
 
 
 class Robustness(HostCase):
