@@ -175,7 +175,7 @@ const std::vector<std::string>& ArchiveIO::madeBackups() const {
 
 // The order survives a restart in the record beside the backups. Writing it syncs the backup
 // folder, which also makes a backup just linked there durable: `linked` says one was, so the
-// record is written even when it names that backup last already.
+// folder is synced even when the record names that backup last already.
 void ArchiveIO::rememberMade(const std::string& backup, bool linked) const {
   madeBackups();
   std::vector<std::string>& made = shared_->made;
@@ -187,7 +187,17 @@ void ArchiveIO::rememberMade(const std::string& backup, bool linked) const {
   if (made.size() > kBackupsKept) made.erase(made.begin());
   std::string record;
   for (const std::string& each : made) record += each + "\n";
-  writeFileAtomically(*fs_, backupOrderURL(), record, kFileMode);
+  try {
+    writeFileAtomically(*fs_, backupOrderURL(), record, kFileMode);
+  } catch (const FileSystemError& error) {
+    // The order helps pruning; it is not worth a change. The save goes on, with the backup
+    // just linked made durable here instead.
+    if (!shared_->orderNoticed) {
+      shared_->orderNoticed = true;
+      if (shared_->notice) shared_->notice(std::string("The order of the backups could not be recorded: ") + error.what());
+    }
+    if (linked) fs_->syncDirectory(backupsURL());
+  }
 }
 
 // The old data file becomes the backup through a second hard link: its bytes exactly, in one

@@ -149,6 +149,7 @@ class ArchiveIO {
     std::vector<std::string> made;
     bool madeRead = false;
     bool clockNoticed = false;
+    bool orderNoticed = false;
     Notice notice;
   };
   std::shared_ptr<Shared> shared_;

@@ -768,6 +768,25 @@ TEST(BackupOrderTest, ARecordThatIsDamagedOrStaleOrdersNothingWrongly) {
   }
 }
 
+// The record is a help to pruning, not part of the data: where it cannot be written, changes
+// are saved all the same and the log is told once.
+TEST(BackupOrderTest, ARecordThatCannotBeWrittenCostsNoChange) {
+  TemporaryFolder root;
+  auto fs = std::make_shared<FaultInjectingFileSystem>();
+  ArchiveIO io(root / "data", fs, kClock);
+  std::vector<std::string> notices;
+  io.setNotices([&](const std::string& text) { notices.push_back(text); });
+  std::filesystem::create_directories(io.backupOrderURL() + "/inside");
+  for (int generation = 0; generation <= 3; ++generation) io.save(sampleArchive(generation));
+  EXPECT_EQ(io.load(), sampleArchive(3));
+  EXPECT_EQ(backupContents(io), (std::vector<std::string>{ArchiveIO::encode(sampleArchive(0)),
+                                                          ArchiveIO::encode(sampleArchive(1)),
+                                                          ArchiveIO::encode(sampleArchive(2))}));
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_TRUE(notices[0].starts_with("The order of the backups could not be recorded: ")) << notices[0];
+  EXPECT_TRUE(exists(io.backupOrderURL() + "/inside"));
+}
+
 // A kill in the middle of a write leaves its temporary file; removeLeftoverTemporaries takes
 // exactly those that this storage makes and leaves everything else.
 TEST(LeftoverTest, TemporariesOfKilledWritesAreRemovedAndNothingElse) {
