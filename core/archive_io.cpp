@@ -188,7 +188,9 @@ void ArchiveIO::rememberMade(const std::string& backup, bool linked) const {
   std::string record;
   for (const std::string& each : made) record += each + "\n";
   try {
-    writeFileAtomically(*fs_, backupOrderURL(), record, kFileMode);
+    // Not synced itself: a power cut may cost the record (an order of a few backups, pruning
+    // then goes by dates), never a change. Its folder is synced, for the backup's sake.
+    writeFileAtomically(*fs_, backupOrderURL(), record, kFileMode, Durability{false, true});
   } catch (const FileSystemError& error) {
     // The order helps pruning; it is not worth a change. The save goes on, with the backup
     // just linked made durable here instead.
