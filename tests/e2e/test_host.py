@@ -132,6 +132,23 @@ class RoundTrips(HostCase):
             self.assertEqual(self.job_names(), ["First"])
             self.assertEqual(self.ok("backups", "list")["total"], 2)
 
+    def test_backups_made_before_a_restart_outrank_others_dated_later(self):
+        with Host(self.folder):
+            for n in range(6):
+                self.ok("jobs", "create", "--name", "Job %d" % n)
+            made = [item["id"] for item in self.ok("backups", "list")["items"]]
+        self.assertEqual(len(made), 5)
+        later = time.time() + 366 * 86400
+        for n in range(30):
+            path = os.path.join(self.folder, "Backups", "pellam-%d-%08X.json" % (1_800_000_000 + n, n))
+            af.write(path, b"{}")
+            os.utime(path, (later + n, later + n))
+        with Host(self.folder):
+            self.ok("jobs", "create", "--name", "After")
+            listed = [item["id"] for item in self.ok("backups", "list")["items"]]
+        self.assertEqual(len(listed), 30)
+        self.assertEqual(listed[1:6], made)
+
     def test_an_unreadable_data_file_is_left_alone(self):
         os.makedirs(self.folder)
         damaged = b'{"format": "PellamDesktop", "jobs": ['
