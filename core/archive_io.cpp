@@ -24,6 +24,8 @@ constexpr std::string_view kDataFileName = "pellam.json";
 constexpr std::string_view kBackupPrefix = "pellam-";
 constexpr std::string_view kUnreadablePrefix = "pellam-unreadable-";
 constexpr std::string_view kJson = ".json";
+// Room for the names of the backups kept, many times over; a larger record is not ours.
+constexpr std::size_t kBackupOrderMaximumBytes = 64 * 1024;
 
 bool isUpperHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
@@ -60,7 +62,7 @@ ArchiveIO::ArchiveIO(std::string directory, std::shared_ptr<FileSystem> fileSyst
     : directory_(std::move(directory)),
       fs_(std::move(fileSystem)),
       clock_(std::move(clock)),
-      madeThisRun_(std::make_shared<std::vector<std::string>>()) {
+      shared_(std::make_shared<Shared>()) {
   while (directory_.size() > 1 && directory_.back() == '/') directory_.pop_back();
 }
 
@@ -72,6 +74,7 @@ std::string ArchiveIO::oversizedMessage(std::uint64_t size) {
 std::string ArchiveIO::dataURL() const { return directory_ + "/pellam.json"; }
 std::string ArchiveIO::backupsURL() const { return directory_ + "/Backups"; }
 std::string ArchiveIO::recoveryURL() const { return directory_ + "/Recovery"; }
+std::string ArchiveIO::backupOrderURL() const { return backupsURL() + "/" + std::string(kBackupOrderFileName); }
 
 std::string ArchiveIO::encode(const Archive& archive) {
   validate(archive);
@@ -118,11 +121,12 @@ void ArchiveIO::saveEncoded(std::string_view data, const std::optional<KnownData
       decodeRead(*old);  // an unreadable data file is left for recover()
     }
     backup = backupHolding(current);
-    if (!backup) {
+    bool made = !backup;
+    if (made) {
       backup = newBackupPath();
       backUp(*backup, std::move(old));
     }
-    rememberMade(*backup);
+    rememberMade(*backup, made);
   }
   writeFileAtomically(*fs_, dataURL(), data, kFileMode);
   pruneBackups(backup);
@@ -145,12 +149,57 @@ std::optional<std::string> ArchiveIO::backupHolding(const FileStatus& dataFile) 
   return std::nullopt;
 }
 
-void ArchiveIO::rememberMade(const std::string& backup) const {
+const std::vector<std::string>& ArchiveIO::madeBackups() const {
+  Shared& shared = *shared_;
+  if (shared.madeRead) return shared.made;
+  shared.madeRead = true;
+  std::optional<std::string> bytes;
+  try {
+    bytes = fs_->readFileAtMost(backupOrderURL(), kBackupOrderMaximumBytes);
+  } catch (const FileSystemError&) {
+    // None yet, or not one to trust: dates order the backups until this run's own go first.
+  }
+  if (!bytes) return shared.made;
+  std::string_view rest = *bytes;
+  while (!rest.empty()) {
+    std::size_t end = std::min(rest.find('\n'), rest.size());
+    std::string_view name = rest.substr(0, end);
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+    if (!isBackupFileName(name)) continue;
+    std::erase(shared.made, name);
+    shared.made.emplace_back(name);
+  }
+  if (shared.made.size() > kBackupsKept) shared.made.erase(shared.made.begin(), shared.made.end() - kBackupsKept);
+  return shared.made;
+}
+
+// The order survives a restart in the record beside the backups. Writing it syncs the backup
+// folder, which also makes a backup just linked there durable: `linked` says one was, so the
+// folder is synced even when the record names that backup last already.
+void ArchiveIO::rememberMade(const std::string& backup, bool linked) const {
+  madeBackups();
+  std::vector<std::string>& made = shared_->made;
   std::string name = backup.substr(backup.rfind('/') + 1);
-  std::erase(*madeThisRun_, name);
-  madeThisRun_->push_back(std::move(name));
+  if (!linked && !made.empty() && made.back() == name) return;
+  std::erase(made, name);
+  made.push_back(std::move(name));
   // Any made before the last kBackupsKept is pruned before them anyway.
-  if (madeThisRun_->size() > kBackupsKept) madeThisRun_->erase(madeThisRun_->begin());
+  if (made.size() > kBackupsKept) made.erase(made.begin());
+  std::string record;
+  for (const std::string& each : made) record += each + "\n";
+  try {
+    // Not synced itself: a power cut may cost the record (an order of a few backups, pruning
+    // then goes by dates), never a change. Its folder is synced, for the backup's sake.
+    writeFileAtomically(*fs_, backupOrderURL(), record, kFileMode, Durability{false, true});
+  } catch (const FileSystemError& error) {
+    // The order helps pruning; it is not worth a change. The save goes on, with the backup
+    // just linked made durable here instead.
+    if (!shared_->orderNoticed) {
+      shared_->orderNoticed = true;
+      if (shared_->notice) shared_->notice(std::string("The order of the backups could not be recorded: ") + error.what());
+    }
+    if (linked) fs_->syncDirectory(backupsURL());
+  }
 }
 
 // The old data file becomes the backup through a second hard link: its bytes exactly, in one
@@ -168,7 +217,8 @@ void ArchiveIO::backUp(const std::string& backup, std::optional<std::string> old
     return;
   }
   fs_->setMode(backup, kFileMode);
-  fs_->syncDirectory(backupsURL());
+  // The link is made durable with the record of the order (rememberMade), which syncs this
+  // folder before the data file is replaced.
 }
 
 std::optional<std::string> ArchiveIO::recover(const Archive& archive) const { return recoverEncoded(encode(archive)); }
@@ -224,6 +274,17 @@ void ArchiveIO::ensureFolder(const std::string& path) const {
 
 std::string ArchiveIO::newBackupPath() const {
   auto unixSeconds = static_cast<long long>(std::trunc(clock_().unixSeconds()));
+  if (unixSeconds < 0) {
+    // A name's seconds have no sign. Such backups are ordered by the record of those made;
+    // refusing the save instead would fail every change while the clock is wrong.
+    unixSeconds = 0;
+    if (!shared_->clockNoticed) {
+      shared_->clockNoticed = true;
+      if (shared_->notice) {
+        shared_->notice("The clock is set before 1970; backups are named with the time 0 until it is set right.");
+      }
+    }
+  }
   std::string prefix = backupsURL() + "/pellam-" + std::to_string(unixSeconds) + "-";
   // Two saves within one second share the prefix; a clash of the random part as well must
   // not replace an older backup.
@@ -253,12 +314,13 @@ std::vector<BackupFile> ArchiveIO::backups() const {
     found.push_back(std::move(backup));
   }
   // Dates alone cannot order backups: several share one tick of a coarse clock, and a clock
-  // set back or forward dates new ones before old ones. What this object made itself it
-  // knows the order of.
-  auto madeAt = [this](const BackupFile& backup) -> std::optional<std::size_t> {
-    auto at = std::find(madeThisRun_->begin(), madeThisRun_->end(), backup.name);
-    if (at == madeThisRun_->end()) return std::nullopt;
-    return static_cast<std::size_t>(at - madeThisRun_->begin());
+  // set back or forward dates new ones before old ones. What this storage made itself, in any
+  // run, it knows the order of.
+  const std::vector<std::string>& made = madeBackups();
+  auto madeAt = [&made](const BackupFile& backup) -> std::optional<std::size_t> {
+    auto at = std::find(made.begin(), made.end(), backup.name);
+    if (at == made.end()) return std::nullopt;
+    return static_cast<std::size_t>(at - made.begin());
   };
   std::stable_sort(found.begin(), found.end(), [&](const BackupFile& a, const BackupFile& b) {
     std::optional<std::size_t> madeA = madeAt(a), madeB = madeAt(b);
@@ -271,8 +333,9 @@ std::vector<BackupFile> ArchiveIO::backups() const {
 
 void ArchiveIO::removeLeftoverTemporaries() const {
   auto isData = [](std::string_view name) { return name == kDataFileName; };
+  auto isBackupOrOrder = [](std::string_view name) { return isBackupFileName(name) || name == kBackupOrderFileName; };
   const std::pair<std::string, bool (*)(std::string_view)> folders[] = {
-      {directory_, isData}, {backupsURL(), isBackupFileName}, {recoveryURL(), isUnreadableCopyName}};
+      {directory_, isData}, {backupsURL(), isBackupOrOrder}, {recoveryURL(), isUnreadableCopyName}};
   for (const auto& [folder, isTarget] : folders) {
     if (!fs_->status(folder).isDirectory) continue;
     for (const std::string& name : fs_->listDirectory(folder)) {

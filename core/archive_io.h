@@ -4,7 +4,8 @@
 // read while keeping a copy of the unreadable bytes.
 //
 //   <directory>/pellam.json     the current archive (0600)
-//   <directory>/Backups/        the 30 newest earlier data files (folder 0700, files 0600)
+//   <directory>/Backups/        the 30 newest earlier data files (folder 0700, files 0600),
+//                               and .backup-order: the names of those this storage made
 //   <directory>/Recovery/       copies of data files that could not be read (never pruned)
 //
 // Every file operation goes through a FileSystem, and the data file is only ever replaced
@@ -54,6 +55,9 @@ struct BackupFile {
 class ArchiveIO {
  public:
   using Clock = std::function<Instant()>;
+  // Told of what is worth a line in the caller's log (a clock before 1970), once per object
+  // and its copies.
+  using Notice = std::function<void(const std::string&)>;
 
   static constexpr std::size_t kBackupsKept = 30;
   // The largest data file read: a larger one is refused before it is read (unreadable), so
@@ -61,6 +65,9 @@ class ArchiveIO {
   static constexpr std::uint64_t kMaximumDataFileBytes = 512ull * 1024 * 1024;
   static constexpr mode_t kFolderMode = 0700;
   static constexpr mode_t kFileMode = 0600;
+  // Beside the backups: the names of those made by this storage, in any run, oldest first, one
+  // a line. Not a backup's name, so the listing never counts it.
+  static constexpr std::string_view kBackupOrderFileName = ".backup-order";
   static constexpr std::string_view kReadableMainFileMessage =
       "The main file is readable. Preview a normal import before replacing it.";
 
@@ -72,6 +79,9 @@ class ArchiveIO {
   std::string dataURL() const;      // <directory>/pellam.json
   std::string backupsURL() const;   // <directory>/Backups
   std::string recoveryURL() const;  // <directory>/Recovery
+  std::string backupOrderURL() const;  // <directory>/Backups/.backup-order
+
+  void setNotices(Notice notice) { shared_->notice = std::move(notice); }
 
   // Validates (throwing its DataError), then writes the archive JSON: pretty, keys sorted,
   // dates as numbers; the same archive always gives the same bytes.
@@ -106,10 +116,11 @@ class ArchiveIO {
   std::optional<std::string> recoverEncoded(std::string_view data) const;
 
   // Every entry of the backup folder whose name counts as a backup, entries that are not
-  // regular files included, newest first: the backups this object made, the last made
-  // first, whatever their dates say; then the others by date (the finest the file system
-  // gives), then by the seconds in their names; an entry without a date sorts last. Both
-  // pruning and the host's list of backups read it. Fails when the folder cannot be listed.
+  // regular files included, newest first: the backups this storage made, in this run or an
+  // earlier one (kBackupOrderFileName keeps them), the last made first, whatever their dates
+  // say; then the others by date (the finest the file system gives), then by the seconds in
+  // their names; an entry without a date sorts last. Both pruning and the host's list of
+  // backups read it. Fails when the folder cannot be listed.
   std::vector<BackupFile> backups() const;
 
   // Removes what writes cut short by a kill left behind: the temporary files of the data
@@ -124,15 +135,24 @@ class ArchiveIO {
   std::string newBackupPath() const;
   std::optional<std::string> backupHolding(const FileStatus& dataFile) const;
   void backUp(const std::string& backup, std::optional<std::string> oldBytes) const;
-  void rememberMade(const std::string& backup) const;
+  const std::vector<std::string>& madeBackups() const;
+  void rememberMade(const std::string& backup, bool written) const;
   void pruneBackups(const std::optional<std::string>& fresh) const;
 
   std::string directory_;
   std::shared_ptr<FileSystem> fs_;
   Clock clock_;
-  // The names of the backups made (or found holding the data file) by this object and its
-  // copies, oldest first; no more than are kept.
-  std::shared_ptr<std::vector<std::string>> madeThisRun_;
+  // Shared by an object and its copies.
+  struct Shared {
+    // The names of the backups made (or found holding the data file) by this storage, in any
+    // run, oldest first; no more than are kept. Read from kBackupOrderFileName at first use.
+    std::vector<std::string> made;
+    bool madeRead = false;
+    bool clockNoticed = false;
+    bool orderNoticed = false;
+    Notice notice;
+  };
+  std::shared_ptr<Shared> shared_;
 };
 
 // The seconds in a backup's name, "pellam-<seconds>-<8 upper-case hex digits>.json", or none

@@ -33,10 +33,11 @@ constexpr std::size_t kUuidLength = 36;
 
 }  // namespace
 
-void writeFileAtomically(FileSystem& fs, const std::string& path, std::string_view bytes, mode_t mode) {
+void writeFileAtomically(FileSystem& fs, const std::string& path, std::string_view bytes, mode_t mode,
+                         Durability durability) {
   std::string name = path.substr(path.rfind('/') + 1);
   std::string temporary = parentFolder(path) + "/." + name + "." + Uuid::random().text() + std::string(kTemporarySuffix);
-  publishFile(fs, temporary, path, bytes, mode, Placement::replace, kFullyDurable);
+  publishFile(fs, temporary, path, bytes, mode, Placement::replace, durability);
 }
 
 std::optional<std::string_view> atomicWriteTarget(std::string_view name) {

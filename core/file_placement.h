@@ -33,8 +33,9 @@ void publishFile(FileSystem& fs, const std::string& temporary, const std::string
 
 // Replaces (or creates) `path` so that a crash at any moment leaves either the old or the new
 // complete file, even after a power cut: publishFile under a unique hidden name beside it,
-// replacing, fully durable.
-void writeFileAtomically(FileSystem& fs, const std::string& path, std::string_view bytes, mode_t mode);
+// replacing, fully durable unless the caller asks for less.
+void writeFileAtomically(FileSystem& fs, const std::string& path, std::string_view bytes, mode_t mode,
+                         Durability durability = kFullyDurable);
 
 // The name of the file a temporary file of writeFileAtomically was for ("." + name + "." +
 // <UUID> + ".tmp"), or none when `temporaryName` is not one: what a killed writer leaves behind.

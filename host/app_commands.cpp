@@ -46,6 +46,14 @@ CommandOutcome AppCommands::status() {
   return {resultText(result), false, std::nullopt, std::nullopt};
 }
 
+bool locksOnLaunch(ArchiveStore& store) {
+  try {
+    return store.current().preferences.lockOnLaunch;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 CommandOutcome AppCommands::setLocked(bool locked, bool dryRun) {
   if (!dryRun) heartbeat_.setLocked(locked);
   Json result = Json::object();

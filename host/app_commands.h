@@ -34,6 +34,11 @@ class AppCommands {
   Heartbeat& heartbeat_;
 };
 
+// Whether the host starts locked by the preferences, as the app locks when launched: true when
+// pellam.json is readable and its lockOnLaunch is on; an absent or unreadable file does not
+// lock (the user must be able to restore a backup).
+bool locksOnLaunch(ArchiveStore& store);
+
 // backups.list, backups.preview, backups.restore (host/backup_commands.cpp).
 CommandOutcome listBackups(ArchiveStore& store);
 CommandOutcome previewBackup(ArchiveStore& store, const agent::AgentRequest& request);

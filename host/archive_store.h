@@ -43,6 +43,7 @@ class ArchiveStore {
   ArchiveStore(std::string dataDirectory, std::shared_ptr<FileSystem> fs);
 
   const ArchiveIO& io() const { return io_; }
+  void setNotices(ArchiveIO::Notice notice) { io_.setNotices(std::move(notice)); }
   FileSystem& fileSystem() { return *fs_; }
 
   // The archive in pellam.json (an empty one when there is none), kept between requests;

@@ -36,6 +36,13 @@ std::vector<Backup> backups(ArchiveStore& store) {
   return offered;
 }
 
+std::string oversizedBackupMessage(const std::string& id, std::uint64_t size) {
+  const std::string limit = std::to_string(ArchiveIO::kMaximumDataFileBytes);
+  // A size within the limit is one the file outgrew while it was read.
+  std::string holds = size > ArchiveIO::kMaximumDataFileBytes ? std::to_string(size) + " bytes, more than" : "more than";
+  return "The backup " + id + " cannot be read: it holds " + holds + " the " + limit + " bytes (512 MiB) Vantry reads.";
+}
+
 std::string requiredId(const agent::AgentRequest& request) {
   auto id = request.arguments.find("id");
   if (id == request.arguments.end() || id->second.empty()) {
@@ -61,10 +68,20 @@ ReadBackup readBackup(ArchiveStore& store, const agent::AgentRequest& request) {
                        false);
   }
   std::vector<Backup> all = backups(store);
-  if (std::none_of(all.begin(), all.end(), [&](const Backup& b) { return b.id == id; })) {
+  auto found = std::find_if(all.begin(), all.end(), [&](const Backup& b) { return b.id == id; });
+  if (found == all.end()) {
     throw AgentFailure("not_found", "No backup has that ID. Run vantry backups list.", false);
   }
-  std::string bytes = store.fileSystem().readFile(store.io().backupsURL() + "/" + id);
+  // A backup is a data file of its day: no larger than pellam.json may be, checked before a
+  // byte is read (a huge or sparse file would stall the host and exhaust its memory), and
+  // again while reading, should it have grown since.
+  std::uint64_t size = found->bytes;
+  std::optional<std::string> content;
+  if (size <= ArchiveIO::kMaximumDataFileBytes) {
+    content = store.fileSystem().readFileAtMost(store.io().backupsURL() + "/" + id, ArchiveIO::kMaximumDataFileBytes);
+  }
+  if (!content) throw AgentFailure::invalidArgument(oversizedBackupMessage(id, size));
+  std::string bytes = std::move(*content);
   ReadBackup read{id, Archive(), ""};
   try {
     read.archive = ArchiveIO::decode(bytes);

@@ -17,6 +17,7 @@
 #include "core/file_placement.h"
 #include "host/agent_folders.h"
 #include "host/answer_retention.h"
+#include "host/app_commands.h"
 #include "host/archive_store.h"
 #include "host/file_pruning.h"
 #include "host/heartbeat.h"
@@ -135,10 +136,13 @@ class Loop {
         fs_(RealFileSystem::shared()),
         folders_(options.dataDirectory),
         store_(folders_.data, fs_),
-        heartbeat_(fs_, folders_, options.locked),
+        lockedByPreference_(!options.locked && locksOnLaunch(store_)),
+        heartbeat_(fs_, folders_, options.locked || lockedByPreference_),
         processor_(fs_, folders_, store_, heartbeat_, commandEngine()),
         watcher_(folders_.requests, fs_),
-        retention_(fs_, folders_) {}
+        retention_(fs_, folders_) {
+    store_.setNotices([this](const std::string& text) { log_ << "vantry-host: " << text << '\n'; });
+  }
 
   int run(StopSignals& signals) {
     // A heartbeat write cut short by a kill leaves its temporary file behind.
@@ -157,7 +161,8 @@ class Loop {
                  "staged answer dropped: pellam.json was changed while the host was down; the request runs again", 0);
     }
     prune();
-    log_ << "vantry-host: serving " << folders_.data << (heartbeat_.locked() ? " (locked)" : "") << '\n';
+    log_ << "vantry-host: serving " << folders_.data << (heartbeat_.locked() ? " (locked)" : "")
+         << (lockedByPreference_ ? "; lockOnLaunch is on: vantry app unlock unlocks it" : "") << '\n';
     log_.flush();
 
     auto nextRescan = SteadyClock::now();
@@ -304,6 +309,7 @@ class Loop {
   std::shared_ptr<FileSystem> fs_;
   AgentFolders folders_;
   ArchiveStore store_;
+  bool lockedByPreference_;
   Heartbeat heartbeat_;
   RequestProcessor processor_;
   RequestWatcher watcher_;

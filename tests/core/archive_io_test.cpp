@@ -82,6 +82,13 @@ std::vector<std::string> withExtension(const std::vector<std::string>& names, st
   return kept;
 }
 
+// The names in the backup folder without the record of the backups' order kept beside them.
+std::vector<std::string> backupNamesIn(const ArchiveIO& io) {
+  std::vector<std::string> names = namesIn(io.backupsURL());
+  std::erase(names, std::string(ArchiveIO::kBackupOrderFileName));
+  return names;
+}
+
 class ArchiveIOTest : public ::testing::Test {
  protected:
   TemporaryFolder root;
@@ -113,7 +120,7 @@ TEST_F(ArchiveIOTest, SaveCreatesPrivateFoldersAndFileAndBacksUpEachEarlierFile)
   io.save(sampleArchive(2));
   io.save(sampleArchive(3));  // in the same second as the one before
   EXPECT_EQ(io.load(), sampleArchive(3));
-  std::vector<std::string> backups = namesIn(io.backupsURL());
+  std::vector<std::string> backups = backupNamesIn(io);
   ASSERT_EQ(backups.size(), 2u);
   std::vector<std::string> contents;
   for (const auto& name : backups) {
@@ -295,6 +302,7 @@ TEST_P(PruneTest, KeepsTheThirtyNewestByDateAndNeverTouchesOtherFiles) {
   ASSERT_EQ(fresh.size(), 1u);
   EXPECT_EQ(readBytes(io.backupsURL() + "/" + fresh[0]), ArchiveIO::encode(sampleArchive(1)));
   expected.push_back(fresh[0]);
+  expected.emplace_back(ArchiveIO::kBackupOrderFileName);
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(remaining, expected);
 }
@@ -321,7 +329,7 @@ TEST_F(ArchiveIOTest, TheBackupJustMadeIsKeptWhenEarlierOnesLookNewer) {
   }
   io.save(sampleArchive(2));
   EXPECT_FALSE(exists(byAge[0]));
-  std::vector<std::string> remaining = namesIn(io.backupsURL());
+  std::vector<std::string> remaining = backupNamesIn(io);
   EXPECT_EQ(remaining.size(), 30u);
   bool kept = false;
   for (const auto& name : remaining) kept = kept || readBytes(io.backupsURL() + "/" + name) == ArchiveIO::encode(sampleArchive(1));
@@ -342,7 +350,7 @@ TEST_F(ArchiveIOTest, ABackupThatCannotBeRemovedDoesNotFailTheSave) {
   EXPECT_TRUE(exists(byAge[0]));
   EXPECT_FALSE(exists(byAge[1]));
   EXPECT_TRUE(exists(byAge[2]));
-  EXPECT_EQ(namesIn(io.backupsURL()).size(), 31u);
+  EXPECT_EQ(backupNamesIn(io).size(), 31u);
   EXPECT_EQ(io.load(), sampleArchive(2));
 }
 
@@ -402,7 +410,7 @@ TEST_F(ArchiveIOTest, AKnownDataFileIsBackedUpWithoutBeingReadAgain) {
   KnownDataFile known = knownFrom(fs->status(io.dataURL()));
   io.save(sampleArchive(2), known);
   EXPECT_EQ(readsOf(*fs, io.dataURL()), 0u);
-  std::vector<std::string> backups = namesIn(io.backupsURL());
+  std::vector<std::string> backups = backupNamesIn(io);
   ASSERT_EQ(backups.size(), 1u);
   EXPECT_EQ(readBytes(io.backupsURL() + "/" + backups[0]), ArchiveIO::encode(sampleArchive(1)));
   EXPECT_EQ(modeOf(io.backupsURL() + "/" + backups[0]), 0600u);
@@ -553,7 +561,7 @@ std::vector<std::string> putOldBackups(const ArchiveIO& io, FaultInjectingFileSy
 
 std::vector<std::string> backupContents(const ArchiveIO& io) {
   std::vector<std::string> contents;
-  for (const std::string& name : namesIn(io.backupsURL())) contents.push_back(readBytes(io.backupsURL() + "/" + name));
+  for (const std::string& name : backupNamesIn(io)) contents.push_back(readBytes(io.backupsURL() + "/" + name));
   std::sort(contents.begin(), contents.end());
   return contents;
 }
@@ -615,13 +623,17 @@ TEST(BackupOrderTest, SavesWithinOneTickOfACoarseClockKeepTheNewest) {
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(backupContents(io), expected);
 
-  // A later run knows nothing of that order; equal dates go by the seconds in the names.
+  // A later run knows that order too: its own backups and the earlier run's outrank one
+  // named a second later that no run made.
   const std::string folder = io.backupsURL();
   writeBytes(folder + "/pellam-1700000001-FFFFFFFF.json", "named a second later");
   ArchiveIO next(root / "data", fs, [] { return Instant::fromUnix(1'699'999'000); });
   next.save(sampleArchive(41));
-  EXPECT_TRUE(exists(folder + "/pellam-1700000001-FFFFFFFF.json"));
-  EXPECT_EQ(namesIn(folder).size(), 30u);
+  EXPECT_FALSE(exists(folder + "/pellam-1700000001-FFFFFFFF.json"));
+  expected.erase(expected.begin(), expected.end());
+  for (int generation = 11; generation <= 40; ++generation) expected.push_back(ArchiveIO::encode(sampleArchive(generation)));
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(backupContents(next), expected);
 }
 
 TEST(BackupOrderTest, BackupsOfThisRunOutliveOlderOnesDatedInTheFuture) {
@@ -645,6 +657,134 @@ TEST(BackupOrderTest, BackupsOfThisRunOutliveOlderOnesDatedInTheFuture) {
   }
   EXPECT_FALSE(exists(io.backupsURL() + "/pellam-2100000004-00000004.json"));  // the oldest future ones went
   EXPECT_TRUE(exists(io.backupsURL() + "/pellam-2100000005-00000005.json"));
+}
+
+// The contents of the listed backups, newest first.
+std::vector<std::string> listedContents(const ArchiveIO& io) {
+  std::vector<std::string> contents;
+  for (const BackupFile& backup : io.backups()) contents.push_back(readBytes(backup.path));
+  return contents;
+}
+
+// After a restart, on a file system that records no birth times, backups copied in from a
+// machine whose clock ran a year ahead must not push out the ones the previous run made.
+TEST(BackupOrderTest, BackupsOfAnEarlierRunOutliveOthersDatedAYearAhead) {
+  TemporaryFolder root;
+  const std::string directory = root / "data";
+  {
+    auto fs = std::make_shared<FaultInjectingFileSystem>();
+    fs->reportNoCreationTimes();
+    ArchiveIO previous(directory, fs, kClock);
+    for (int generation = 0; generation <= 5; ++generation) previous.save(sampleArchive(generation));
+  }
+  ArchiveIO plain(directory);
+  const auto yearAhead = std::filesystem::file_time_type::clock::now() + std::chrono::hours(24 * 366);
+  for (int i = 0; i < 30; ++i) {
+    std::string path = plain.backupsURL() + "/pellam-" + std::to_string(1'731'000'000 + i) + "-0000000" +
+                       "0123456789ABCDEF"[i % 16] + ".json";
+    writeBytes(path, "future " + std::to_string(i));
+    std::filesystem::last_write_time(path, yearAhead + std::chrono::seconds(i));
+  }
+
+  auto fs = std::make_shared<FaultInjectingFileSystem>();
+  fs->reportNoCreationTimes();
+  ArchiveIO restarted(directory, fs, kClock);
+  restarted.save(sampleArchive(6));
+  // The backups made, the last made first, then the 24 newest of the others by date.
+  std::vector<std::string> expected;
+  for (int generation = 5; generation >= 0; --generation) expected.push_back(ArchiveIO::encode(sampleArchive(generation)));
+  for (int i = 29; i >= 6; --i) expected.push_back("future " + std::to_string(i));
+  EXPECT_EQ(listedContents(restarted), expected);
+  EXPECT_EQ(backupNamesIn(restarted).size(), 30u);
+}
+
+// With the clock before 1970 a name's seconds would be negative, and a backup so named is
+// never listed nor pruned: they are clamped at 0, and the record of the order made keeps the
+// backups in order, across a restart too, where no date can tell them apart. The broken
+// clock is told once per run.
+TEST(BackupOrderTest, AClockBefore1970NamesBackupsAtZeroAndTheyStayInOrder) {
+  TemporaryFolder root;
+  const std::string directory = root / "data";
+  const ArchiveIO::Clock before1970 = [] { return Instant::fromUnix(-3598.5); };
+  auto fs = std::make_shared<FaultInjectingFileSystem>();
+  fs->reportEveryTimeAs(FileTime(std::chrono::seconds(0)));
+  std::vector<std::string> notices;
+  auto note = [&](const std::string& text) { notices.push_back(text); };
+  {
+    ArchiveIO first(directory, fs, before1970);
+    first.setNotices(note);
+    for (int generation = 0; generation <= 20; ++generation) first.save(sampleArchive(generation));
+  }
+  ArchiveIO next(directory, fs, before1970);
+  next.setNotices(note);
+  for (int generation = 21; generation <= 40; ++generation) next.save(sampleArchive(generation));
+
+  std::vector<BackupFile> listed = next.backups();
+  ASSERT_EQ(listed.size(), 30u);
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    EXPECT_TRUE(std::regex_match(listed[i].name, std::regex("pellam-0-[0-9A-F]{8}\\.json"))) << listed[i].name;
+    EXPECT_EQ(readBytes(listed[i].path), ArchiveIO::encode(sampleArchive(39 - static_cast<int>(i)))) << i;
+  }
+  EXPECT_EQ(backupNamesIn(next).size(), 30u);
+  const std::string notice = "The clock is set before 1970; backups are named with the time 0 until it is set right.";
+  EXPECT_EQ(notices, (std::vector<std::string>{notice, notice}));
+}
+
+// What the record holds is only a hint: lines that are not backups' names are passed over
+// (never taken as paths), and a file too large to be a record is not read.
+TEST(BackupOrderTest, ARecordThatIsDamagedOrStaleOrdersNothingWrongly) {
+  TemporaryFolder root;
+  const std::string directory = root / "data";
+  struct Case {
+    const char* label;
+    std::function<std::string(const std::string& newest)> record;
+  };
+  const Case cases[] = {
+      {"garbage around a name", [&](const std::string& newest) { return "../pellam.json\n\n" + newest + "\nnot a name"; }},
+      {"too large", [&](const std::string& newest) { return newest + "\n" + std::string(70 * 1024, 'x'); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::filesystem::remove_all(directory);
+    auto fs = std::make_shared<FaultInjectingFileSystem>();
+    fs->reportEveryTimeAs(FileTime(std::chrono::seconds(1'700'000'000)));
+    {
+      ArchiveIO io(directory, fs, kClock);
+      for (int generation = 0; generation <= 2; ++generation) io.save(sampleArchive(generation));
+    }
+    ArchiveIO plain(directory);
+    std::string newest = plain.backups().front().name;  // no record read: by name alone
+    writeBytes(plain.backupOrderURL(), c.record(newest));
+    ArchiveIO next(directory, fs, kClock);
+    std::vector<BackupFile> listed = next.backups();
+    ASSERT_EQ(listed.size(), 2u);
+    if (std::string(c.label) != "too large") {
+      EXPECT_EQ(listed[0].name, newest);
+    }
+    next.save(sampleArchive(3));
+    listed = next.backups();
+    ASSERT_EQ(listed.size(), 3u);
+    EXPECT_EQ(readBytes(listed[0].path), ArchiveIO::encode(sampleArchive(2)));
+  }
+}
+
+// The record is a help to pruning, not part of the data: where it cannot be written, changes
+// are saved all the same and the log is told once.
+TEST(BackupOrderTest, ARecordThatCannotBeWrittenCostsNoChange) {
+  TemporaryFolder root;
+  auto fs = std::make_shared<FaultInjectingFileSystem>();
+  ArchiveIO io(root / "data", fs, kClock);
+  std::vector<std::string> notices;
+  io.setNotices([&](const std::string& text) { notices.push_back(text); });
+  std::filesystem::create_directories(io.backupOrderURL() + "/inside");
+  for (int generation = 0; generation <= 3; ++generation) io.save(sampleArchive(generation));
+  EXPECT_EQ(io.load(), sampleArchive(3));
+  EXPECT_EQ(backupContents(io), (std::vector<std::string>{ArchiveIO::encode(sampleArchive(0)),
+                                                          ArchiveIO::encode(sampleArchive(1)),
+                                                          ArchiveIO::encode(sampleArchive(2))}));
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_TRUE(notices[0].starts_with("The order of the backups could not be recorded: ")) << notices[0];
+  EXPECT_TRUE(exists(io.backupOrderURL() + "/inside"));
 }
 
 // A kill in the middle of a write leaves its temporary file; removeLeftoverTemporaries takes

@@ -94,6 +94,30 @@ class RoundTrips(HostCase):
             self.ok("app", "unlock")
             self.assertTrue(self.ok("doctor")["ready"])
 
+    def test_lock_on_launch_locks_every_start_until_unlocked(self):
+        with Host(self.folder):
+            self.ok("jobs", "create", "--name", "First")
+            self.ok("preferences", "set", "--lock-on-launch", "true")
+            self.ok("jobs", "list")  # the host that runs stays unlocked
+        for restart in range(2):
+            with Host(self.folder) as host:
+                self.assertTrue(self.ok("doctor")["status"]["locked"], restart)
+                status, envelope = self.run_vantry("jobs", "list")
+                self.assertEqual((status, envelope["error"]["code"]), (1, "app_locked"))
+                self.assertTrue(self.ok("app", "status")["locked"])
+                self.ok("app", "unlock")
+                self.ok("jobs", "list")
+            self.assertIn("(locked); lockOnLaunch is on: vantry app unlock unlocks it", host.log_text())
+        # A data file that cannot be read leaves the host unlocked, so a backup can be restored.
+        with open(os.path.join(self.folder, "pellam.json"), "ab") as f:
+            f.write(b"garbage")
+        with Host(self.folder):
+            status = self.ok("app", "status")
+            self.assertEqual((status["locked"], status["dataFile"]), (False, "unreadable"))
+            (backup, *_) = self.ok("backups", "list")["items"]
+            preview = self.ok("backups", "preview", backup["id"])
+            self.ok("backups", "restore", backup["id"], "--preview", preview["preview"])
+
     def test_backups_can_be_previewed_and_restored(self):
         with Host(self.folder):
             self.ok("jobs", "create", "--name", "First")
@@ -107,6 +131,23 @@ class RoundTrips(HostCase):
             self.assertTrue(restored["restored"])
             self.assertEqual(self.job_names(), ["First"])
             self.assertEqual(self.ok("backups", "list")["total"], 2)
+
+    def test_backups_made_before_a_restart_outrank_others_dated_later(self):
+        with Host(self.folder):
+            for n in range(6):
+                self.ok("jobs", "create", "--name", "Job %d" % n)
+            made = [item["id"] for item in self.ok("backups", "list")["items"]]
+        self.assertEqual(len(made), 5)
+        later = time.time() + 366 * 86400
+        for n in range(30):
+            path = os.path.join(self.folder, "Backups", "pellam-%d-%08X.json" % (1_800_000_000 + n, n))
+            af.write(path, b"{}")
+            os.utime(path, (later + n, later + n))
+        with Host(self.folder):
+            self.ok("jobs", "create", "--name", "After")
+            listed = [item["id"] for item in self.ok("backups", "list")["items"]]
+        self.assertEqual(len(listed), 30)
+        self.assertEqual(listed[1:6], made)
 
     def test_an_unreadable_data_file_is_left_alone(self):
         os.makedirs(self.folder)
@@ -199,6 +240,27 @@ class Robustness(HostCase):
             self.assertEqual(sorted(os.listdir(requests)), [".hidden.pending", "not-a-uuid.json", "notes.txt"])
             self.assertEqual(host.process.poll(), None)
             self.ok("jobs", "list")
+
+    def test_a_huge_file_named_as_a_backup_is_refused_at_once(self):
+        with Host(self.folder) as host:
+            self.ok("jobs", "create", "--name", "First")
+            name = "pellam-1700000000-0BADF00D.json"
+            path = os.path.join(self.folder, "Backups", name)
+            af.write(path, b"")
+            os.truncate(path, 2 * 1024 ** 3)
+            for args in (["backups", "preview", name], ["backups", "restore", name, "--preview", "0" * 64]):
+                started = time.monotonic()
+                status, envelope = self.run_vantry(*args)
+                self.assertLess(time.monotonic() - started, 2, args)
+                self.assertEqual((status, envelope["error"]["code"]), (1, "invalid_argument"), args)
+                self.assertEqual(envelope["error"]["message"],
+                                 "The backup %s cannot be read: it holds 2147483648 bytes, more than the 536870912 "
+                                 "bytes (512 MiB) Vantry reads." % name)
+            # Never read: the host's peak memory stays far below the file's size.
+            with open("/proc/%d/status" % host.process.pid) as f:
+                peak = next(int(line.split()[1]) for line in f if line.startswith("VmHWM:"))
+            self.assertLess(peak, 256 * 1024, "peak resident kB")
+            self.assertEqual(self.job_names(), ["First"])
 
     def test_symbolic_links_in_the_host_folders_stop_it_at_start(self):
         os.makedirs(self.folder)

@@ -82,6 +82,7 @@ class OneHostPerFolder(HostCase):
             os.makedirs(folder)
         ours = [os.path.join(self.folder, ".pellam.json.%s.tmp" % upper_uuid()),
                 os.path.join(backups, ".pellam-1700000000-0A1B2C3D.json.%s.tmp" % upper_uuid()),
+                os.path.join(backups, "..backup-order.%s.tmp" % upper_uuid()),
                 os.path.join(recovery, ".pellam-unreadable-%s.json.%s.tmp" % (upper_uuid(), upper_uuid())),
                 os.path.join(responses, ".%s.%s.tmp" % (upper_uuid(), upper_uuid())),
                 os.path.join(self.api, ".retention.json.%s.tmp" % upper_uuid())]

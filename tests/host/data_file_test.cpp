@@ -127,7 +127,7 @@ TEST_F(DataFileTest, BackupsRecoverFromEveryKindOfUnreadableDataFile) {
       HostParts host(folders_);
       run(host, makeRequest("jobs.create", {{"name", "First"}}));
       run(host, makeRequest("jobs.create", {{"name", "Second"}}));
-      backup = names(root_ + "/Backups").at(0);
+      backup = ArchiveIO(root_).backups().at(0).name;
     }
     std::filesystem::remove(dataFile());
     c.make(dataFile());
