@@ -15,6 +15,10 @@ Instant Instant::now() {
 
 namespace {
 
+// 0001-01-01T00:00:00Z and 10000-01-01T00:00:00Z in seconds since 2001.
+constexpr double kCalendarStart = -63113904000.0;
+constexpr double kCalendarEnd = 252423993600.0;
+
 bool digits(std::string_view text, std::size_t at, std::size_t count, int& value) {
   if (at + count > text.size()) return false;
   value = 0;
@@ -71,7 +75,13 @@ std::optional<Instant> parseInternetDateTime(std::string_view text, FractionalSe
 
   auto days = date::sys_days(ymd).time_since_epoch().count();
   double unix = static_cast<double>(days) * 86400.0 + hour * 3600 + minute * 60 + second - offsetSeconds;
-  return Instant::fromUnix(unix + fractionValue);
+  const Instant instant = Instant::fromUnix(unix + fractionValue);
+  if (!isWithinCalendar(instant)) return std::nullopt;
+  return instant;
+}
+
+bool isWithinCalendar(Instant instant) {
+  return instant.seconds >= kCalendarStart && instant.seconds < kCalendarEnd;
 }
 
 std::string formatInternetDateTime(Instant instant) {

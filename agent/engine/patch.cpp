@@ -64,6 +64,33 @@ Json optionValue(const FieldRow& row, const std::string& text, const Json* curre
   return Json(text);
 }
 
+[[noreturn]] void refuseTimestamp() {
+  throw AgentFailure::invalidArgument("Invalid patch value: " + std::string(kTimestampMessage));
+}
+
+// A number given for a date is seconds since 2001 whatever its size; one that lies outside
+// the calendar is refused like a text that names no date. (Texts are refused when read.)
+void checkDateNumber(const Json& value) {
+  if (!value.isNumber()) return;
+  try {
+    if (!isWithinCalendar(dateFromJson(value))) refuseTimestamp();
+  } catch (const DecodingError&) {
+    refuseTimestamp();
+  }
+}
+
+// The dates the patch itself gives: a date field's value, and those of the breaks it sets.
+void checkGivenDates(const std::string& field, const Json& value) {
+  if (isDateField(field)) checkDateNumber(value);
+  if (field != "pauses" || !value.isArray()) return;
+  for (const Json& pause : value.asArray()) {
+    if (!pause.isObject()) continue;
+    for (const char* key : {"start", "end"}) {
+      if (const Json* date = pause.find(key)) checkDateNumber(*date);
+    }
+  }
+}
+
 }  // namespace
 
 Json patchedObject(const AgentRequest& request, std::span<const FieldRow> fields, NullableFields nullable,
@@ -95,6 +122,7 @@ Json patchedObject(const AgentRequest& request, std::span<const FieldRow> fields
     if (value.isNull() && std::find(nullable.begin(), nullable.end(), field) == nullable.end()) {
       throw AgentFailure::invalidArgument(field + " cannot be null.");
     }
+    checkGivenDates(field, value);
     // Arrays are replaced whole, never merged.
     recordObject[field] = std::move(value);
   }
