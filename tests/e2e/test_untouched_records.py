@@ -67,7 +67,7 @@ class TimerPastTheLimit(UntouchedRecordsCase):
         self.env = shifted_clock("+400d")
         with Host(self.folder, env=self.env) as host:
             # Everything that leaves the timer alone works.
-            self.assertIn("timer.clock-out", self.ok("capabilities")["commands"])
+            self.assertIn("timer.clock-out", self.ok("capabilities")["engineCommands"])
             self.assertEqual(self.ok("entries", "list")["total"], 1)
             self.assertEqual(len(self.ok("timer", "status")["active"]), 1)
             self.assertEqual(self.ok("reports", "summary", "--range", "all")["workedSeconds"], 0)
