@@ -187,6 +187,33 @@ TEST(EngineUntouchedRecordsTest, ACommandThatRewritesEntriesAroundThemLeavesThem
   EXPECT_EQ(inPlace, whole.execution->archive);
 }
 
+// Every argument that takes a date refuses one outside the calendar with its own message.
+TEST(EngineUntouchedRecordsTest, DateArgumentsOutsideTheCalendarAreRefused) {
+  const std::string timestamp =
+      "invalid_argument: Use an ISO 8601 timestamp with timezone, such as 2026-10-22T09:00:00-04:00.";
+  const std::string patchValue = "invalid_argument: Invalid patch value: Use an ISO 8601 timestamp with timezone, "
+                                 "such as 2026-10-22T09:00:00-04:00.";
+  const struct {
+    const char* command;
+    Arguments arguments;
+    std::string expected;
+  } cases[] = {
+      {"reports.summary", {{"from", "0000-12-31T12:00:00Z"}}, timestamp},
+      {"reports.summary", {{"at", "9999-12-31T23:00:00-05:00"}}, timestamp},
+      {"entries.list", {{"through", "0001-01-01T00:00:00+00:01"}}, timestamp},
+      {"export", {{"format", "csv"}, {"at", "0000-01-01T00:00:00Z"}}, timestamp},
+      {"entries.create", {{"job", "Acme"}, {"start", "0000-03-01T09:00:00Z"}}, patchValue},
+      {"entries.create", {{"job", "Acme"}, {"patch", "{\"start\":-1e18,\"end\":-1e18}"}}, patchValue},
+      {"jobs.create", {{"name", "Far"}, {"pay-anchor", "9999-12-31T23:30:00-01:00"}}, patchValue},
+      {"filters.create", {{"name", "Far"}, {"range", "Custom"}, {"patch", "{\"through\":6e11}"}}, patchValue},
+      // The edges themselves are dates.
+      {"reports.summary", {{"from", "0001-01-01T00:00:00Z"}, {"at", "9999-12-31T23:59:59Z"}}, "ok"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(summary(run(sampleArchive(), c.command, c.arguments)), c.expected) << c.command;
+  }
+}
+
 TEST(EngineUntouchedRecordsTest, CsvDatesOutsideTheCalendarAreRefused) {
   const std::string rowMessage =
       "data_error: CSV row 2: check the job and ISO 8601 start/end dates. Running entries cannot be imported from "
