@@ -44,7 +44,7 @@ ValidationIndex::ValidationIndex(const Archive& archive)
       filters_(archive.filters),
       keptEntries_(untouchedEntriesToKeep(archive.entries)) {
   for (const Entry& entry : archive.entries) {
-    if (entry.isRunning()) running_.push_back({keyOf(entry.id), keyOf(entry.jobID), entry.start});
+    if (entry.isRunning()) running_.push_back({keyOf(entry.id), keyOf(entry.jobID)});
   }
 }
 
@@ -163,7 +163,7 @@ void ValidationIndex::adopt(const Archive& after, const EntryOrigins& origins) {
   for (Entry& entry : untouchedEntriesToKeep(changedEntries)) keptEntries.push_back(std::move(entry));
   for (std::size_t position : origins.changed()) {
     const Entry& entry = after.entries[position];
-    if (entry.isRunning()) running.push_back({keyOf(entry.id), keyOf(entry.jobID), entry.start});
+    if (entry.isRunning()) running.push_back({keyOf(entry.id), keyOf(entry.jobID)});
   }
 
   positionIds_ = std::move(positionIds);

@@ -41,7 +41,6 @@ class ValidationIndex {
   struct Running {
     UuidKey id;
     UuidKey job;
-    Instant start;
   };
   void checkChangeHere(const Archive& after, const EntryOrigins& origins, Instant now, RunningAge age) const;
   std::vector<UuidKey> goneIds(const EntryOrigins& origins) const;

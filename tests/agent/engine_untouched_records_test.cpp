@@ -160,6 +160,31 @@ TEST(EngineUntouchedRecordsTest, DatesOutsideTheCalendarAreReadAndMended) {
               });
 }
 
+// Dates an older version took at any size: every read still answers, in little time.
+TEST(EngineUntouchedRecordsTest, DatesFarBeyondTheCalendarAreStillServed) {
+  for (const double seconds : {1e18, -1e18, 4e11, -4e11}) {
+    SCOPED_TRACE(seconds);
+    Archive archive = sampleArchive();
+    archive.entries[0].start = Instant{seconds};
+    archive.entries[0].end = Instant{seconds + 3600};
+    archive.entries[1].start = Instant{seconds};  // running
+    for (Job& job : archive.jobs) job.payAnchor = Instant{seconds};
+    for (const auto& [command, arguments] : std::vector<std::pair<const char*, Arguments>>{
+             {"entries.list", {}},
+             {"timer.status", {}},
+             {"reports.summary", {{"range", "all"}}},
+             {"reports.daily", {{"range", "all"}}},
+             {"reports.payperiod", {{"job", "Acme"}}},
+             {"export", {{"format", "csv"}}},
+             {"export", {{"format", "xlsx"}}},
+             {"export", {{"format", "text"}}},
+             {"export", {{"format", "json"}}},
+         }) {
+      EXPECT_EQ(summary(run(archive, command, arguments)), "ok") << command;
+    }
+  }
+}
+
 // A command that rewrites entries on both sides of such records, checked whole and against
 // what is known of the archive (as the host runs it), leaves them alone.
 TEST(EngineUntouchedRecordsTest, ACommandThatRewritesEntriesAroundThemLeavesThemAlone) {
