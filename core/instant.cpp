@@ -31,7 +31,7 @@ bool digits(std::string_view text, std::size_t at, std::size_t count, int& value
 
 }  // namespace
 
-std::optional<Instant> parseInternetDateTime(std::string_view text, FractionalSeconds fraction) {
+std::optional<Instant> parseInternetDateTime(std::string_view text, FractionalSeconds fraction, Years years) {
   int year, month, day, hour, minute, second;
   if (!digits(text, 0, 4, year) || text.size() < 20 || text[4] != '-' || !digits(text, 5, 2, month) ||
       text[7] != '-' || !digits(text, 8, 2, day) || text[10] != 'T' || !digits(text, 11, 2, hour) ||
@@ -76,7 +76,7 @@ std::optional<Instant> parseInternetDateTime(std::string_view text, FractionalSe
   auto days = date::sys_days(ymd).time_since_epoch().count();
   double unix = static_cast<double>(days) * 86400.0 + hour * 3600 + minute * 60 + second - offsetSeconds;
   const Instant instant = Instant::fromUnix(unix + fractionValue);
-  if (!isWithinCalendar(instant)) return std::nullopt;
+  if (years == Years::Calendar && !isWithinCalendar(instant)) return std::nullopt;
   return instant;
 }
 

@@ -7,7 +7,9 @@
 #include <limits>
 #include <optional>
 
+#include "core/archive_io.h"
 #include "core/record_fixtures.h"
+#include "core/record_json.h"
 #include "core/validation.h"
 #include "core/validation_index.h"
 
@@ -549,6 +551,20 @@ TEST(ValidationTest, RulesOfAChangeBindOnlyWhatItTouches) {
   EXPECT_EQ(messageOf([&] { known.checkChange(job, unchanged, kNow); }), jobMessage("Cafe 2"));
   job.jobs[0].payAnchor = at("2026-03-02T00:00:00Z");
   EXPECT_EQ(messageOf([&] { known.checkChange(job, unchanged, kNow); }), "");
+}
+
+// Dates kept as text by another writer, outside the calendar once their offset is applied,
+// are read like such numbers: the file stays readable.
+TEST(ValidationTest, AKeptTextDateOutsideTheCalendarIsRead) {
+  Archive archive = baseArchive();
+  done(archive).pauses.clear();
+  Json json = toJson(archive, DateStyle::WireText);
+  Json& entry = json["entries"].asArray()[0];
+  entry["start"] = Json("0001-01-01T00:30:00+01:00");  // 0000-12-31T23:30:00Z
+  entry["end"] = Json("0000-12-31T23:45:00Z");
+  const Archive read = ArchiveIO::decode(writeJson(json));
+  EXPECT_EQ(read.entries[0].start, Instant{-63113904000.0 - 1800});
+  EXPECT_EQ(read.entries[0].end, Instant{-63113904000.0 - 900});
 }
 
 TEST(ValidationTest, TheMemberFormReadsNoClock) {
