@@ -15,6 +15,10 @@ Instant Instant::now() {
 
 namespace {
 
+// 0001-01-01T00:00:00Z and 10000-01-01T00:00:00Z in seconds since 2001.
+constexpr double kCalendarStart = -63113904000.0;
+constexpr double kCalendarEnd = 252423993600.0;
+
 bool digits(std::string_view text, std::size_t at, std::size_t count, int& value) {
   if (at + count > text.size()) return false;
   value = 0;
@@ -27,7 +31,7 @@ bool digits(std::string_view text, std::size_t at, std::size_t count, int& value
 
 }  // namespace
 
-std::optional<Instant> parseInternetDateTime(std::string_view text, FractionalSeconds fraction) {
+std::optional<Instant> parseInternetDateTime(std::string_view text, FractionalSeconds fraction, Years years) {
   int year, month, day, hour, minute, second;
   if (!digits(text, 0, 4, year) || text.size() < 20 || text[4] != '-' || !digits(text, 5, 2, month) ||
       text[7] != '-' || !digits(text, 8, 2, day) || text[10] != 'T' || !digits(text, 11, 2, hour) ||
@@ -71,7 +75,13 @@ std::optional<Instant> parseInternetDateTime(std::string_view text, FractionalSe
 
   auto days = date::sys_days(ymd).time_since_epoch().count();
   double unix = static_cast<double>(days) * 86400.0 + hour * 3600 + minute * 60 + second - offsetSeconds;
-  return Instant::fromUnix(unix + fractionValue);
+  const Instant instant = Instant::fromUnix(unix + fractionValue);
+  if (years == Years::Calendar && !isWithinCalendar(instant)) return std::nullopt;
+  return instant;
+}
+
+bool isWithinCalendar(Instant instant) {
+  return instant.seconds >= kCalendarStart && instant.seconds < kCalendarEnd;
 }
 
 std::string formatInternetDateTime(Instant instant) {

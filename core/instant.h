@@ -19,10 +19,21 @@ struct Instant {
   auto operator<=>(const Instant&) const = default;
 };
 
+// Whether the instant lies in the years 0001 to 9999 (UTC), the span the ISO 8601 text can
+// show. Dates outside it (or not finite) are refused wherever a date enters.
+bool isWithinCalendar(Instant instant);
+
 enum class FractionalSeconds { Refused, Allowed };
 
+// Whether a text date must name an instant inside the calendar. Only readers of records kept
+// earlier take any: such a record stays readable, and what a change makes of it is checked.
+enum class Years { Calendar, Any };
+
 // ISO 8601 internet date-time: YYYY-MM-DDTHH:MM:SS, optional fraction, then Z or +HH:MM/-HH:MM.
-std::optional<Instant> parseInternetDateTime(std::string_view text, FractionalSeconds fraction);
+// With Years::Calendar, a text whose instant, once its offset is applied, falls outside the
+// calendar reads as nothing.
+std::optional<Instant> parseInternetDateTime(std::string_view text, FractionalSeconds fraction,
+                                             Years years = Years::Calendar);
 
 // UTC with whole seconds (the fraction is dropped) and the designator Z.
 std::string formatInternetDateTime(Instant instant);

@@ -125,7 +125,7 @@ Instant dateFromLexeme(std::string_view lexeme) {
 }
 
 Instant dateFromText(std::string_view text) {
-  if (auto instant = parseDateText(text)) return *instant;
+  if (auto instant = parseDateText(text, Years::Any)) return *instant;
   throw DecodingError(DecodingError::Reason::InvalidDate, "");
 }
 
@@ -152,10 +152,10 @@ PaySchedule payScheduleFromText(std::string_view text) {
 
 // ---- Dates ----------------------------------------------------------------------------
 
-std::optional<Instant> parseDateText(std::string_view text) {
+std::optional<Instant> parseDateText(std::string_view text, Years years) {
   // Fractional seconds are tried first, then the plain form; a zone is required in both.
-  if (auto instant = parseInternetDateTime(text, FractionalSeconds::Allowed)) return instant;
-  return parseInternetDateTime(text, FractionalSeconds::Refused);
+  if (auto instant = parseInternetDateTime(text, FractionalSeconds::Allowed, years)) return instant;
+  return parseInternetDateTime(text, FractionalSeconds::Refused, years);
 }
 
 Json dateToJson(Instant instant, DateStyle style) {

@@ -67,7 +67,9 @@ Json dateToJson(Instant instant, DateStyle style);
 // The date rule above; throws DecodingError (InvalidDate) naming no field.
 Instant dateFromJson(const Json& value);
 // A text date by the same rule (fraction first, then without; an offset or Z is required).
-std::optional<Instant> parseDateText(std::string_view text);
+// Records are read with Years::Any (core/instant.h); a date given as an argument must lie in
+// the calendar.
+std::optional<Instant> parseDateText(std::string_view text, Years years = Years::Calendar);
 
 // Records to JSON objects.
 Json toJson(const Job& job, DateStyle style);

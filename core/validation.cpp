@@ -1,15 +1,27 @@
 #include "core/validation.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "core/data_error.h"
+#include "core/entry_origins.h"
 #include "core/validation_rules.h"
 
 namespace pellam {
 
 using namespace validation_rules;
 
-void validate(const Archive& archive, Instant now) {
+std::string entryOutsideCalendarMessage(const Uuid& id) {
+  const std::string text = id.text();
+  return "Time entry " + text + " has a date outside the years 0001 to 9999. Correct it with vantry entries update " +
+         text + " --start <ISO> --end <ISO>, or remove it with vantry entries delete " + text + ".";
+}
+
+bool hasOutrunLengthLimit(const Entry& entry, Instant now) {
+  return entry.isRunning() && !withinAgeLimit(entry.start, std::nullopt, now);
+}
+
+void validate(const Archive& archive) {
   if (!isSupportedFormat(archive)) fail(kUnsupportedFormatMessage);
   if (hasDuplicate(idsOf(archive.jobs)) || hasDuplicate(idsOf(archive.entries))) {
     fail(kDuplicateIdentifiersMessage);
@@ -23,14 +35,30 @@ void validate(const Archive& archive, Instant now) {
   checkRunningJobs(std::move(runningJobs), archive.preferences);
   checkPreferences(archive.preferences);
   checkJobs(archive.jobs);
-  checkEntries(archive.entries, jobs, now);
+  checkEntries(archive.entries, jobs);
 }
 
-void validate(const Archive& archive) { validate(archive, Instant::now()); }
+void validateChange(const Archive& after, const ArchiveChange& change, Instant now, RunningAge age) {
+  validate(after);
+  checkChangedRecords(after, change.jobsBefore, change.filtersBefore, change.entriesBefore, change.entries.changed(),
+                      now, age);
+}
 
-Archive validated(Archive archive, Instant now) {
-  validate(archive, now);
-  return archive;
+std::vector<Entry> untouchedEntriesToKeep(const std::vector<Entry>& entries) {
+  std::vector<Entry> kept;
+  for (const Entry& entry : entries) {
+    if (entry.isRunning() || !datesWithinCalendar(entry)) kept.push_back(entry);
+  }
+  return kept;
+}
+
+void checkDatesWithinCalendar(const Archive& archive, std::string_view message) {
+  const auto outside = [](const auto& record) { return !datesWithinCalendar(record); };
+  if (std::any_of(archive.jobs.begin(), archive.jobs.end(), outside) ||
+      std::any_of(archive.entries.begin(), archive.entries.end(), outside) ||
+      std::any_of(archive.filters.begin(), archive.filters.end(), outside)) {
+    fail(message);
+  }
 }
 
 Archive validated(Archive archive) {

@@ -39,17 +39,12 @@ std::optional<std::string> messageOf(Check check) {
 ValidationIndex::ValidationIndex(const Archive& archive)
     : positionIds_(idsOf(archive.entries)),
       sortedIds_(sortedKeys(positionIds_)),
-      jobIds_(sortedKeys(idsOf(archive.jobs))) {
+      jobIds_(sortedKeys(idsOf(archive.jobs))),
+      jobs_(archive.jobs),
+      filters_(archive.filters),
+      keptEntries_(untouchedEntriesToKeep(archive.entries)) {
   for (const Entry& entry : archive.entries) {
-    if (entry.isRunning()) running_.push_back({keyOf(entry.id), keyOf(entry.jobID), entry.start});
-  }
-}
-
-void ValidationIndex::checkUnchanged(Instant now) const {
-  // Every other rule held, and still holds: a running entry grown too old is the first
-  // broken rule wherever it stands.
-  for (const Running& entry : running_) {
-    if (!withinAgeLimit(entry.start, std::nullopt, now)) fail(kEntryMessage);
+    if (entry.isRunning()) running_.push_back({keyOf(entry.id), keyOf(entry.jobID)});
   }
 }
 
@@ -60,13 +55,15 @@ std::vector<ValidationIndex::UuidKey> ValidationIndex::goneIds(const EntryOrigin
   return gone;
 }
 
-void ValidationIndex::checkChange(const Archive& after, const EntryOrigins& origins, Instant now) const {
+void ValidationIndex::checkChange(const Archive& after, const EntryOrigins& origins, Instant now,
+                                  RunningAge age) const {
 #ifdef NDEBUG
-  checkChangeHere(after, origins, now);
+  checkChangeHere(after, origins, now, age);
 #else
   // Builds for tests compare every answer with the whole validation's.
-  std::optional<std::string> here = messageOf([&] { checkChangeHere(after, origins, now); });
-  std::optional<std::string> whole = messageOf([&] { validate(after, now); });
+  std::optional<std::string> here = messageOf([&] { checkChangeHere(after, origins, now, age); });
+  std::optional<std::string> whole =
+      messageOf([&] { validateChange(after, ArchiveChange{jobs_, filters_, keptEntries_, origins}, now, age); });
   if (here != whole) {
     throw std::logic_error("The check of a change says \"" + here.value_or("valid") + "\", the whole validation \"" +
                            whole.value_or("valid") + "\".");
@@ -75,7 +72,8 @@ void ValidationIndex::checkChange(const Archive& after, const EntryOrigins& orig
 #endif
 }
 
-void ValidationIndex::checkChangeHere(const Archive& after, const EntryOrigins& origins, Instant now) const {
+void ValidationIndex::checkChangeHere(const Archive& after, const EntryOrigins& origins, Instant now,
+                                      RunningAge age) const {
   if (origins.before() != positionIds_.size() || origins.after() != after.entries.size()) {
     throw std::logic_error("The entries' origins do not fit the archives they relate.");
   }
@@ -102,11 +100,8 @@ void ValidationIndex::checkChangeHere(const Archive& after, const EntryOrigins& 
 
   // 4. Running timers: those left as they were, and the changed ones.
   std::vector<UuidKey> runningJobs;
-  std::vector<const Running*> keptRunning;
   for (const Running& entry : running_) {
-    if (containsKey(gone, entry.id)) continue;
-    keptRunning.push_back(&entry);
-    runningJobs.push_back(entry.job);
+    if (!containsKey(gone, entry.id)) runningJobs.push_back(entry.job);
   }
   for (std::size_t position : changed) {
     const Entry& entry = after.entries[position];
@@ -119,34 +114,19 @@ void ValidationIndex::checkChangeHere(const Archive& after, const EntryOrigins& 
   checkJobs(after.jobs);
 
   // 7 and 8. An entry left as it was still passes, unless its job is gone (then every
-  // entry is looked at) or it runs and has grown too old.
+  // entry is looked at).
   if (!jobs.containsAll(jobIds_)) {
-    checkEntries(after.entries, jobs, now);
-    return;
-  }
-  bool tooOld = false;
-  for (const Running* entry : keptRunning) tooOld = tooOld || !withinAgeLimit(entry->start, std::nullopt, now);
-  std::optional<std::string_view> firstChanged;  // the message of the first changed entry that fails
-  for (std::size_t position : changed) {
-    const Entry& entry = after.entries[position];
-    if (!isValidEntry(entry, jobs, now)) {
-      firstChanged = kEntryMessage;
-    } else if (!hasValidBreaks(entry)) {
-      firstChanged = kBreaksMessage;
-    } else {
-      continue;
+    checkEntries(after.entries, jobs);
+  } else {
+    for (std::size_t position : changed) {
+      const Entry& entry = after.entries[position];
+      if (!isValidEntry(entry, jobs)) fail(kEntryMessage);
+      if (!hasValidBreaks(entry)) fail(kBreaksMessage);
     }
-    break;
   }
-  if (!tooOld) {
-    if (firstChanged) fail(*firstChanged);
-    return;
-  }
-  // A running entry grown too old fails step 7, wherever it stands; only a changed entry
-  // before it that fails step 8 would come first, and its place is not kept here.
-  if (!firstChanged || *firstChanged == kEntryMessage) fail(kEntryMessage);
-  checkEntries(after.entries, jobs, now);
-  throw std::logic_error("An entry failed its check alone but not among all entries.");
+
+  // What binds only the change.
+  checkChangedRecords(after, jobs_, filters_, keptEntries_, changed, now, age);
 }
 
 void ValidationIndex::adopt(const Archive& after, const EntryOrigins& origins) {
@@ -174,15 +154,25 @@ void ValidationIndex::adopt(const Archive& after, const EntryOrigins& origins) {
   for (const Running& entry : running_) {
     if (!containsKey(gone, entry.id)) running.push_back(entry);
   }
+  std::vector<Entry> keptEntries;
+  for (Entry& entry : keptEntries_) {
+    if (!containsKey(gone, keyOf(entry.id))) keptEntries.push_back(std::move(entry));
+  }
+  std::vector<Entry> changedEntries;
+  for (std::size_t position : origins.changed()) changedEntries.push_back(after.entries[position]);
+  for (Entry& entry : untouchedEntriesToKeep(changedEntries)) keptEntries.push_back(std::move(entry));
   for (std::size_t position : origins.changed()) {
     const Entry& entry = after.entries[position];
-    if (entry.isRunning()) running.push_back({keyOf(entry.id), keyOf(entry.jobID), entry.start});
+    if (entry.isRunning()) running.push_back({keyOf(entry.id), keyOf(entry.jobID)});
   }
 
   positionIds_ = std::move(positionIds);
   sortedIds_ = std::move(sortedIds);
   running_ = std::move(running);
   jobIds_ = sortedKeys(idsOf(after.jobs));
+  jobs_ = after.jobs;
+  filters_ = after.filters;
+  keptEntries_ = std::move(keptEntries);
 }
 
 }  // namespace pellam

@@ -2,36 +2,35 @@
 // What the whole validation of an archive established, kept so that the archive's next
 // states are checked only where they differ. Validation rules all look at one record at a
 // time, except for a few that span records: unique ids, one running timer per job, the jobs
-// that entries and saved views point to; and one depends on the time: a running entry may
-// be at most 366 days old. So once an archive is known to be valid:
-//  - the same archive, later, needs only its running entries looked at again;
+// that entries and saved views point to. So once an archive is known to be valid:
+//  - the same archive, later, is still valid (the rules that depend on the time bind only
+//    what a change makes);
 //  - a changed archive needs its small parts (jobs, preferences, saved views) checked whole,
 //    its changed entries checked, and the rules that span records checked with what is
 //    kept here (every entry's id, the running entries) instead of every entry.
-// Either check throws exactly the DataError the whole validation (core/validation.h) throws
-// for the same archive and time: the first broken rule decides.
+// The check throws exactly the DataError validateChange (core/validation.h) throws for the
+// same change and time: the first broken rule decides.
 #include <cstddef>
 #include <vector>
 
 #include "core/entry_origins.h"
 #include "core/instant.h"
 #include "core/records.h"
+#include "core/validation.h"
 #include "core/validation_rules.h"
 
 namespace pellam {
 
 class ValidationIndex {
  public:
-  // `archive` must have passed validate() (at any time: the age of its running entries is
-  // looked at again by each check).
+  // `archive` must have passed validate().
   explicit ValidationIndex(const Archive& archive);
 
-  // Throws what validate(archive, now) throws for the archive this index stands for.
-  void checkUnchanged(Instant now) const;
-  // Throws what validate(after, now) throws, where `after` is the archive this index stands
-  // for, changed as `origins` say (its entries, which must be as many as origins.after();
-  // its small parts in any way).
-  void checkChange(const Archive& after, const EntryOrigins& origins, Instant now) const;
+  // Throws what validateChange(after, ..., now, age) throws, where `after` is the archive
+  // this index stands for, changed as `origins` say (its entries, which must be as many as
+  // origins.after(); its small parts in any way).
+  void checkChange(const Archive& after, const EntryOrigins& origins, Instant now,
+                   RunningAge age = RunningAge::Checked) const;
   // Makes this index stand for `after`, once checkChange has accepted it.
   void adopt(const Archive& after, const EntryOrigins& origins);
 
@@ -42,15 +41,17 @@ class ValidationIndex {
   struct Running {
     UuidKey id;
     UuidKey job;
-    Instant start;
   };
-  void checkChangeHere(const Archive& after, const EntryOrigins& origins, Instant now) const;
+  void checkChangeHere(const Archive& after, const EntryOrigins& origins, Instant now, RunningAge age) const;
   std::vector<UuidKey> goneIds(const EntryOrigins& origins) const;
 
   std::vector<UuidKey> positionIds_;  // each entry's id, in entry order
   std::vector<UuidKey> sortedIds_;    // the same, sorted
   std::vector<Running> running_;      // the running entries
   std::vector<UuidKey> jobIds_;       // sorted
+  std::vector<Job> jobs_;             // as they are, for what a change left alone
+  std::vector<SavedFilter> filters_;
+  std::vector<Entry> keptEntries_;    // untouchedEntriesToKeep() of the entries
 };
 
 }  // namespace pellam

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "core/current_time_zone.h"
+#include "core/entry_origins.h"
 #include "core/data_error.h"
 #include "core/text_trim.h"
 #include "core/validation.h"
@@ -103,11 +104,13 @@ bool withinAgeLimit(Instant start, const std::optional<Instant>& end, Instant no
   return length <= kMaximumEntrySeconds;
 }
 
-bool isValidEntry(const Entry& entry, const JobIndex& jobs, Instant now) {
+bool isValidEntry(const Entry& entry, const JobIndex& jobs) {
   static const Decimal zero = 0, million = 1'000'000;
   if (!jobs.contains(entry.jobID) || !finite(entry.start)) return false;
   if (entry.end && (*entry.end < entry.start || !finite(*entry.end))) return false;
-  if (!withinAgeLimit(entry.start, entry.end, now)) return false;
+  // A finished entry's length never changes; a running one's grows, and is judged only when
+  // a change touches it (checkChangedRecords).
+  if (entry.end && !withinAgeLimit(entry.start, entry.end, Instant{})) return false;
   const auto openBreaks = std::count_if(entry.pauses.begin(), entry.pauses.end(),
                                         [](const TimePause& pause) { return pause.isOpen(); });
   return within(entry.rate, zero, million) && finite(entry.manualBreakMinutes) && entry.manualBreakMinutes >= 0 &&
@@ -138,10 +141,59 @@ bool hasValidBreaks(const Entry& entry) {
   return true;
 }
 
-void checkEntries(const std::vector<Entry>& entries, const JobIndex& jobs, Instant now) {
+void checkEntries(const std::vector<Entry>& entries, const JobIndex& jobs) {
   for (const Entry& entry : entries) {
-    if (!isValidEntry(entry, jobs, now)) fail(kEntryMessage);
+    if (!isValidEntry(entry, jobs)) fail(kEntryMessage);
     if (!hasValidBreaks(entry)) fail(kBreaksMessage);
+  }
+}
+
+bool datesWithinCalendar(const Entry& entry) {
+  if (!isWithinCalendar(entry.start) || (entry.end && !isWithinCalendar(*entry.end))) return false;
+  return std::all_of(entry.pauses.begin(), entry.pauses.end(), [](const TimePause& pause) {
+    return isWithinCalendar(pause.start) && (!pause.end || isWithinCalendar(*pause.end));
+  });
+}
+
+bool datesWithinCalendar(const Job& job) { return isWithinCalendar(job.payAnchor); }
+
+bool datesWithinCalendar(const SavedFilter& filter) {
+  return isWithinCalendar(filter.from) && isWithinCalendar(filter.through);
+}
+
+namespace {
+
+// Whether `record` is one of `before` as it was, so that a change left it alone.
+template <typename Record>
+bool isUnchanged(const Record& record, const std::vector<Record>& before) {
+  return std::find(before.begin(), before.end(), record) != before.end();
+}
+
+}  // namespace
+
+void checkChangedRecords(const Archive& after, const std::vector<Job>& jobsBefore,
+                         const std::vector<SavedFilter>& filtersBefore, const std::vector<Entry>& entriesBefore,
+                         const std::vector<std::size_t>& changedEntries, Instant now, RunningAge age) {
+  for (const SavedFilter& filter : after.filters) {
+    if (!datesWithinCalendar(filter) && !isUnchanged(filter, filtersBefore)) fail(kSavedViewMessage);
+  }
+  for (const Job& job : after.jobs) {
+    if (!datesWithinCalendar(job) && !isUnchanged(job, jobsBefore)) {
+      throw DataError(std::string(kJobSettingsMessagePrefix) + job.name + ".");
+    }
+  }
+  for (std::size_t position : changedEntries) {
+    const Entry& entry = after.entries[position];
+    const bool outside = !datesWithinCalendar(entry);
+    const bool outrun = age == RunningAge::Checked && hasOutrunLengthLimit(entry, now);
+    if (!outside && !outrun) continue;
+    // Origins may count an entry as changed that a command only moved past; it is left alone.
+    const bool untouched = std::any_of(entriesBefore.begin(), entriesBefore.end(), [&](const Entry& before) {
+      return before.id == entry.id && identicalEntries(before, entry);
+    });
+    if (untouched) continue;
+    if (outside) throw DataError(entryOutsideCalendarMessage(entry.id));
+    fail(kEntryMessage);
   }
 }
 

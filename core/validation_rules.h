@@ -9,6 +9,10 @@
 #include "core/instant.h"
 #include "core/records.h"
 
+namespace pellam {
+enum class RunningAge;
+}
+
 namespace pellam::validation_rules {
 
 [[noreturn]] void fail(std::string_view message);
@@ -55,13 +59,26 @@ void checkRunningJobs(std::vector<UuidKey> runningJobs, const Preferences& prefe
 void checkPreferences(const Preferences& preferences);
 // Step 6, whole: throws the message that names the first job that breaks a rule.
 void checkJobs(const std::vector<Job>& jobs);
-// Step 7 for one entry, breaks apart.
-bool isValidEntry(const Entry& entry, const JobIndex& jobs, Instant now);
-// The one rule of step 7 that depends on the time: a running entry is at most 366 days old.
+// Step 7 for one entry, breaks apart, without the rules that bind only what a change makes.
+bool isValidEntry(const Entry& entry, const JobIndex& jobs);
+// The rule of step 7 that depends on the time: a running entry is at most 366 days old.
 bool withinAgeLimit(Instant start, const std::optional<Instant>& end, Instant now);
 // Step 8 for one entry.
 bool hasValidBreaks(const Entry& entry);
 // Steps 7 and 8 over the entries in order: throws the message of the first entry that fails.
-void checkEntries(const std::vector<Entry>& entries, const JobIndex& jobs, Instant now);
+void checkEntries(const std::vector<Entry>& entries, const JobIndex& jobs);
+
+// Whether every date of the record lies in the calendar (core/instant.h).
+bool datesWithinCalendar(const Entry& entry);
+bool datesWithinCalendar(const Job& job);
+bool datesWithinCalendar(const SavedFilter& filter);
+
+// The rules that bind only what a change makes, run after every other rule passed: the saved
+// views and jobs that differ from all those before, and the entries at `changedEntries`
+// (ascending) that are identical to none of `entriesBefore`, keep their dates in the
+// calendar; such a running entry is at most 366 days old at `now`, unless `age` exempts it.
+void checkChangedRecords(const Archive& after, const std::vector<Job>& jobsBefore,
+                         const std::vector<SavedFilter>& filtersBefore, const std::vector<Entry>& entriesBefore,
+                         const std::vector<std::size_t>& changedEntries, Instant now, RunningAge age);
 
 }  // namespace pellam::validation_rules

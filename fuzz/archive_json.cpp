@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   bool valid = true;
   try {
-    pellam::validate(*direct, pellam::fuzz::kNow);
+    pellam::validate(*direct);
   } catch (const pellam::DataError&) {
     valid = false;
   }
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(pellam::encodeArchiveJson(*again) == encoded, "re-encoding changes the bytes");
   if (valid) {
     try {
-      pellam::validate(*again, pellam::fuzz::kNow);
+      pellam::validate(*again);
     } catch (const pellam::DataError& error) {
       pellam::fuzz::fail(std::string("a valid archive is invalid after a round trip: ") + error.what());
     }

@@ -26,6 +26,8 @@ class ArchiveSnapshot {
   bool matches(const Archive& archive) const;
   // The entries as saved, when they were.
   const std::vector<Entry>* entries() const { return entries_ ? &*entries_ : nullptr; }
+  const std::vector<Job>& jobs() const { return jobs_; }
+  const std::vector<SavedFilter>& filters() const { return filters_; }
   // Moves the saved parts back into the archive; the snapshot is spent.
   void restoreInto(Archive& archive) noexcept;
 

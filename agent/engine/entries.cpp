@@ -85,13 +85,17 @@ Json update(const AgentRequest& request, Archive& archive, Instant now, EntryJou
   Entry entry = patch(request, entryFields, kNullable, archive.entries[index]);
   // After the patch, so it wins over --job-id; the entry keeps its rate.
   if (const std::string* key = argument(request, "job")) entry.jobID = archive.jobs[jobIndex(*key, archive)].id;
+  bool endsNow = false;
   if (std::optional<bool> running = runningArgument(request)) {
     if (*running) {
       entry.end.reset();
     } else {
+      endsNow = !entry.end;
       closeEntry(entry, entry.end.value_or(now));
     }
   }
+  // A timer that ran too long is mended only by the end it really had (or by deleting it).
+  if (entry.isRunning() || endsNow) refuseOutrunTimer(archive.entries[index], now);
   prepareRunning(entry, archive, now, journal);
   return record("entry", journal.edit(archive.entries, index) = std::move(entry), request);
 }
@@ -101,9 +105,11 @@ Json copy(const AgentRequest& request, Archive& archive, Instant now, EntryJourn
   checkArguments(request, allowed);
   const std::size_t index = storedEntry(request, archive);
 
+  // A copy never runs, and none of its breaks stays open; one of a timer that ran too long
+  // would hold more than an entry may.
+  refuseOutrunTimer(archive.entries[index], now);
   Entry entry = archive.entries[index];
   entry.id = request.id;
-  // A copy never runs, and none of its breaks stays open.
   closeEntry(entry, entry.end.value_or(now));
   for (const Entry& existing : archive.entries) {
     if (existing.id == entry.id) throw AgentFailure("conflict", "The copied entry ID already exists.", false);

@@ -37,16 +37,22 @@ class EntriesWitness {
   std::optional<std::vector<Entry>> entries_;
 };
 
+// An import brings records as they were kept elsewhere; its running timers resume from their
+// original starts rather than being started by the command.
+bool restoresRecords(const std::string& command) { return command == "import.apply"; }
+
 // Runs the command with `known` standing for the archive's validation, or validating the
 // archive whole without it.
 AgentInPlaceExecution executeWith(const AgentRequest& request, Archive& archive, Instant now, const ValidationIndex* known) {
   if (request.version != kProtocolVersion) {
     throw AgentFailure("unsupported_version", "Update Vantry and the CLI to the same protocol version.", false);
   }
-  if (known) {
-    known->checkUnchanged(now);
-  } else {
-    validate(archive, now);
+  // A valid archive stays valid as time passes (the rule of a timer's age binds only what a
+  // change makes), so one known to be valid needs no second look.
+  std::vector<Entry> keptEntries;  // without `known`, for the rules of a change
+  if (!known) {
+    validate(archive);
+    keptEntries = untouchedEntriesToKeep(archive.entries);
   }
 
   // The command works on the archive itself; the snapshot is the copy it can be put
@@ -69,10 +75,11 @@ AgentInPlaceExecution executeWith(const AgentRequest& request, Archive& archive,
     if (!same) {
       EntryOrigins origins = before.entries() ? EntryOrigins::between(*before.entries(), archive.entries)
                                               : journal.origins(archive.entries);
+      const RunningAge age = restoresRecords(request.command) ? RunningAge::Exempt : RunningAge::Checked;
       if (known) {
-        known->checkChange(archive, origins, now);
+        known->checkChange(archive, origins, now, age);
       } else {
-        validate(archive, now);
+        validateChange(archive, ArchiveChange{before.jobs(), before.filters(), keptEntries, origins}, now, age);
       }
       execution.entryOrigins = std::move(origins);
     }

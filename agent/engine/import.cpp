@@ -9,6 +9,7 @@
 #include "core/archive_json.h"
 #include "core/base64.h"
 #include "core/exchange/csv_import.h"
+#include "core/record_json.h"
 #include "core/sha256.h"
 #include "core/utf8.h"
 #include "core/validation.h"
@@ -17,10 +18,13 @@ namespace pellam::agent::engine {
 
 namespace {
 
-ImportPreview jsonImport(std::string_view bytes, Instant now) {
+ImportPreview jsonImport(std::string_view bytes) {
   ImportPreview preview;
   preview.archive = decodeArchiveJson(bytes);
-  validate(preview.archive, now);
+  validate(preview.archive);
+  // Every date of the file enters the records here, so each must lie in the calendar; a
+  // timer of the file keeps its original start, whatever its age.
+  checkDatesWithinCalendar(preview.archive, kInvalidBackupDateMessage);
   std::size_t running = 0;
   for (const Entry& entry : preview.archive.entries) running += entry.isRunning() ? 1 : 0;
   preview.detail = "Replace all records with " + std::to_string(preview.archive.jobs.size()) + " jobs and " +
@@ -45,7 +49,7 @@ std::string previewToken(std::string_view format, const Archive& current, std::s
 
 }  // namespace
 
-Json importRecords(const AgentRequest& request, Archive& archive, Instant now) {
+Json importRecords(const AgentRequest& request, Archive& archive, Instant) {
   const bool apply = request.command == "import.apply";
   if (!apply && request.command != "import.preview") throw unknownCommand(request.command);
   static const ArgumentNames allowed{"content", "format", "preview"};
@@ -60,10 +64,10 @@ Json importRecords(const AgentRequest& request, Archive& archive, Instant now) {
   }
   ImportPreview preview;
   if (format == "json") {
-    preview = jsonImport(*bytes, now);
+    preview = jsonImport(*bytes);
   } else if (format == "csv") {
     if (!isValidUtf8(*bytes)) throw AgentFailure::invalidArgument("CSV must use UTF-8 encoding.");
-    preview = CSV::importFile(*bytes, archive, now);
+    preview = CSV::importFile(*bytes, archive);
   } else {
     throw AgentFailure::invalidArgument("Imports support json and csv.");
   }
@@ -77,7 +81,7 @@ Json importRecords(const AgentRequest& request, Archive& archive, Instant now) {
                          "again.",
                          true);
     }
-    validate(preview.archive, now);
+    validate(preview.archive);
   }
 
   Json result = Json::object();

@@ -64,6 +64,33 @@ Json optionValue(const FieldRow& row, const std::string& text, const Json* curre
   return Json(text);
 }
 
+[[noreturn]] void refuseTimestamp() {
+  throw AgentFailure::invalidArgument("Invalid patch value: " + std::string(kTimestampMessage));
+}
+
+// A date given as a number (seconds since 2001, whatever its size) or as a text (whose offset
+// may move it) that lies outside the calendar is refused like a text that names no date.
+void checkDate(const Json& value) {
+  if (!value.isNumber() && !value.isString()) return;
+  try {
+    if (!isWithinCalendar(dateFromJson(value))) refuseTimestamp();
+  } catch (const DecodingError&) {
+    refuseTimestamp();
+  }
+}
+
+// The dates the patch itself gives: a date field's value, and those of the breaks it sets.
+void checkGivenDates(const std::string& field, const Json& value) {
+  if (isDateField(field)) checkDate(value);
+  if (field != "pauses" || !value.isArray()) return;
+  for (const Json& pause : value.asArray()) {
+    if (!pause.isObject()) continue;
+    for (const char* key : {"start", "end"}) {
+      if (const Json* date = pause.find(key)) checkDate(*date);
+    }
+  }
+}
+
 }  // namespace
 
 Json patchedObject(const AgentRequest& request, std::span<const FieldRow> fields, NullableFields nullable,
@@ -91,13 +118,14 @@ Json patchedObject(const AgentRequest& request, std::span<const FieldRow> fields
     patch[row.field] = optionValue(row, *text, recordObject.find(row.field));
   }
 
-  for (auto& [field, value] : patch.asObject()) {
+  for (const auto& [field, value] : patch.asObject()) {
     if (value.isNull() && std::find(nullable.begin(), nullable.end(), field) == nullable.end()) {
       throw AgentFailure::invalidArgument(field + " cannot be null.");
     }
-    // Arrays are replaced whole, never merged.
-    recordObject[field] = std::move(value);
   }
+  for (const auto& [field, value] : patch.asObject()) checkGivenDates(field, value);
+  // Arrays are replaced whole, never merged.
+  for (auto& [field, value] : patch.asObject()) recordObject[field] = std::move(value);
   return recordObject;
 }
 

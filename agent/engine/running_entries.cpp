@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "agent/wire/failure.h"
+#include "core/validation.h"
 
 namespace pellam::agent::engine {
 
@@ -11,6 +12,15 @@ void closeEntry(Entry& entry, Instant at) {
   for (TimePause& pause : entry.pauses) {
     if (!pause.end) pause.end = std::max(at, pause.start);
   }
+}
+
+void refuseOutrunTimer(const Entry& entry, Instant now) {
+  if (!hasOutrunLengthLimit(entry, now)) return;
+  const std::string id = entry.id.text();
+  throw AgentFailure::invalidArgument("Time entry " + id +
+                                      " has been running for more than 366 days, the longest an entry may last, so "
+                                      "it cannot be ended or changed now. Set its end with vantry entries update " +
+                                      id + " --end <ISO>, or remove it with vantry entries delete " + id + ".");
 }
 
 void prepareRunning(const Entry& entry, Archive& archive, Instant now, EntryJournal& journal) {
@@ -23,7 +33,9 @@ void prepareRunning(const Entry& entry, Archive& archive, Instant now, EntryJour
   if (archive.preferences.multipleTimers) return;
   for (std::size_t i = 0; i < archive.entries.size(); ++i) {
     const Entry& other = archive.entries[i];
-    if (other.isRunning() && other.id != entry.id) closeEntry(journal.edit(archive.entries, i), now);
+    if (!other.isRunning() || other.id == entry.id) continue;
+    refuseOutrunTimer(other, now);
+    closeEntry(journal.edit(archive.entries, i), now);
   }
 }
 

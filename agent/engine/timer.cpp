@@ -111,7 +111,10 @@ void refuseEnded(const Entry& entry) {
 Json clockOut(const AgentRequest& request, Archive& archive, Instant now, EntryJournal& journal) {
   const std::size_t index = selectedTimer(request, archive);
   // An entry that has already ended is returned as it is.
-  if (archive.entries[index].isRunning()) closeEntry(journal.edit(archive.entries, index), now);
+  if (archive.entries[index].isRunning()) {
+    refuseOutrunTimer(archive.entries[index], now);
+    closeEntry(journal.edit(archive.entries, index), now);
+  }
   return record("entry", archive.entries[index], request);
 }
 
@@ -128,6 +131,7 @@ Json startBreak(const AgentRequest& request, Archive& archive, Instant now, Entr
     }
     return record("entry", entry, request);
   }
+  refuseOutrunTimer(entry, now);
   const std::string* kind = argument(request, "kind");
   Entry& changed = journal.edit(archive.entries, index);
   changed.pauses.emplace_back(std::max(now, changed.start), std::nullopt, paid, kind ? *kind : std::string("Break"));
@@ -138,6 +142,7 @@ Json resume(const AgentRequest& request, Archive& archive, Instant now, EntryJou
   const std::size_t index = selectedTimer(request, archive);
   refuseEnded(archive.entries[index]);
   if (archive.entries[index].openPause() != nullptr) {
+    refuseOutrunTimer(archive.entries[index], now);
     for (TimePause& pause : journal.edit(archive.entries, index).pauses) {
       if (!pause.end) pause.end = std::max(now, pause.start);
     }

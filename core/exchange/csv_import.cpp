@@ -114,7 +114,13 @@ std::vector<TimePause> readPauses(const std::string& cell) {
   if (!json.isArray()) throw DecodingError(DecodingError::Reason::WrongType, "pauses", "an array");
   for (std::size_t i = 0; i < json.asArray().size(); ++i) {
     try {
-      pauses.push_back(timePauseFromJson(json.asArray()[i]));
+      TimePause pause = timePauseFromJson(json.asArray()[i]);
+      // A number is read as seconds whatever its size; a date outside the calendar is as
+      // unreadable here as a text that names none.
+      if (!isWithinCalendar(pause.start) || (pause.end && !isWithinCalendar(*pause.end))) {
+        throw DecodingError(DecodingError::Reason::InvalidDate, "");
+      }
+      pauses.push_back(std::move(pause));
     } catch (DecodingError& error) {
       error.prependIndex(i);
       error.prependKey("pauses");
@@ -248,7 +254,7 @@ std::string jobKey(std::string_view name, std::string_view currency) {
 
 }  // namespace
 
-ImportPreview importFile(std::string_view text, const Archive& archive, Instant now) {
+ImportPreview importFile(std::string_view text, const Archive& archive) {
   const std::vector<Row> rows = parse(withoutByteOrderMarks(text));
   if (rows.size() < 2) throw DataError("The CSV has no entries.");
   const Columns columns(rows.front());
@@ -314,7 +320,7 @@ ImportPreview importFile(std::string_view text, const Archive& archive, Instant 
     ++added;
   }
 
-  validate(working, now);
+  validate(working);
   ImportPreview preview;
   preview.detail = "Add " + std::to_string(added) + " entries and " +
                    std::to_string(working.jobs.size() - jobsBefore) + " jobs. Skip " + std::to_string(duplicates) +

@@ -21,9 +21,8 @@ namespace CSV {
 // `text` is valid UTF-8 (the caller checks). Throws DataError with the message of the
 // first failing row (rows counted from the header as row 1, blank rows not counted), a
 // JsonParseError or DecodingError for a bad tag list or break list, or the validation
-// error of the merged archive (running entries' age measured against `now`). `archive` is
-// never changed.
-ImportPreview importFile(std::string_view text, const Archive& archive, Instant now = Instant::now());
+// error of the merged archive. `archive` is never changed.
+ImportPreview importFile(std::string_view text, const Archive& archive);
 
 }  // namespace CSV
 }  // namespace pellam

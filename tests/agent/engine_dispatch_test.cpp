@@ -64,10 +64,18 @@ TEST(EngineDispatchTest, AnInvalidArchiveFailsEveryCommand) {
   }
 }
 
-TEST(EngineDispatchTest, ValidationUsesTheGivenNowForRunningEntries) {
-  // The running entry started on 2026-03-04; 367 days later it is too long.
-  Outcome outcome = run(sampleArchive(), request("jobs.list"), at("2027-03-06T15:00:00Z"));
-  EXPECT_EQ(summary(outcome), "data_error: A time entry contains invalid dates, amounts, or a missing job.");
+TEST(EngineDispatchTest, ValidationUsesTheGivenNowForRunningEntriesACommandChanges) {
+  // The running entry started on 2026-03-04; 367 days later it is too long, but only a
+  // command that changes it is held to that.
+  const Instant later = at("2027-03-06T15:00:00Z");
+  EXPECT_EQ(summary(run(sampleArchive(), request("jobs.list"), later)), "ok");
+  Archive fresh = sampleArchive();
+  fresh.entries.pop_back();
+  EXPECT_EQ(summary(run(fresh, request("entries.create", {{"job", "Beta"}, {"start", "2026-03-04T13:00:00Z"}, {"running", "true"}}), later)),
+            "data_error: A time entry contains invalid dates, amounts, or a missing job.");
+  EXPECT_EQ(summary(run(fresh, request("entries.create", {{"job", "Beta"}, {"start", "2026-03-04T13:00:00Z"}, {"running", "true"}}),
+                        at("2026-03-06T15:00:00Z"))),
+            "ok");
 }
 
 TEST(EngineDispatchTest, AResultThatFailsValidationIsNotReturned) {

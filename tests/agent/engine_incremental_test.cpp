@@ -110,7 +110,7 @@ TEST(EngineIncrementalTest, RandomCommandsAnswerAndSaveAsWhenCheckedAndEncodedWh
     ASSERT_EQ(checked.entryOrigins.has_value(), checked.changed) << "step " << step;
     if (!checked.changed) continue;
     ++changes;
-    ASSERT_NO_THROW(validate(archive, now)) << "step " << step;
+    ASSERT_NO_THROW(validate(archive)) << "step " << step;
     known.adopt(archive, *checked.entryOrigins);
     encoded = encoded.next(archive, *checked.entryOrigins);
     ASSERT_EQ(encoded.bytes(), encodeArchiveJson(archive)) << "step " << step << ": " << request.command;
@@ -118,9 +118,9 @@ TEST(EngineIncrementalTest, RandomCommandsAnswerAndSaveAsWhenCheckedAndEncodedWh
   EXPECT_GT(changes, 100);  // the sequence did change the archive, often
 }
 
-// A read against an archive known to be valid looks at no entry but the running ones. The
-// proof: an entry broken behind the index's back goes unseen by reads (the whole
-// validation would refuse them), while a timer grown too old is still refused.
+// A read against an archive known to be valid looks at no entry. The proof: an entry broken
+// behind the index's back goes unseen by reads (the whole validation would refuse them), and
+// so does a timer grown too old, which binds only a change that touches it.
 TEST(EngineIncrementalTest, AReadValidatesNoHistory) {
   Archive archive = sampleArchive();
   const ValidationIndex known(archive);
@@ -134,7 +134,7 @@ TEST(EngineIncrementalTest, AReadValidatesNoHistory) {
               AgentCommands::executeInPlace(request("jobs.list"), archive, yearLater, known);
               return std::string();
             }),
-            "failed: " + std::string(kEntryMessage));
+            "ok ");
 }
 
 }  // namespace

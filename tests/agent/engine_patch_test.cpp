@@ -153,6 +153,57 @@ TEST(EnginePatchTest, EntryDatesAndNullableFields) {
   EXPECT_EQ(patchEntry({{"tips", "3.10"}}).tips, Decimal::scaled(31, -1));
 }
 
+// A date the patch gives must lie in the years 0001 to 9999 (UTC), as a number of seconds
+// or as a text whose offset moves it; the current record's own dates are not the patch's.
+TEST(EnginePatchTest, GivenDatesStayInsideTheCalendar) {
+  const std::string refused =
+      "invalid_argument: Invalid patch value: Use an ISO 8601 timestamp with timezone, such as "
+      "2026-10-22T09:00:00-04:00.";
+  const struct {
+    Arguments arguments;
+    std::string expected;
+  } cases[] = {
+      {{{"patch", "{\"start\":5.68e11}"}}, refused},           // year 20000
+      {{{"patch", "{\"start\":-1e18}"}}, refused},
+      {{{"patch", "{\"end\":1e300}"}}, refused},
+      {{{"patch", "{\"start\":-63113904001}"}}, refused},      // a second before year 1
+      {{{"patch", "{\"start\":-63113904000,\"end\":-63113900400}"}}, "ok"},  // year 1 exactly
+      {{{"patch", "{\"end\":252423993599}"}}, "ok"},           // the last second of 9999
+      {{{"patch", "{\"end\":252423993600}"}}, refused},
+      {{{"start", "0000-12-31T23:00:00Z"}}, refused},
+      {{{"start", "0001-01-01T00:30:00+01:00"}}, refused},      // 0000-12-31 in UTC
+      {{{"end", "9999-12-31T23:00:00-05:00"}}, refused},        // 10000-01-01 in UTC
+      {{{"start", "0001-01-01T00:00:00Z"}, {"end", "0001-01-01T01:00:00Z"}}, "ok"},
+      {{{"patch", "{\"pauses\":[{\"id\":\"B1B1B1B1-0000-4000-8000-000000000001\",\"start\":5.68e11,"
+                  "\"paid\":false,\"kind\":\"Break\"}]}"}},
+       refused},
+      {{{"pauses", "[{\"id\":\"B1B1B1B1-0000-4000-8000-000000000001\",\"start\":\"2026-03-02T15:00:00Z\","
+                   "\"end\":-7e10,\"paid\":false,\"kind\":\"Break\"}]"}},
+       refused},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(entryPatchFailure(c.arguments), c.expected) << writeJson(Json(c.arguments.begin()->second));
+  }
+
+  // A job's pay anchor, by number and by text.
+  Job acme = sampleArchive().jobs[0];
+  for (const Arguments& arguments : {Arguments{{"patch", "{\"payAnchor\":5.68e11}"}},
+                                     Arguments{{"pay-anchor", "0000-06-01T00:00:00Z"}}}) {
+    try {
+      engine::patch(request("jobs.update", arguments), engine::jobFields, engine::kNoNullable, acme);
+      ADD_FAILURE() << "accepted " << arguments.begin()->second;
+    } catch (const AgentFailure& failure) {
+      EXPECT_EQ("invalid_argument: " + failure.message, refused);
+    }
+  }
+
+  // An entry saved with a far date takes a patch of its other fields (validation then names it).
+  Entry far = sampleArchive().entries[0];
+  far.start = Instant{5.68e11};
+  far.end = Instant{5.68e11 + 3600};
+  EXPECT_EQ(engine::patch(patchRequest({{"comment", "kept"}}), engine::entryFields, {"end"}, far).start, far.start);
+}
+
 TEST(EnginePatchTest, AFieldHeldAsNullTakesTextOnly) {
   // A saved view without a job: the option's text is read as the identifier text.
   SavedFilter filter;

@@ -115,7 +115,7 @@ class RandomChanges {
   }
 
   void editEntry(const Archive& archive, Entry& entry) {
-    switch (pick(14)) {
+    switch (pick(15)) {
       case 0: entry.end.reset(); break;  // clocked in again
       case 1: entry.end = entry.start + static_cast<double>(pick(10 * 3600)); break;
       case 2: entry.start = entry.start - static_cast<double>(pick(400) * 86400); break;
@@ -130,12 +130,17 @@ class RandomChanges {
       case 10: entry.comment = pick(2) ? "Fixed \"the\" sink\nthen left" : ""; break;
       case 11: entry.tips = pick(3) ? dec("2.25") : dec("2000000"); break;
       case 12: entry.timeAdjustmentMinutes = pick(3) ? -15.0 : 20000.0; break;
+      case 13:  // a date outside the calendar
+        entry.start = Instant{pick(2) ? 6e11 : -7e10};
+        if (entry.end) entry.end = entry.start + 3600.0;
+        entry.pauses.clear();
+        break;
       default: entry.tags.push_back("tag" + std::to_string(pick(5))); break;
     }
   }
 
   void editJobs(Archive& archive) {
-    switch (pick(8)) {
+    switch (pick(9)) {
       case 0: archive.jobs.push_back(plainJob(freshId(), "New")); break;
       case 1:
         if (archive.jobs.size() > 1) archive.jobs.erase(archive.jobs.begin() + static_cast<std::ptrdiff_t>(pick(archive.jobs.size())));
@@ -145,6 +150,7 @@ class RandomChanges {
       case 4: archive.jobs[pick(archive.jobs.size())].id = pick(2) ? freshId() : archive.jobs[0].id; break;
       case 5: archive.jobs[pick(archive.jobs.size())].archived ^= true; break;
       case 6: archive.jobs[pick(archive.jobs.size())].latitude = -0.0; break;
+      case 7: archive.jobs[pick(archive.jobs.size())].payAnchor = pick(2) ? Instant{6e11} : kNow; break;
       default: archive.jobs[pick(archive.jobs.size())].currency = pick(2) ? "eur" : "EU"; break;
     }
   }

@@ -11,13 +11,13 @@ HOST = os.environ.get("VANTRY_HOST_BIN", os.path.join(os.path.dirname(__file__),
 class Host:
     """A running vantry-host; stderr goes to a log file in the test's scratch folder."""
 
-    def __init__(self, folder, *extra, log_path=None):
+    def __init__(self, folder, *extra, log_path=None, env=None):
         self.folder = folder
         self.log_path = log_path or os.path.join(os.path.dirname(folder.rstrip("/")), "host.log")
         self.log = open(self.log_path, "ab")
         self.log_start = os.path.getsize(self.log_path)
         self.process = subprocess.Popen([HOST, "--data-dir", folder, *extra], stdout=subprocess.DEVNULL,
-                                        stderr=self.log)
+                                        stderr=self.log, env=env)
         self.wait_ready()
 
     def wait_ready(self, timeout=10):

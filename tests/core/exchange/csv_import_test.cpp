@@ -29,7 +29,7 @@ Archive base() {
 }
 
 ImportPreview run(const std::string& text, const Archive& archive = base()) {
-  return CSV::importFile(text, archive, kNow);
+  return CSV::importFile(text, archive);
 }
 
 std::string failure(const std::string& text, const Archive& archive = base()) {
