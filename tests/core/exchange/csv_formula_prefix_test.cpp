@@ -103,7 +103,7 @@ TEST(CsvFormulaPrefix, ExportWritesTheQuoteAndImportReadsTheValueBack) {
   EXPECT_NE(file.find(",\"Night crew\","), std::string::npos) << file;
   EXPECT_NE(file.find(",\"plain\","), std::string::npos) << file;
 
-  EXPECT_EQ(valuesOf(CSV::importFile(file, emptyArchive(), kNow).archive), valuesOf(archive));
+  EXPECT_EQ(valuesOf(CSV::importFile(file, emptyArchive()).archive), valuesOf(archive));
 }
 
 // Characters that join their neighbours into one user-perceived character (a combining mark,
@@ -176,7 +176,7 @@ TEST(CsvFormulaPrefix, PythonsCsvAgreesOnEveryGeneratedValue) {
   EXPECT_EQ(answer.find("rows")->numberLexeme(), std::to_string(comments.size() + 1));
   EXPECT_EQ(writeJson(*answer.find("mismatches")), "[]");
 
-  const auto values = valuesOf(CSV::importFile(answer.find("file")->asString(), emptyArchive(), kNow).archive);
+  const auto values = valuesOf(CSV::importFile(answer.find("file")->asString(), emptyArchive()).archive);
   const Json::Object& expected = answer.find("expected")->asObject();
   ASSERT_EQ(values.size(), expected.size());
   for (const auto& [id, pair] : expected) {
@@ -187,7 +187,7 @@ TEST(CsvFormulaPrefix, PythonsCsvAgreesOnEveryGeneratedValue) {
   }
 
   // Our own file reads back to the very values.
-  EXPECT_EQ(valuesOf(CSV::importFile(ours, emptyArchive(), kNow).archive), valuesOf(archive));
+  EXPECT_EQ(valuesOf(CSV::importFile(ours, emptyArchive()).archive), valuesOf(archive));
 }
 
 }  // namespace
