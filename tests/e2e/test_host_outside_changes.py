@@ -24,6 +24,7 @@ def edit_keeping_size_and_times(path, old, new, how):
         copy = path + ".edited"
         with open(copy, "wb") as f:
             f.write(edited)
+        os.chmod(copy, before.st_mode & 0o7777)
         os.utime(copy, ns=(before.st_atime_ns, before.st_mtime_ns))
         subprocess.run(["cp", "-p", copy, path], check=True)
         os.remove(copy)
@@ -32,7 +33,8 @@ def edit_keeping_size_and_times(path, old, new, how):
             f.write(edited)
         os.utime(path, ns=(before.st_atime_ns, before.st_mtime_ns))
     after = os.stat(path)
-    assert (after.st_ino, after.st_size, after.st_mtime_ns) == (before.st_ino, before.st_size, before.st_mtime_ns)
+    kept = ("st_ino", "st_size", "st_mtime_ns", "st_mode", "st_uid", "st_gid")
+    assert [getattr(after, key) for key in kept] == [getattr(before, key) for key in kept]
 
 
 class OutsideEdits(HostCase):
