@@ -89,7 +89,8 @@ class ArchiveStore {
   // `recovers`, replacing an unreadable data file.
   PendingWrite prepareWrite(Archive replacement, bool recovers = false);
   // Writes it through ArchiveIO, over the file the archive current() returned was read from
-  // only (DataFileChangedError when that file changed meanwhile); afterwards the cache stands for the new file, whose token is
+  // only (DataFileChangedError when it is not that file by its identity; unchangedOnDisk()
+  // first compares the bytes where the identity cannot tell); afterwards the cache stands for the new file, whose token is
   // known without reading it back. On failure the archive in memory is dropped, so it is
   // read again.
   void write(PendingWrite pending);

@@ -139,9 +139,9 @@ TEST_F(OutsideEditTest, AChangeMadeOnNoDataFileIsNotSavedOverOneThatAppeared) {
 }
 
 // Where the file system's times cannot show a change (they stand still, as a coarse clock
-// leaves them within one tick), a file whose times are too recent to prove anything (here:
-// ahead of the clock) has its bytes compared; one whose times lie well in the past is trusted
-// without being read again.
+// leaves them within one tick), a data file read with times too recent to prove anything
+// (here: ahead of the clock) has its bytes compared before it is served or saved over again;
+// one whose times lie well in the past is trusted without being read again.
 TEST_F(OutsideEditTest, TimesThatCannotShowAnEditAreCheckedByTheBytes) {
   struct Case {
     const char* label;
@@ -158,9 +158,12 @@ TEST_F(OutsideEditTest, TimesThatCannotShowAnEditAreCheckedByTheBytes) {
     std::filesystem::remove(dataFile());
     auto fs = std::make_shared<FaultInjectingFileSystem>();
     fs->reportEveryTimeAs(c.reported);
+    Archive written;
+    written.jobs.push_back(Job("Alpha"));
+    ArchiveIO(root_).save(written);
     WatchedHost host(folders_, fs, nullptr);
-    ASSERT_TRUE(run(host.processor, makeRequest("jobs.create", {{"name", "Alpha"}})).ok);
-    ASSERT_TRUE(run(host.processor, makeRequest("jobs.list")).ok);  // the file as written, confirmed
+    ASSERT_TRUE(run(host.processor, makeRequest("jobs.list")).ok);  // read
+    ASSERT_TRUE(run(host.processor, makeRequest("jobs.list")).ok);  // confirmed as it was
     if (c.edit) {
       editInPlace(dataFile(), "Alpha", "Omega");
       ASSERT_TRUE(run(host.processor, makeRequest("jobs.create", {{"name", "New"}})).ok);
