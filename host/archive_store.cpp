@@ -20,7 +20,7 @@ agent::AgentFailure unreadable(const std::string& reason) {
 
 // How long after a file's status change time a later write could still be given the same
 // time: one tick of the kernel's coarse clock (a few milliseconds) where the file system keeps
-// fractions of a second; up to two seconds where it keeps whole seconds (or even seconds).
+// fractions of a second; two seconds where it keeps whole seconds only (FAT: even ones).
 std::chrono::nanoseconds changeTimeTick(FileTime changed) {
   const bool wholeSeconds = changed.time_since_epoch() % std::chrono::seconds(1) == FileTime::duration::zero();
   return wholeSeconds ? std::chrono::nanoseconds(std::chrono::seconds(2))
