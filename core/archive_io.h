@@ -42,9 +42,17 @@ struct KnownDataFile {
   bool absent = false;  // the caller found no data file
 
   static KnownDataFile of(const FileStatus& status) {
-    if (!status.exists) return KnownDataFile{.absent = true};
-    return KnownDataFile{status.size,   status.modificationTime, status.creationTime, status.changeTime,
-                         status.device, status.inode,            false};
+    KnownDataFile known;
+    known.absent = !status.exists;
+    if (status.exists) {
+      known.size = status.size;
+      known.modificationTime = status.modificationTime;
+      known.creationTime = status.creationTime;
+      known.changeTime = status.changeTime;
+      known.device = status.device;
+      known.inode = status.inode;
+    }
+    return known;
   }
   bool matches(const FileStatus& status) const {
     if (absent) return !status.exists;

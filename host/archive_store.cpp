@@ -267,10 +267,18 @@ std::optional<KnownDataFile> ArchiveStore::knownDataFile() const {
   // The cached identity is that of a file this store decoded and validated, or wrote itself
   // from a validated archive.
   if (!cachedArchive_ || !cachedIdentity_) return std::nullopt;
-  const Identity& known = *cachedIdentity_;
-  if (!known.exists) return KnownDataFile{.absent = true};
-  return KnownDataFile{known.size,   known.modified, known.created, known.changed,
-                       known.device, known.inode,    false};
+  const Identity& identity = *cachedIdentity_;
+  KnownDataFile known;
+  known.absent = !identity.exists;
+  if (identity.exists) {
+    known.size = identity.size;
+    known.modificationTime = identity.modified;
+    known.creationTime = identity.created;
+    known.changeTime = identity.changed;
+    known.device = identity.device;
+    known.inode = identity.inode;
+  }
+  return known;
 }
 
 void ArchiveStore::saveCurrent() { write(prepareChange(std::nullopt)); }

@@ -432,7 +432,7 @@ TEST_F(ArchiveIOTest, ASaveForAKnownFileNeverReplacesAnEditMadeMeanwhile) {
       {"edited in place before the save", false, nullptr},
       {"created where there was none", true, nullptr},
       {"edited in place while the new file was written", false,
-       [data](const auto& op) { return op.name == "syncFile" && op.path.find("/.pellam.json.") != std::string::npos; }},
+       [](const auto& op) { return op.name == "syncFile" && op.path.find("/.pellam.json.") != std::string::npos; }},
       {"grown while the backup was taken", false, [data](const auto& op) { return op.name == "link" && op.path == data; }},
   };
   for (const Case& c : cases) {
