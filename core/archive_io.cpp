@@ -114,9 +114,10 @@ void ArchiveIO::saveEncoded(std::string_view data, const std::optional<KnownData
   ensureFolder(backupsURL());
   std::optional<std::string> backup;
   FileStatus current = fs_->status(dataURL());
+  if (known && !known->matches(current)) throw DataFileChangedError();
   if (current.exists) {
     std::optional<std::string> old;
-    if (!known || !known->matches(current)) {
+    if (!known) {
       old = readDataFile(current);
       decodeRead(*old);  // an unreadable data file is left for recover()
     }
@@ -128,7 +129,21 @@ void ArchiveIO::saveEncoded(std::string_view data, const std::optional<KnownData
     }
     rememberMade(*backup, made);
   }
-  writeFileAtomically(*fs_, dataURL(), data, kFileMode);
+  std::function<void()> stillKnown;
+  if (known) {
+    // Linking the backup changed the data file's status time, and nothing else may have
+    // changed. Writing the new file takes a while for a large archive: an edit meanwhile must
+    // not be replaced unseen either.
+    FileStatus now = current.exists ? fs_->status(dataURL()) : current;
+    KnownDataFile linked = *known;
+    linked.changeTime = now.changeTime;
+    if (!linked.matches(now)) throw DataFileChangedError();
+    KnownDataFile backedUp = KnownDataFile::of(now);
+    stillKnown = [this, backedUp] {
+      if (!backedUp.matches(fs_->status(dataURL()))) throw DataFileChangedError();
+    };
+  }
+  writeFileAtomically(*fs_, dataURL(), data, kFileMode, kFullyDurable, stillKnown);
   pruneBackups(backup);
 }
 

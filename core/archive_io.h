@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,18 +27,49 @@
 
 namespace pellam {
 
-// A data file its caller has decoded and validated itself, recognised by its size and times.
-// A caller that alone writes the folder (the host) passes it to save(), which then need not
-// read a large file back only to prove it readable.
+// A data file its caller has decoded and validated itself (or found absent), recognised by
+// which file it is, its size and its times. A caller that alone writes the folder (the host)
+// passes it to save(), which then need not read a large file back only to prove it readable,
+// and which saves over that file only: its caller's change was made on it.
 struct KnownDataFile {
   std::uint64_t size = 0;
   FileTime modificationTime{};
   std::optional<FileTime> creationTime;
+  // Set on every write by the system (and never by a user): an edit in place that kept the
+  // size and the modification time changes it.
+  FileTime changeTime{};
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool absent = false;  // the caller found no data file
 
-  bool matches(const FileStatus& status) const {
-    return status.exists && status.isRegularFile && status.size == size &&
-           status.modificationTime == modificationTime && status.creationTime == creationTime;
+  static KnownDataFile of(const FileStatus& status) {
+    KnownDataFile known;
+    known.absent = !status.exists;
+    if (status.exists) {
+      known.size = status.size;
+      known.modificationTime = status.modificationTime;
+      known.creationTime = status.creationTime;
+      known.changeTime = status.changeTime;
+      known.device = status.device;
+      known.inode = status.inode;
+    }
+    return known;
   }
+  bool matches(const FileStatus& status) const {
+    if (absent) return !status.exists;
+    return status.exists && status.isRegularFile && status.size == size &&
+           status.modificationTime == modificationTime && status.creationTime == creationTime &&
+           status.changeTime == changeTime && status.device == device && status.inode == inode;
+  }
+};
+
+// A save refused because the data file is no longer the one its caller knew (KnownDataFile):
+// something else wrote it meanwhile. Nothing was replaced; the caller runs its change again
+// on the file as it now is.
+class DataFileChangedError : public std::runtime_error {
+ public:
+  DataFileChangedError()
+      : std::runtime_error("pellam.json was changed by another program while the change was being saved.") {}
 };
 
 // An entry of the backup folder whose name counts as a backup (isBackupFileName).
@@ -99,9 +131,11 @@ class ArchiveIO {
   // Backs up the current data file, replaces it with `archive` and keeps the 30 newest
   // backups. A data file that cannot be decoded is never overwritten: the save fails with
   // the decoding error and the caller uses recover(). A data file matching `known` is taken
-  // as readable without being read again. A data file that a backup already holds (a save
-  // that failed or was killed after taking it) is not backed up twice: the 30 kept are 30
-  // different states.
+  // as readable without being read again, and only that file is replaced: when the data file
+  // is not `known` (an absent one included) at the start, or just before the new file takes
+  // its name, the save fails with DataFileChangedError and leaves it. A data file that a
+  // backup already holds (a save that failed or was killed after taking it) is not backed up
+  // twice: the 30 kept are 30 different states.
   void save(const Archive& archive, const std::optional<KnownDataFile>& known = std::nullopt) const;
   // The same with the archive already encoded: `data` must come from encode().
   void saveEncoded(std::string_view data, const std::optional<KnownDataFile>& known = std::nullopt) const;

@@ -6,10 +6,12 @@
 namespace pellam {
 
 void publishFile(FileSystem& fs, const std::string& temporary, const std::string& target, std::string_view bytes,
-                 mode_t mode, Placement placement, Durability durability) {
+                 mode_t mode, Placement placement, Durability durability,
+                 const std::function<void()>& beforeMove) {
   fs.writeNewFile(temporary, bytes, mode);
   try {
     if (durability.syncFile) fs.syncFile(temporary);
+    if (beforeMove) beforeMove();
     try {
       fs.move(temporary, target, placement);
     } catch (const FileSystemError& error) {
@@ -34,10 +36,10 @@ constexpr std::size_t kUuidLength = 36;
 }  // namespace
 
 void writeFileAtomically(FileSystem& fs, const std::string& path, std::string_view bytes, mode_t mode,
-                         Durability durability) {
+                         Durability durability, const std::function<void()>& beforeMove) {
   std::string name = path.substr(path.rfind('/') + 1);
   std::string temporary = parentFolder(path) + "/." + name + "." + Uuid::random().text() + std::string(kTemporarySuffix);
-  publishFile(fs, temporary, path, bytes, mode, Placement::replace, durability);
+  publishFile(fs, temporary, path, bytes, mode, Placement::replace, durability, beforeMove);
 }
 
 std::optional<std::string_view> atomicWriteTarget(std::string_view name) {

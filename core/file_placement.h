@@ -1,6 +1,7 @@
 #pragma once
 // The one way a file is put in its place: written whole beside it under a temporary name,
 // then moved there, so that no reader ever sees half a file.
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,15 +28,18 @@ class PlacementError : public FileSystemError {
 // Writes `bytes` to `temporary` (which must not exist, in the target's folder), syncs it
 // when asked, moves it to `target` as `placement` says, and syncs the folder when asked.
 // Whatever fails before the move completes, the temporary file is removed (a failure to
-// remove it is not reported over the first failure).
+// remove it is not reported over the first failure). `beforeMove`, when given, runs just
+// before the move and may refuse it by throwing.
 void publishFile(FileSystem& fs, const std::string& temporary, const std::string& target, std::string_view bytes,
-                 mode_t mode, Placement placement, Durability durability);
+                 mode_t mode, Placement placement, Durability durability,
+                 const std::function<void()>& beforeMove = nullptr);
 
 // Replaces (or creates) `path` so that a crash at any moment leaves either the old or the new
 // complete file, even after a power cut: publishFile under a unique hidden name beside it,
-// replacing, fully durable unless the caller asks for less.
+// replacing, fully durable unless the caller asks for less; `beforeMove` runs just before the
+// temporary file takes the name.
 void writeFileAtomically(FileSystem& fs, const std::string& path, std::string_view bytes, mode_t mode,
-                         Durability durability = kFullyDurable);
+                         Durability durability = kFullyDurable, const std::function<void()>& beforeMove = nullptr);
 
 // The name of the file a temporary file of writeFileAtomically was for ("." + name + "." +
 // <UUID> + ".tmp"), or none when `temporaryName` is not one: what a killed writer leaves behind.

@@ -132,6 +132,7 @@ FileStatus RealFileSystem::status(const std::string& path) {
   result.size = info.stx_size;
   result.mode = info.stx_mode & 07777;
   result.modificationTime = fileTime(info.stx_mtime.tv_sec, info.stx_mtime.tv_nsec);
+  result.changeTime = fileTime(info.stx_ctime.tv_sec, info.stx_ctime.tv_nsec);
   if (info.stx_mask & STATX_BTIME) result.creationTime = fileTime(info.stx_btime.tv_sec, info.stx_btime.tv_nsec);
 #else
   struct stat info;
@@ -150,9 +151,11 @@ FileStatus RealFileSystem::status(const std::string& path) {
 #if defined(__APPLE__)
   result.modificationTime = fileTime(info.st_mtimespec.tv_sec, info.st_mtimespec.tv_nsec);
   result.creationTime = fileTime(info.st_birthtimespec.tv_sec, info.st_birthtimespec.tv_nsec);
+  result.changeTime = fileTime(info.st_ctimespec.tv_sec, info.st_ctimespec.tv_nsec);
 #else
   // POSIX has no birth time: callers fall back to the modification time.
   result.modificationTime = fileTime(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
+  result.changeTime = fileTime(info.st_ctim.tv_sec, info.st_ctim.tv_nsec);
 #endif
 #endif
   return result;

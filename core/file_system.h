@@ -63,6 +63,10 @@ struct FileStatus {
   // Birth time; none where the file system does not record it.
   std::optional<FileTime> creationTime;
   FileTime modificationTime{};
+  // Status change time: set by the system on every write, rename, link or permission
+  // change, and unlike the modification time no user can set it back. So a file edited in
+  // place that kept its size and modification time (cp -p, rsync -t, touch -r) still differs.
+  FileTime changeTime{};
 
   bool isSameFile(const FileStatus& other) const {
     return exists && other.exists && device == other.device && inode == other.inode;

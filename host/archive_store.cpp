@@ -1,5 +1,7 @@
 #include "host/archive_store.h"
 
+#include <chrono>
+
 #include "core/archive_json.h"
 #include "core/content_digest.h"
 #include "core/validation.h"
@@ -14,6 +16,15 @@ agent::AgentFailure unreadable(const std::string& reason) {
                                  " The file was left as it is. Restore a backup (vantry backups list) or repair "
                                  "the file.",
                              false);
+}
+
+// How long after a file's status change time a later write could still be given the same
+// time: one tick of the kernel's coarse clock (a few milliseconds) where the file system keeps
+// fractions of a second; two seconds where it keeps whole seconds only (FAT: even ones).
+std::chrono::nanoseconds changeTimeTick(FileTime changed) {
+  const bool wholeSeconds = changed.time_since_epoch() % std::chrono::seconds(1) == FileTime::duration::zero();
+  return wholeSeconds ? std::chrono::nanoseconds(std::chrono::seconds(2))
+                      : std::chrono::nanoseconds(std::chrono::milliseconds(100));
 }
 
 // A reason as a sentence of its own.
@@ -40,7 +51,46 @@ ArchiveStore::Identity ArchiveStore::identity() {
   result.mode = status.mode;
   result.modified = status.modificationTime;
   result.created = status.creationTime;
+  result.changed = status.changeTime;
   return result;
+}
+
+ArchiveStore::Observed ArchiveStore::observe() {
+  Observed result;
+  result.at = std::chrono::system_clock::now();
+  result.identity = identity();
+  return result;
+}
+
+// Whether a write after the observation could leave the file with the very same identity:
+// while the tick of its change time is not over (or the clock stands before it), it could.
+bool ArchiveStore::mayChangeUnseen(const Observed& observed) {
+  const Identity& identity = observed.identity;
+  if (!identity.exists || !identity.isRegularFile) return false;
+  return observed.at - identity.changed < changeTimeTick(identity.changed);
+}
+
+void ArchiveStore::remember(const Observed& observed) {
+  cachedIdentity_ = observed.identity;
+  cachedMayChangeUnseen_ = mayChangeUnseen(observed);
+}
+
+// Whether what is cached stands for the data file as it is now. Only an archive in memory
+// could be served stale or saved over an edit, so only it has its bytes compared while its
+// identity proves nothing yet; a file that could not be read stays refused as it stands.
+bool ArchiveStore::confirmCached(const Observed& now) {
+  if (!cachedIdentity_ || !(*cachedIdentity_ == now.identity)) return false;
+  if (!cachedMayChangeUnseen_ || !cachedArchive_) return true;
+  if (!cachedState_) return false;
+  const FileTime readAt = std::chrono::system_clock::now();
+  try {
+    if (contentDigest(fs_->readFile(io_.dataURL())) != *cachedState_ || !(identity() == now.identity)) return false;
+  } catch (const std::exception&) {
+    return false;  // read again, and reported, by the caller
+  }
+  // Once the tick is over by the time the bytes were read, a later write shows.
+  cachedMayChangeUnseen_ = mayChangeUnseen(Observed{now.identity, readAt});
+  return true;
 }
 
 // Why a data file is not even read: it is not a regular file, or too large.
@@ -62,21 +112,21 @@ void ArchiveStore::refuseLinks() {
 }
 
 Archive& ArchiveStore::current() {
-  Identity now = identity();
-  if (cachedIdentity_ == now) {
+  Observed now = observe();
+  if (confirmCached(now)) {
     if (cachedArchive_) return *cachedArchive_;
     if (cachedFailure_) throw *cachedFailure_;
   }
   forget();
-  if (!now.exists) {
+  if (!now.identity.exists) {
     cachedArchive_.emplace();
     known_.emplace(*cachedArchive_);
-    cachedIdentity_ = now;
+    remember(now);
     cachedState_ = kAbsent;
     return *cachedArchive_;
   }
-  if (std::optional<agent::AgentFailure> refused = refusedUnread(now)) {
-    cachedIdentity_ = now;
+  if (std::optional<agent::AgentFailure> refused = refusedUnread(now.identity)) {
+    remember(now);
     cachedFailure_ = refused;
     throw *refused;
   }
@@ -92,13 +142,13 @@ Archive& ArchiveStore::current() {
   } catch (const std::bad_alloc&) {
     throw;
   } catch (const std::exception& error) {
-    cachedIdentity_ = now;
+    remember(now);
     cachedState_ = std::move(state);
     cachedFailure_ = unreadable(sentence(error.what()));
     throw *cachedFailure_;
   }
   known_.emplace(*cachedArchive_);  // decode() validated it
-  cachedIdentity_ = now;
+  remember(now);
   cachedState_ = std::move(state);
   return *cachedArchive_;
 }
@@ -109,17 +159,26 @@ const ValidationIndex& ArchiveStore::knownValid() const {
 }
 
 std::string ArchiveStore::diskState() {
-  Identity now = identity();
-  if (cachedState_ && cachedIdentity_ == now) return *cachedState_;
+  Observed observed = observe();
+  if (cachedState_ && confirmCached(observed)) return *cachedState_;
+  const Identity& now = observed.identity;
   if (!now.exists) return kAbsent;
   if (refusedUnread(now)) {
     return "unread-" + std::to_string(now.device) + "-" + std::to_string(now.inode) + "-" + std::to_string(now.size) +
-           "-" + std::to_string(now.modified.time_since_epoch().count());
+           "-" + std::to_string(now.modified.time_since_epoch().count()) + "-" +
+           std::to_string(now.changed.time_since_epoch().count());
   }
   std::string state = contentDigest(fs_->readFile(io_.dataURL()));
   // Only a token read from the very file the cache stands for may be kept with it.
-  if (cachedIdentity_ == now && identity() == now) cachedState_ = state;
+  if (cachedIdentity_ == now && !cachedMayChangeUnseen_ && identity() == now) cachedState_ = state;
   return state;
+}
+
+bool ArchiveStore::unchangedOnDisk() { return !cachedArchive_ || confirmCached(observe()); }
+
+std::string ArchiveStore::stateRead() {
+  if (cachedArchive_ && cachedState_) return *cachedState_;
+  return diskState();
 }
 
 void ArchiveStore::learnState() {
@@ -173,6 +232,8 @@ void ArchiveStore::write(PendingWrite pending) {
     } else {
       // A link in the data file's place is refused, not followed or replaced.
       if (std::optional<agent::AgentFailure> refused = refusedUnread(identity())) throw *refused;
+      // The change was made on the archive read from the data file: ArchiveIO replaces only
+      // that file (the caller has compared its bytes where its times prove nothing).
       io_.saveEncoded(pending.bytes(), knownDataFile());
     }
     if (pending.replacement) {
@@ -187,7 +248,13 @@ void ArchiveStore::write(PendingWrite pending) {
       if (encoded_) spareStorage_ = std::move(*encoded_).takeStorage();
       encoded_ = std::move(pending.encoded);
     }
+    // The file just written is not read back to be compared, even while its change time is
+    // that new: comparing would read a large archive again after every change (about 260 ms a
+    // change at 100k entries). What that leaves unseen is an outside edit keeping size and
+    // times within the one clock tick after this write (a few milliseconds, while the answer
+    // is still being published; none where the system gives a changed file a finer time).
     cachedIdentity_ = identity();
+    cachedMayChangeUnseen_ = false;
     cachedState_ = std::move(pending.state);  // the file just written: no need to read it back
     cachedFailure_.reset();
   } catch (...) {
@@ -199,8 +266,19 @@ void ArchiveStore::write(PendingWrite pending) {
 std::optional<KnownDataFile> ArchiveStore::knownDataFile() const {
   // The cached identity is that of a file this store decoded and validated, or wrote itself
   // from a validated archive.
-  if (!cachedArchive_ || !cachedIdentity_ || !cachedIdentity_->exists) return std::nullopt;
-  return KnownDataFile{cachedIdentity_->size, cachedIdentity_->modified, cachedIdentity_->created};
+  if (!cachedArchive_ || !cachedIdentity_) return std::nullopt;
+  const Identity& identity = *cachedIdentity_;
+  KnownDataFile known;
+  known.absent = !identity.exists;
+  if (identity.exists) {
+    known.size = identity.size;
+    known.modificationTime = identity.modified;
+    known.creationTime = identity.created;
+    known.changeTime = identity.changed;
+    known.device = identity.device;
+    known.inode = identity.inode;
+  }
+  return known;
 }
 
 void ArchiveStore::saveCurrent() { write(prepareChange(std::nullopt)); }
@@ -211,6 +289,7 @@ void ArchiveStore::recover(Archive archive) { write(prepareWrite(std::move(archi
 
 void ArchiveStore::forget() {
   cachedIdentity_.reset();
+  cachedMayChangeUnseen_ = false;
   cachedArchive_.reset();
   known_.reset();
   encoded_.reset();

@@ -19,6 +19,13 @@ namespace pellam::host {
 // records fails with `data_unreadable` until the user restores a backup or repairs it. Such
 // a file is not read again while its size, times and identity stay the same.
 //
+// The data file is taken to be the one read while it is the same file with the same size and
+// times, its status change time included: no user can set that one back, so an edit in place
+// that kept the size and the modification time (cp -p, rsync -t, touch -r) is noticed. A time
+// that new that a later write could share it (within the file system's clock tick) proves
+// nothing yet, so the bytes are compared instead until it is older. Nothing is ever saved
+// over a file that is not the one the change was made on (DataFileChangedError).
+//
 // The archive in memory is validated whole once, when it is read; beside it the store keeps
 // what that validation established (ValidationIndex), so a command checks only what it
 // changes, and the archive's last encoding (EncodedArchive), so a save formats only the
@@ -64,6 +71,13 @@ class ArchiveStore {
   // file it is ("unread-..."). Reads the file unless its token is known already.
   std::string diskState();
 
+  // Whether pellam.json is still the file the archive current() returned was read from (or
+  // this store wrote), so that a change made on it may be saved; true when there is none.
+  bool unchangedOnDisk();
+  // The token of the file the archive current() returned was read from (or this store wrote):
+  // the file a change made on it was made on. diskState() when there is no such archive.
+  std::string stateRead();
+
   // Ahead of the change that will need them: reads the token of a data file whose token is
   // not known yet, and encodes the archive in memory whole when its encoding is not kept.
   void learnState();
@@ -75,7 +89,9 @@ class ArchiveStore {
   // Validates and encodes `replacement`, to be saved with a backup first or, with
   // `recovers`, replacing an unreadable data file.
   PendingWrite prepareWrite(Archive replacement, bool recovers = false);
-  // Writes it through ArchiveIO; afterwards the cache stands for the new file, whose token is
+  // Writes it through ArchiveIO, over the file the archive current() returned was read from
+  // only (DataFileChangedError when it is not that file by its identity; unchangedOnDisk()
+  // first compares the bytes where the identity cannot tell); afterwards the cache stands for the new file, whose token is
   // known without reading it back. On failure the archive in memory is dropped, so it is
   // read again.
   void write(PendingWrite pending);
@@ -100,9 +116,19 @@ class ArchiveStore {
     mode_t mode = 0;
     FileTime modified{};
     std::optional<FileTime> created;
+    FileTime changed{};
     bool operator==(const Identity&) const = default;
   };
+  // An identity with the wall-clock time just before it was taken.
+  struct Observed {
+    Identity identity;
+    FileTime at;
+  };
   Identity identity();
+  Observed observe();
+  static bool mayChangeUnseen(const Observed& observed);
+  bool confirmCached(const Observed& now);
+  void remember(const Observed& observed);
   static std::optional<agent::AgentFailure> refusedUnread(const Identity& identity);
   std::optional<KnownDataFile> knownDataFile() const;
   void refuseLinks();
@@ -110,6 +136,7 @@ class ArchiveStore {
   std::shared_ptr<FileSystem> fs_;
   ArchiveIO io_;
   std::optional<Identity> cachedIdentity_;
+  bool cachedMayChangeUnseen_ = false;  // the bytes must be compared before cachedIdentity_ is trusted
   std::optional<Archive> cachedArchive_;
   std::optional<ValidationIndex> known_;       // of cachedArchive_
   std::optional<EncodedArchive> encoded_;      // of cachedArchive_ as it was last saved or read

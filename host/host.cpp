@@ -21,6 +21,7 @@
 #include "host/archive_store.h"
 #include "host/file_pruning.h"
 #include "host/heartbeat.h"
+#include "host/host_log.h"
 #include "host/request_log.h"
 #include "host/request_processor.h"
 #include "host/request_watcher.h"
@@ -130,7 +131,7 @@ bool isHeartbeatLeftover(const std::string& name) { return agent::isTemporarySta
 
 class Loop {
  public:
-  Loop(const HostOptions& options, std::ostream& log, FileStatus lockedFolder)
+  Loop(const HostOptions& options, HostLog& log, FileStatus lockedFolder)
       : lockedFolder_(lockedFolder),
         log_(log),
         fs_(RealFileSystem::shared()),
@@ -141,7 +142,7 @@ class Loop {
         processor_(fs_, folders_, store_, heartbeat_, commandEngine()),
         watcher_(folders_.requests, fs_),
         retention_(fs_, folders_) {
-    store_.setNotices([this](const std::string& text) { log_ << "vantry-host: " << text << '\n'; });
+    store_.setNotices([this](const std::string& text) { log_.line("vantry-host: " + text); });
   }
 
   int run(StopSignals& signals) {
@@ -149,7 +150,7 @@ class Loop {
     pruneOlderThan(*fs_, folders_.api, std::chrono::system_clock::now() - std::chrono::minutes(1),
                    isHeartbeatLeftover);
     heartbeat_.publish();
-    heartbeat_.start([this](const std::string& error) { log_ << "vantry-host: heartbeat: " << error << '\n'; });
+    heartbeat_.start([this](const std::string& error) { log_.line("vantry-host: heartbeat: " + error); });
     watching_ = watcher_.watch();
     removeLeftovers();
     ResponseOutbox::Settled settled = processor_.recover();
@@ -161,9 +162,8 @@ class Loop {
                  "staged answer dropped: pellam.json was changed while the host was down; the request runs again", 0);
     }
     prune();
-    log_ << "vantry-host: serving " << folders_.data << (heartbeat_.locked() ? " (locked)" : "")
-         << (lockedByPreference_ ? "; lockOnLaunch is on: vantry app unlock unlocks it" : "") << '\n';
-    log_.flush();
+    log_.line("vantry-host: serving " + folders_.data + (heartbeat_.locked() ? " (locked)" : "") +
+              (lockedByPreference_ ? "; lockOnLaunch is on: vantry app unlock unlocks it" : ""));
 
     auto nextRescan = SteadyClock::now();
     auto nextPrune = SteadyClock::now() + kPruneInterval;
@@ -199,8 +199,7 @@ class Loop {
     }
     prune();  // records this run's time
     heartbeat_.stop();
-    log_ << "vantry-host: stopped\n";
-    log_.flush();
+    log_.line("vantry-host: stopped");
     return status;
   }
 
@@ -225,7 +224,7 @@ class Loop {
         }
       }
     } catch (const std::exception& error) {
-      log_ << "vantry-host: removing leftover temporary files: " << error.what() << '\n';
+      log_.line(std::string("vantry-host: removing leftover temporary files: ") + error.what());
     }
   }
 
@@ -235,14 +234,14 @@ class Loop {
   bool servesItsFolder() {
     try {
       if (!isSameFolder(fs_->status(folders_.data), lockedFolder_)) {
-        log_ << "vantry-host: the data folder " << folders_.data
-             << " was moved or replaced while this host served it; stopping, so that no two hosts serve it\n";
+        log_.line("vantry-host: the data folder " + folders_.data +
+                  " was moved or replaced while this host served it; stopping, so that no two hosts serve it");
         return false;
       }
     } catch (const std::exception&) {
       // Cannot look now (the rescan reports trouble with the folders); the next look decides.
     }
-    if (folderTrouble_) log_ << "vantry-host: stopping: " << *folderTrouble_ << '\n';
+    if (folderTrouble_) log_.line("vantry-host: stopping: " + *folderTrouble_);
     return !folderTrouble_;
   }
 
@@ -257,7 +256,7 @@ class Loop {
       }
       FileStatus api = fs_->status(folders_.api);
       if (api.exists && apiFolder_.exists && !isSameFolder(api, apiFolder_)) {
-        log_ << "vantry-host: " << folders_.api << " was removed or replaced while serving; made it again\n";
+        log_.line("vantry-host: " + folders_.api + " was removed or replaced while serving; made it again");
         watching_ = false;  // the watch was on the old folder
       }
       apiFolder_ = api;
@@ -273,7 +272,7 @@ class Loop {
       reportedTrouble_ = false;
     } catch (const std::exception& error) {
       watching_ = false;
-      if (!reportedTrouble_) log_ << "vantry-host: " << error.what() << '\n';
+      if (!reportedTrouble_) log_.line(std::string("vantry-host: ") + error.what());
       reportedTrouble_ = true;
     }
   }
@@ -298,14 +297,14 @@ class Loop {
     try {
       retention_.prune();
     } catch (const std::exception& error) {
-      log_ << "vantry-host: pruning: " << error.what() << '\n';
+      log_.line(std::string("vantry-host: pruning: ") + error.what());
     }
   }
 
   FileStatus lockedFolder_;
   FileStatus apiFolder_;
   std::optional<std::string> folderTrouble_;
-  std::ostream& log_;
+  HostLog& log_;
   std::shared_ptr<FileSystem> fs_;
   AgentFolders folders_;
   ArchiveStore store_;
@@ -323,7 +322,11 @@ class Loop {
 
 }  // namespace
 
-int runHost(const HostOptions& options, std::ostream& log) {
+int runHost(const HostOptions& options, std::ostream& out) {
+  // A log line written after the log's reader went away (vantry-host 2>&1 | head -n 1) must
+  // not end the host: the write fails instead, and the line is dropped.
+  ::signal(SIGPIPE, SIG_IGN);
+  HostLog log(out);
   StopSignals signals;
   try {
     AgentFolders folders(options.dataDirectory);
@@ -335,7 +338,7 @@ int runHost(const HostOptions& options, std::ostream& log) {
     Loop loop(options, log, locked);
     return loop.run(signals);
   } catch (const std::exception& error) {
-    log << "vantry-host: " << error.what() << '\n';
+    log.line(std::string("vantry-host: ") + error.what());
     return 1;
   }
 }

@@ -4,12 +4,11 @@
 
 namespace pellam::host {
 
-void logRequest(std::ostream& log, Instant at, const std::string& id, const std::string& command,
+void logRequest(HostLog& log, Instant at, const std::string& id, const std::string& command,
                 const std::string& outcome, double milliseconds) {
   char duration[32];
   std::snprintf(duration, sizeof duration, "%.1fms", milliseconds);
-  log << formatInternetDateTime(at) << ' ' << id << ' ' << command << ' ' << outcome << ' ' << duration << '\n';
-  log.flush();
+  log.line(formatInternetDateTime(at) + ' ' + id + ' ' + command + ' ' + outcome + ' ' + duration);
 }
 
 }  // namespace pellam::host

@@ -17,6 +17,9 @@ using agent::AgentResponse;
 namespace {
 
 constexpr std::size_t kMaximumResponseBytes = 32'000'000;
+// How often a change is run again on a data file that something else keeps changing under it
+// before the host gives up (and saves nothing).
+constexpr int kRunsOnAChangingDataFile = 3;
 
 AgentFailure invalidRequest(const std::string& message) { return AgentFailure("invalid_request", message, false); }
 
@@ -124,7 +127,9 @@ std::optional<HandledRequest> RequestProcessor::handle(const std::string& name) 
   outbox_.dropStrayMark(*id);
 
   Answer result = answer(path, *id);
-  commit(*id, result);
+  // A change made on a data file that was changed meanwhile is not saved over it: it runs
+  // again on the file as it now is.
+  for (int run = 1; !commit(*id, result, run == kRunsOnAChangingDataFile); ++run) result = answer(path, *id);
   if (result.command == "-") {
     setAside(path, name);
   } else {
@@ -210,11 +215,24 @@ AgentResponse RequestProcessor::run(const AgentRequest& request, CommandOutcome&
   }
 }
 
-void RequestProcessor::commit(const Uuid& id, Answer& answer) {
+bool RequestProcessor::commit(const Uuid& id, Answer& answer, bool lastRun) {
   if (!answer.outcome.changes()) {
     publish(id, answer);
-    return;
+    return true;
   }
+  // The data file changed since the command read it: nothing is staged or saved.
+  auto changedMeanwhile = [&] {
+    store_.forget();
+    if (!lastRun) return false;
+    answerSaveFailure(id, answer,
+                      std::make_exception_ptr(AgentFailure(
+                          "save_failed",
+                          "Vantry could not save the records: pellam.json was changed by another program each time "
+                          "the command ran, so nothing was saved. Run the command again when nothing else writes "
+                          "the file.",
+                          true)));
+    return true;
+  };
   ArchiveStore::PendingWrite pending;
   try {
     if (answer.outcome.replacement) {
@@ -226,11 +244,13 @@ void RequestProcessor::commit(const Uuid& id, Answer& answer) {
   } catch (...) {
     store_.forget();  // the change in memory is not kept
     answerSaveFailure(id, answer, std::current_exception());
-    return;
+    return true;
   }
   std::string staged;
   try {
-    staged = outbox_.stage(id, answer.encoded(), store_.diskState(), pending.state);
+    if (!store_.unchangedOnDisk()) return changedMeanwhile();
+    // Named after the file the command ran on, which is the one the save may replace.
+    staged = outbox_.stage(id, answer.encoded(), store_.stateRead(), pending.state);
   } catch (...) {
     store_.forget();
     throw;
@@ -239,6 +259,9 @@ void RequestProcessor::commit(const Uuid& id, Answer& answer) {
   std::exception_ptr saveError;
   try {
     store_.write(std::move(pending));
+  } catch (const DataFileChangedError&) {
+    outbox_.discard(staged);  // nothing was replaced
+    return changedMeanwhile();
   } catch (...) {
     saveError = std::current_exception();
   }
@@ -248,9 +271,10 @@ void RequestProcessor::commit(const Uuid& id, Answer& answer) {
   if (saveError && store_.diskState() != after) {
     outbox_.discard(staged);
     answerSaveFailure(id, answer, saveError);
-    return;
+    return true;
   }
   outbox_.publishStaged(staged, id);
+  return true;
 }
 
 void RequestProcessor::answerSaveFailure(const Uuid& id, Answer& answer, std::exception_ptr error) {

@@ -65,7 +65,10 @@ class RequestProcessor {
   };
   Answer answer(const std::string& path, const Uuid& id);
   agent::AgentResponse run(const agent::AgentRequest& request, CommandOutcome& outcome);
-  void commit(const Uuid& id, Answer& answer);
+  // Publishes the answer, saving its change first; false, with nothing saved or published,
+  // when the data file changed since the command read it (unless `lastRun`: that is then
+  // answered as a failure).
+  bool commit(const Uuid& id, Answer& answer, bool lastRun);
   void answerSaveFailure(const Uuid& id, Answer& answer, std::exception_ptr error);
   void publish(const Uuid& id, Answer& answer);
   void setAside(const std::string& path, const std::string& name);

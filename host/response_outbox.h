@@ -8,7 +8,7 @@
 //  - An answer whose command changes the archive is first staged, durably, as
 //    Staged/<ID>.<BEFORE>.<AFTER>.json, where BEFORE is the token of pellam.json the command
 //    ran on and AFTER the token of the file the save is about to write
-//    (ArchiveStore::diskState, PendingWrite::state). Then the archive is saved; then the
+//    (ArchiveStore::stateRead, PendingWrite::state). Then the archive is saved; then the
 //    staged file is linked into Responses/ (never over an existing answer); then the request
 //    file goes. The staged name is dropped by the next settle(), once the answer is known to
 //    be in place.

@@ -9,6 +9,7 @@
 
 #include "core/data_error.h"
 #include "core/json.h"
+#include "support/edit_in_place.h"
 #include "support/fault_injecting_file_system.h"
 #include "support/temporary_folder.h"
 
@@ -401,9 +402,7 @@ std::size_t readsOf(const FaultInjectingFileSystem& fs, const std::string& path)
   return reads;
 }
 
-KnownDataFile knownFrom(const FileStatus& status) {
-  return KnownDataFile{status.size, status.modificationTime, status.creationTime};
-}
+KnownDataFile knownFrom(const FileStatus& status) { return KnownDataFile::of(status); }
 
 TEST_F(ArchiveIOTest, AKnownDataFileIsBackedUpWithoutBeingReadAgain) {
   io.save(sampleArchive(1));
@@ -425,6 +424,58 @@ TEST_F(ArchiveIOTest, ADataFileThatIsNotTheKnownOneIsStillCheckedAndNeverOverwri
   EXPECT_NE(errorOf([&] { io.save(sampleArchive(2), known); }), "");
   EXPECT_EQ(readBytes(io.dataURL()), "{ damaged");
   EXPECT_TRUE(namesIn(io.backupsURL()).empty());
+}
+
+// Whenever another program edits the data file (in place, keeping its size and times, or
+// by creating it where there was none), up to the moment the new file would take its name,
+// a save for the known file replaces nothing and says so.
+TEST_F(ArchiveIOTest, ASaveForAKnownFileNeverReplacesAnEditMadeMeanwhile) {
+  struct Case {
+    const char* label;
+    bool startAbsent;
+    std::function<bool(const FaultInjectingFileSystem::Operation&)> editAt;  // none: before the save
+  };
+  const std::string data = io.dataURL();
+  const Case cases[] = {
+      {"edited in place before the save", false, nullptr},
+      {"created where there was none", true, nullptr},
+      {"edited in place while the new file was written", false,
+       [](const auto& op) { return op.name == "syncFile" && op.path.find("/.pellam.json.") != std::string::npos; }},
+      {"grown while the backup was taken", false, [data](const auto& op) { return op.name == "link" && op.path == data; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::filesystem::remove_all(directory);
+    std::filesystem::create_directories(directory);
+    if (!c.startAbsent) io.save(sampleArchive(1));
+    KnownDataFile known = knownFrom(fs->status(data));
+    std::string edited;
+    auto edit = [&] {
+      if (!edited.empty()) return;
+      if (c.startAbsent) {
+        putDataFile(ArchiveIO::encode(sampleArchive(3)));
+      } else if (std::string(c.label).starts_with("grown")) {
+        writeBytes(data, ArchiveIO::encode(sampleArchive(3)) + "\n");
+      } else {
+        testing::editInPlace(data, "generation 1", "generation 3");
+      }
+      edited = readBytes(data);
+    };
+    if (c.editAt) {
+      fs->failWhen([&](const FaultInjectingFileSystem::Operation& op) {
+        if (c.editAt(op)) edit();
+        return false;
+      });
+    } else {
+      edit();
+    }
+    EXPECT_THROW(io.save(sampleArchive(2), known), DataFileChangedError);
+    ASSERT_FALSE(edited.empty());
+    EXPECT_EQ(readBytes(data), edited);
+    EXPECT_EQ(withExtension(namesIn(directory), ".tmp"), std::vector<std::string>{});
+    fs = std::make_shared<FaultInjectingFileSystem>();
+    io = ArchiveIO(directory, fs, kClock);
+  }
 }
 
 TEST_F(ArchiveIOTest, AFileSystemWithoutHardLinksGetsACopiedBackup) {

@@ -8,7 +8,9 @@
 
 #include <cstring>
 #include <functional>
+#include <thread>
 
+#include "support/edit_in_place.h"
 #include "support/fault_injecting_file_system.h"
 #include "support/temporary_folder.h"
 
@@ -106,6 +108,28 @@ TEST(RealFileSystemTest, StatusDoesNotFollowLinks) {
   EXPECT_TRUE(fs.status(folder.path()).isDirectory);
   EXPECT_FALSE(fs.status(folder / "missing").exists);
   EXPECT_FALSE(fs.status(folder / "file/below").exists);
+}
+
+// The change time is the system's own: an edit in place that put the size and the
+// modification time back still moves it, and so does a change of permissions.
+TEST(RealFileSystemTest, TheChangeTimeMovesWhateverTheOtherTimesSay) {
+  TemporaryFolder folder;
+  RealFileSystem fs;
+  const std::string file = folder / "file";
+  writeBytes(file, "before");
+  FileStatus first = fs.status(file);
+  EXPECT_LE(first.changeTime, std::chrono::system_clock::now());
+  EXPECT_GT(first.changeTime, std::chrono::system_clock::now() - std::chrono::hours(1));
+  // Past one tick of a coarse file-system clock.
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  testing::editInPlace(file, "before", "after!");
+  FileStatus edited = fs.status(file);
+  EXPECT_EQ(edited.size, first.size);
+  EXPECT_EQ(edited.modificationTime, first.modificationTime);
+  EXPECT_GT(edited.changeTime, first.changeTime);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  fs.setMode(file, 0640);
+  EXPECT_GT(fs.status(file).changeTime, edited.changeTime);
 }
 
 TEST(RealFileSystemTest, ErrorsNameTheOperationThePathAndThePlatformText) {

@@ -62,8 +62,8 @@ class FaultInjectingFileSystem final : public FileSystem {
   // Creation times as reported by status(): per path, or none for every path.
   void setCreationTime(const std::string& path, std::optional<FileTime> time) { creationTimes_[path] = time; }
   void reportNoCreationTimes() { noCreationTimes_ = true; }
-  // Every creation and modification time reported as `time`, as a file system whose clock
-  // ticks very coarsely would.
+  // Every creation, modification and status change time reported as `time`, as a file system
+  // whose clock ticks very coarsely would.
   void reportEveryTimeAs(FileTime time) { everyTime_ = time; }
 
   // Folder watches: the real ones, none at all (they cannot be set up), or ones that never
@@ -115,6 +115,7 @@ class FaultInjectingFileSystem final : public FileSystem {
     if (everyTime_ && status.exists) {
       status.creationTime = *everyTime_;
       status.modificationTime = *everyTime_;
+      status.changeTime = *everyTime_;
     }
     if (auto found = creationTimes_.find(path); found != creationTimes_.end()) status.creationTime = found->second;
     return status;
