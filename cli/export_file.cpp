@@ -19,13 +19,12 @@ void writeExport(std::string_view bytes, const std::string& target, FileSystem& 
     publishFile(fs, temporary, target, bytes, 0600, Placement::neverReplace, Durability{true, false});
   } catch (const PlacementError& error) {
     if (error.errnoValue() == EEXIST) {
-      throw AgentFailure(
-          "output_exists",
-          "The output already exists. Choose a new --out path; Vantry never silently overwrites exports.", false);
+      throw AgentFailure::outputExists(
+          "The output already exists. Choose a new --out path; Vantry never silently overwrites exports.");
     }
-    throw AgentFailure("export_failed", std::strerror(error.errnoValue()), false);
+    throw AgentFailure::exportFailed(std::strerror(error.errnoValue()));
   } catch (const FileSystemError&) {
-    throw AgentFailure("export_failed", "Could not prepare an export in " + folder + ".", false);
+    throw AgentFailure::exportFailed("Could not prepare an export in " + folder + ".");
   }
 }
 

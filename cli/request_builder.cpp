@@ -49,7 +49,7 @@ std::string commandName(const std::vector<std::string>& words, std::map<std::str
     operands.assign(words.begin() + 2, words.end());
   }
   if (agent::findCommand(command) == nullptr) {
-    throw AgentFailure("unknown_command", "Unknown command: " + command + ". Run vantry help.", false);
+    throw AgentFailure::unknownCommand("Unknown command: " + command + ". Run vantry help.");
   }
   return command;
 }

@@ -82,7 +82,7 @@ int run(const std::vector<std::string>& rawArgs, std::ostream& out) {
   for (const auto& arg : args) json = json || arg == "--json";
   std::optional<Uuid> requestID;
 
-  AgentFailure failure("operation_failed", "", false);
+  AgentFailure failure = AgentFailure::operationFailed("");
   try {
     CLIOptions options = CLIOptions::parse(args);
     const auto& words = options.words;
@@ -103,7 +103,7 @@ int run(const std::vector<std::string>& rawArgs, std::ostream& out) {
   } catch (const std::exception&) {
     // Nothing else can be printed; the status still tells the caller.
   }
-  return failure.code == "invalid_argument" || failure.code == "unknown_command" ? 2 : 1;
+  return agent::exitStatusOf(failure.code);
 }
 
 }  // namespace pellam::cli

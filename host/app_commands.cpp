@@ -26,7 +26,7 @@ CommandOutcome AppCommands::run(const agent::AgentRequest& request) {
   if (command == "backups.list") return listBackups(store_);
   if (command == "backups.preview") return previewBackup(store_, request);
   if (command == "backups.restore") return restoreBackup(store_, request);
-  throw AgentFailure(kAppRequiredCode, kAppRequiredMessage, false);
+  throw AgentFailure::appRequired(kAppRequiredMessage);
 }
 
 CommandOutcome AppCommands::status() {

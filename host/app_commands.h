@@ -9,15 +9,14 @@
 
 namespace pellam::host {
 
-// The failure of every app command that needs a screen, the cloud, notifications or
-// location, which only the desktop app has.
-inline constexpr const char* kAppRequiredCode = "app_required";
+// The message of app_required, the failure of every app command that needs a screen, the
+// cloud, notifications or location, which only the desktop app has.
 inline constexpr const char* kAppRequiredMessage =
     "This command needs the Vantry desktop app; vantry-host has no screen, cloud, notifications or location.";
 
 // The app commands the host carries out itself: app.status, app.lock, app.unlock,
 // app.data-folder and the three backups commands. Every other app command fails with
-// kAppRequiredCode. Throws AgentFailure.
+// app_required. Throws AgentFailure.
 class AppCommands {
  public:
   AppCommands(const AgentFolders& folders, ArchiveStore& store, Heartbeat& heartbeat)

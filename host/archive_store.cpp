@@ -11,11 +11,10 @@ namespace pellam::host {
 namespace {
 
 agent::AgentFailure unreadable(const std::string& reason) {
-  return agent::AgentFailure("data_unreadable",
-                             "Vantry cannot read its data file pellam.json: " + reason +
-                                 " The file was left as it is. Restore a backup (vantry backups list) or repair "
-                                 "the file.",
-                             false);
+  return agent::AgentFailure::dataUnreadable(
+      "Vantry cannot read its data file pellam.json: " + reason +
+      " The file was left as it is. Restore a backup (vantry backups list) or repair "
+      "the file.");
 }
 
 // How long after a file's status change time a later write could still be given the same
@@ -106,7 +105,7 @@ std::optional<agent::AgentFailure> ArchiveStore::refusedUnread(const Identity& i
 void ArchiveStore::refuseLinks() {
   for (const std::string& folder : {io_.backupsURL(), io_.recoveryURL()}) {
     if (fs_->status(folder).isSymbolicLink) {
-      throw agent::AgentFailure("unsafe_path", folder + " is a symbolic link; the host follows no links.", false);
+      throw agent::AgentFailure::unsafePath(folder + " is a symbolic link; the host follows no links.");
     }
   }
 }

@@ -26,7 +26,7 @@ std::vector<Backup> backups(ArchiveStore& store) {
   FileStatus folderStatus = store.fileSystem().status(folder);
   if (!folderStatus.exists) return {};
   if (!folderStatus.isDirectory) {
-    throw AgentFailure("unsafe_path", folder + " is not a folder; the host follows no links.", false);
+    throw AgentFailure::unsafePath(folder + " is not a folder; the host follows no links.");
   }
   std::vector<Backup> offered;
   for (BackupFile& file : store.io().backups()) {
@@ -63,14 +63,14 @@ ReadBackup readBackup(ArchiveStore& store, const agent::AgentRequest& request) {
   std::string id = requiredId(request);
   if (store.dataFileIsFolder()) {
     // Whatever is in it stays the user's: the host neither empties nor moves a folder.
-    throw AgentFailure("data_unreadable", "pellam.json is a folder, so no backup can be restored in its place. Move the folder " +
-                                              store.io().dataURL() + " out of the data folder, then run vantry backups preview again.",
-                       false);
+    throw AgentFailure::dataUnreadable(
+        "pellam.json is a folder, so no backup can be restored in its place. Move the folder " + store.io().dataURL() +
+        " out of the data folder, then run vantry backups preview again.");
   }
   std::vector<Backup> all = backups(store);
   auto found = std::find_if(all.begin(), all.end(), [&](const Backup& b) { return b.id == id; });
   if (found == all.end()) {
-    throw AgentFailure("not_found", "No backup has that ID. Run vantry backups list.", false);
+    throw AgentFailure::notFound("No backup has that ID. Run vantry backups list.");
   }
   // A backup is a data file of its day: no larger than pellam.json may be, checked before a
   // byte is read (a huge or sparse file would stall the host and exhaust its memory), and
@@ -106,7 +106,7 @@ bool currentIsReadable(ArchiveStore& store) {
     store.current();
     return true;
   } catch (const AgentFailure& failure) {
-    if (failure.code != "data_unreadable") throw;
+    if (!failure.is(agent::FailureCode::dataUnreadable)) throw;
     return false;
   }
 }
@@ -152,10 +152,9 @@ CommandOutcome restoreBackup(ArchiveStore& store, const agent::AgentRequest& req
   ReadBackup backup = readBackup(store, request);
   auto preview = request.arguments.find("preview");
   if (preview == request.arguments.end() || preview->second != backup.token) {
-    throw AgentFailure("preview_conflict",
-                       "The backup or the current records changed, or the preview token is missing. Run backups "
-                       "preview again.",
-                       true);
+    throw AgentFailure::previewConflict(
+        "The backup or the current records changed, or the preview token is missing. Run backups "
+        "preview again.");
   }
   bool readable = currentIsReadable(store);
   Json result = summary(backup, readable);

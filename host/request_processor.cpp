@@ -5,6 +5,7 @@
 
 #include "agent/wire/catalogue.h"
 #include "agent/wire/command_table.h"
+#include "agent/wire/failure_messages.h"
 #include "core/data_error.h"
 #include "core/json.h"
 
@@ -16,12 +17,11 @@ using agent::AgentResponse;
 
 namespace {
 
-constexpr std::size_t kMaximumResponseBytes = 32'000'000;
 // How often a change is run again on a data file that something else keeps changing under it
 // before the host gives up (and saves nothing).
 constexpr int kRunsOnAChangingDataFile = 3;
 
-AgentFailure invalidRequest(const std::string& message) { return AgentFailure("invalid_request", message, false); }
+AgentFailure invalidRequest(const std::string& message) { return AgentFailure::invalidRequest(message); }
 
 // Any error of a command, as the failure record its answer carries. Errors of the records
 // and of argument text are the caller's to fix; anything else is the host's.
@@ -37,9 +37,9 @@ AgentFailure failureOf(std::exception_ptr error) {
   } catch (const JsonTypeError& failure) {
     return AgentFailure::invalidArgument(failure.what());
   } catch (const std::bad_alloc&) {
-    return AgentFailure("operation_failed", "The app ran out of memory while carrying out the command.", false);
+    return AgentFailure::operationFailed("The app ran out of memory while carrying out the command.");
   } catch (const std::exception& failure) {
-    return AgentFailure("operation_failed", failure.what(), false);
+    return AgentFailure::operationFailed(failure.what());
   }
 }
 
@@ -68,13 +68,13 @@ AgentFailure saveFailure(std::exception_ptr error) {
   } catch (const AgentFailure& failure) {
     return failure;
   } catch (const DataError& failure) {
-    return AgentFailure("save_failed", prefix + failure.what(), false);
+    return AgentFailure::saveFailed(prefix + failure.what(), false);
   } catch (const FileSystemError& failure) {
-    return AgentFailure("save_failed", prefix + failure.what(), retryable(failure));
+    return AgentFailure::saveFailed(prefix + failure.what(), retryable(failure));
   } catch (const std::bad_alloc&) {
-    return AgentFailure("save_failed", prefix + "the app ran out of memory.", true);
+    return AgentFailure::saveFailed(prefix + "the app ran out of memory.");
   } catch (const std::exception& failure) {
-    return AgentFailure("save_failed", prefix + failure.what(), true);
+    return AgentFailure::saveFailed(prefix + failure.what());
   }
 }
 
@@ -147,15 +147,14 @@ RequestProcessor::Answer RequestProcessor::answer(const std::string& path, const
     return result;
   }
   if (status.size > agent::AgentWire::maximumRequestBytes) {
-    result.response = failureResponse(id, AgentFailure("request_too_large", "The request file exceeds 1 MiB.", false));
+    result.response = failureResponse(id, AgentFailure::requestTooLarge(agent::kRequestFileTooLargeMessage));
     return result;
   }
   AgentRequest request;
   try {
     std::string bytes = fs_->readFile(path);
     if (bytes.size() > agent::AgentWire::maximumRequestBytes) {
-      result.response =
-          failureResponse(id, AgentFailure("request_too_large", "The request file exceeds 1 MiB.", false));
+      result.response = failureResponse(id, AgentFailure::requestTooLarge(agent::kRequestFileTooLargeMessage));
       return result;
     }
     request = agent::AgentWire::decodeRequest(bytes);
@@ -176,13 +175,12 @@ RequestProcessor::Answer RequestProcessor::answer(const std::string& path, const
   // clock-in that found its timer running must not run again on a replay.
   result.held = agent::isReadOnly(request.command) || (request.dryRun && !result.outcome.changes());
 
-  if (result.encoded().size() > kMaximumResponseBytes) {
+  if (result.encoded().size() > agent::AgentWire::maximumResponseBytes) {
     // Too large to answer, so it is not carried out either.
     if (result.outcome.changedInPlace) store_.forget();
     result.outcome = CommandOutcome();
-    result.response = failureResponse(
-        id, AgentFailure("response_too_large", "The response exceeds 32 MB. Narrow the export or list filters.", false),
-        result.response.requestFingerprint);
+    result.response = failureResponse(id, AgentFailure::responseTooLarge(agent::kResponseTooLargeMessage),
+                                      result.response.requestFingerprint);
     result.bytes = agent::AgentWire::encode(result.response);
   }
   return result;
@@ -192,10 +190,10 @@ AgentResponse RequestProcessor::run(const AgentRequest& request, CommandOutcome&
   std::string fingerprint = agent::AgentWire::fingerprint(request);
   try {
     if (request.version != agent::kProtocolVersion) {
-      throw AgentFailure("unsupported_version", "Update Vantry and the CLI to the same protocol version.", false);
+      throw AgentFailure::unsupportedVersion(agent::kProtocolVersionMismatchMessage);
     }
     if (heartbeat_.locked() && !agent::answeredWhileLocked(request.command)) {
-      throw AgentFailure("app_locked", "Unlock Vantry in the app before using agent commands.", false);
+      throw AgentFailure::appLocked(agent::kAppLockedMessage);
     }
     if (agent::AgentCommands::isAppCommand(request.command)) {
       outcome = appCommands_.run(request);
@@ -225,12 +223,10 @@ bool RequestProcessor::commit(const Uuid& id, Answer& answer, bool lastRun) {
     store_.forget();
     if (!lastRun) return false;
     answerSaveFailure(id, answer,
-                      std::make_exception_ptr(AgentFailure(
-                          "save_failed",
+                      std::make_exception_ptr(AgentFailure::saveFailed(
                           "Vantry could not save the records: pellam.json was changed by another program each time "
                           "the command ran, so nothing was saved. Run the command again when nothing else writes "
-                          "the file.",
-                          true)));
+                          "the file.")));
     return true;
   };
   ArchiveStore::PendingWrite pending;

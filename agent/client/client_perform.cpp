@@ -3,20 +3,19 @@
 
 #include "agent/client/client.h"
 #include "agent/wire/command_table.h"
+#include "agent/wire/failure_messages.h"
 #include "core/file_placement.h"
 
 namespace pellam::agent {
 
 namespace {
 
-constexpr std::size_t kMaximumResponseBytes = 32'000'000;
 constexpr auto kPollInterval = std::chrono::milliseconds(50);
 constexpr mode_t kFolderMode = 0700;
 constexpr mode_t kFileMode = 0600;
 
 AgentFailure requestPending() {
-  return AgentFailure("request_pending", "This request ID is already pending. Inspect its result before retrying.",
-                      true);
+  return AgentFailure::requestPending("This request ID is already pending. Inspect its result before retrying.");
 }
 
 }  // namespace
@@ -30,21 +29,18 @@ AgentResponse AgentClient::readResponse(const std::string& path, const AgentRequ
                                         const std::string& expected) const {
   rejectLink(path);
   FileStatus item = fs_->status(path);
-  AgentFailure tooLarge("response_too_large", "The response exceeds 32 MB. Narrow the export or list filters.",
-                        false);
-  if (item.size > kMaximumResponseBytes) throw tooLarge;
-  std::optional<std::string> bytes = fs_->readFileAtMost(path, kMaximumResponseBytes);
+  AgentFailure tooLarge = AgentFailure::responseTooLarge(kResponseTooLargeMessage);
+  if (item.size > AgentWire::maximumResponseBytes) throw tooLarge;
+  std::optional<std::string> bytes = fs_->readFileAtMost(path, AgentWire::maximumResponseBytes);
   if (!bytes) throw tooLarge;
   AgentResponse response = AgentWire::decodeResponse(*bytes);
   if (response.version != kProtocolVersion || response.id != request.id) {
-    throw AgentFailure("invalid_response", "The app returned a response for a different request or protocol.",
-                       false);
+    throw AgentFailure::invalidResponse("The app returned a response for a different request or protocol.");
   }
   if (response.requestFingerprint != expected) {
-    throw AgentFailure("id_conflict",
-                       "This request ID belongs to different arguments. Reuse a request ID only for the identical "
-                       "command, arguments, and dry-run setting.",
-                       false);
+    throw AgentFailure::idConflict(
+        "This request ID belongs to different arguments. Reuse a request ID only for the identical "
+        "command, arguments, and dry-run setting.");
   }
   return response;
 }
@@ -68,20 +64,18 @@ AgentResponse AgentClient::perform(const AgentRequest& request, std::chrono::nan
   }
   AgentStatus current = status();
   if (!isFresh(current, Instant::now())) {
-    throw AgentFailure("app_unavailable",
-                       "The Vantry app heartbeat is stale. Open Vantry and retry after it becomes active.", true);
+    throw AgentFailure::appUnavailable(
+        "The Vantry app heartbeat is stale. Open Vantry and retry after it becomes active.");
   }
-  if (!current.enabled) throw AgentFailure("agent_disabled", "Enable Agent access in Vantry Settings.", false);
+  if (!current.enabled) throw AgentFailure::agentDisabled("Enable Agent access in Vantry Settings.");
   if (current.locked && !answeredWhileLocked(request.command)) {
-    throw AgentFailure("app_locked", "Unlock Vantry in the app before using agent commands.", false);
+    throw AgentFailure::appLocked(kAppLockedMessage);
   }
 
   std::string bytes = AgentWire::encode(request);
   if (bytes.size() > AgentWire::maximumRequestBytes) {
-    throw AgentFailure("request_too_large",
-                       "The encoded request exceeds 1 MiB. Import files must be at most " +
-                           std::to_string(AgentWire::maximumImportBytes) + " bytes.",
-                       false);
+    throw AgentFailure::requestTooLarge("The encoded request exceeds 1 MiB. Import files must be at most " +
+                                        std::to_string(AgentWire::maximumImportBytes) + " bytes.");
   }
 
   for (const std::string* folder : {&folders_.api, &folders_.requests, &folders_.responses}) {
@@ -112,11 +106,10 @@ AgentResponse AgentClient::perform(const AgentRequest& request, std::chrono::nan
   while (true) {
     const auto look = std::chrono::steady_clock::now();
     if (look >= deadline) {
-      throw AgentFailure("outcome_unknown",
-                         "Vantry did not answer before the request timeout. The command may still finish. Inspect "
-                         "the app state or retry with the same --request-id " +
-                             request.id.text() + "; do not blindly repeat a mutation with a new ID.",
-                         true);
+      throw AgentFailure::outcomeUnknown(
+          "Vantry did not answer before the request timeout. The command may still finish. Inspect "
+          "the app state or retry with the same --request-id " +
+          request.id.text() + "; do not blindly repeat a mutation with a new ID.");
     }
     bool answered = exists(responsePath);
     if (!expected) expected = AgentWire::fingerprint(request);

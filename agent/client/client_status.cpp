@@ -9,10 +9,9 @@ namespace {
 constexpr std::size_t kMaximumStatusBytes = 65'536;
 
 AgentFailure appUnavailable() {
-  return AgentFailure("app_unavailable",
-                      "Open Vantry on this Mac and enable Agent access in Settings. Use --data-dir only for an "
-                      "explicitly selected store.",
-                      true);
+  return AgentFailure::appUnavailable(
+      "Open Vantry on this Mac and enable Agent access in Settings. Use --data-dir only for an "
+      "explicitly selected store.");
 }
 
 }  // namespace
@@ -25,7 +24,7 @@ void AgentClient::rejectLink(const std::string& path) const {
     return;  // attributes that cannot be read are not a link's
   }
   if (item.isSymbolicLink) {
-    throw AgentFailure("unsafe_path", "Agent transport paths must not be symbolic links.", false);
+    throw AgentFailure::unsafePath("Agent transport paths must not be symbolic links.");
   }
 }
 
@@ -51,13 +50,13 @@ AgentStatus AgentClient::status() const {
     if (!bytes) throw std::length_error("The status file grew while it was read.");
     AgentStatus status = AgentWire::decodeStatus(*bytes);
     if (status.version != kProtocolVersion) {
-      throw AgentFailure("unsupported_version", "Update Vantry and the CLI together.", false);
+      throw AgentFailure::unsupportedVersion("Update Vantry and the CLI together.");
     }
     return status;
   } catch (const AgentFailure&) {
     throw;
   } catch (const std::exception&) {
-    throw AgentFailure("invalid_status", "Vantry's local agent status is unreadable. Reopen the app.", true);
+    throw AgentFailure::invalidStatus("Vantry's local agent status is unreadable. Reopen the app.");
   }
 }
 

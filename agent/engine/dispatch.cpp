@@ -42,8 +42,8 @@ Json run(const AgentRequest& request, Archive& archive, Instant now, EntryJourna
 }
 
 AgentFailure unknownCommand(std::string_view name) {
-  return AgentFailure("unknown_command",
-                      "Unknown command: " + std::string(name) + ". Run pellam capabilities or pellam help.", false);
+  return AgentFailure::unknownCommand("Unknown command: " + std::string(name) +
+                                      ". Run pellam capabilities or pellam help.");
 }
 
 }  // namespace pellam::agent::engine

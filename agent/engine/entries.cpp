@@ -64,7 +64,7 @@ Json create(const AgentRequest& request, Archive& archive, Instant now, EntryJou
     throw AgentFailure::invalidArgument("Supply --start for a manual entry, or use timer clock-in.");
   }
   for (const Entry& existing : archive.entries) {
-    if (existing.id == entry.id) throw AgentFailure("conflict", "This entry ID already exists.", false);
+    if (existing.id == entry.id) throw AgentFailure::conflict("This entry ID already exists.");
   }
   prepareRunning(entry, archive, now, journal);
   return record("entry", journal.append(archive.entries, std::move(entry)), request);
@@ -112,7 +112,7 @@ Json copy(const AgentRequest& request, Archive& archive, Instant now, EntryJourn
   entry.id = request.id;
   closeEntry(entry, entry.end.value_or(now));
   for (const Entry& existing : archive.entries) {
-    if (existing.id == entry.id) throw AgentFailure("conflict", "The copied entry ID already exists.", false);
+    if (existing.id == entry.id) throw AgentFailure::conflict("The copied entry ID already exists.");
   }
   return record("entry", journal.append(archive.entries, std::move(entry)), request);
 }

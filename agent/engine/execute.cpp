@@ -7,6 +7,7 @@
 #include "agent/engine/dispatch.h"
 #include "agent/engine/entry_journal.h"
 #include "agent/engine/families.h"
+#include "agent/wire/failure_messages.h"
 #include "core/validation.h"
 
 namespace pellam::agent::AgentCommands {
@@ -45,7 +46,7 @@ bool restoresRecords(const std::string& command) { return command == "import.app
 // archive whole without it.
 AgentInPlaceExecution executeWith(const AgentRequest& request, Archive& archive, Instant now, const ValidationIndex* known) {
   if (request.version != kProtocolVersion) {
-    throw AgentFailure("unsupported_version", "Update Vantry and the CLI to the same protocol version.", false);
+    throw AgentFailure::unsupportedVersion(kProtocolVersionMismatchMessage);
   }
   // A valid archive stays valid as time passes (the rule of a timer's age binds only what a
   // change makes), so one known to be valid needs no second look.

@@ -37,7 +37,7 @@ Json createFilter(const AgentRequest& request, Archive& archive, Instant now) {
 
   view = patch(request, filterFields, kFilterNullable, view);
   for (const SavedFilter& existing : archive.filters) {
-    if (existing.id == view.id) throw AgentFailure("conflict", "This saved view ID already exists.", false);
+    if (existing.id == view.id) throw AgentFailure::conflict("This saved view ID already exists.");
   }
   archive.filters.push_back(std::move(view));
   return record("filter", archive.filters.back(), request);
@@ -48,7 +48,7 @@ std::size_t viewIndex(const AgentRequest& request, const Archive& archive) {
   for (std::size_t i = 0; i < archive.filters.size(); ++i) {
     if (archive.filters[i].id == id) return i;
   }
-  throw AgentFailure("not_found", "That saved view does not exist.", false);
+  throw AgentFailure::notFound("That saved view does not exist.");
 }
 
 Json updateFilter(const AgentRequest& request, Archive& archive) {

@@ -76,10 +76,9 @@ Json importRecords(const AgentRequest& request, Archive& archive, Instant) {
   if (apply) {
     const std::string* given = argument(request, "preview");
     if (!given || *given != token) {
-      throw AgentFailure("preview_conflict",
-                         "The file or current records changed, or the preview token is missing. Run import preview "
-                         "again.",
-                         true);
+      throw AgentFailure::previewConflict(
+          "The file or current records changed, or the preview token is missing. Run import preview "
+          "again.");
     }
     validate(preview.archive);
   }

@@ -66,7 +66,7 @@ Json createJob(const AgentRequest& request, Archive& archive, Instant now) {
   job = patch(request, jobFields, kNoNullable, job);
   normalise(job);
   for (const Job& existing : archive.jobs) {
-    if (existing.id == job.id) throw AgentFailure("conflict", "This job ID already exists.", false);
+    if (existing.id == job.id) throw AgentFailure::conflict("This job ID already exists.");
   }
   archive.jobs.push_back(job);
   return record("job", archive.jobs.back(), request);
@@ -121,7 +121,7 @@ Json copy(const AgentRequest& request, Archive& archive) {
   job.name = name ? *name : job.name + " copy";  // verbatim, not trimmed
   job.archived = false;
   for (const Job& existing : archive.jobs) {
-    if (existing.id == job.id) throw AgentFailure("conflict", "The copied job ID already exists.", false);
+    if (existing.id == job.id) throw AgentFailure::conflict("The copied job ID already exists.");
   }
   archive.jobs.push_back(std::move(job));
   return record("job", archive.jobs.back(), request);

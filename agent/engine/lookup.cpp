@@ -23,8 +23,8 @@ std::size_t jobIndex(std::string_view key, const Archive& archive) {
     }
   }
   constexpr const char* message = "Choose a unique job UUID from pellam jobs list.";
-  if (several) throw AgentFailure("ambiguous_job", message, false);
-  if (!found) throw AgentFailure("not_found", message, false);
+  if (several) throw AgentFailure::ambiguousJob(message);
+  if (!found) throw AgentFailure::notFound(message);
   return *found;
 }
 
@@ -33,7 +33,7 @@ std::size_t entryIndex(const Archive& archive, std::string_view name, const Agen
   for (std::size_t i = 0; i < archive.entries.size(); ++i) {
     if (archive.entries[i].id == id) return i;
   }
-  throw AgentFailure("not_found", "That entry no longer exists.", false);
+  throw AgentFailure::notFound("That entry no longer exists.");
 }
 
 }  // namespace pellam::agent::engine

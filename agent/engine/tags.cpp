@@ -41,7 +41,7 @@ Json replace(const AgentRequest& request, Archive& archive, bool removing) {
   const std::string tag = required("tag", request);  // verbatim
   const auto firstCarrier = std::find_if(archive.entries.begin(), archive.entries.end(),
                                          [&](const Entry& entry) { return carries(entry, tag); });
-  if (firstCarrier == archive.entries.end()) throw AgentFailure("not_found", "That tag does not exist.", false);
+  if (firstCarrier == archive.entries.end()) throw AgentFailure::notFound("That tag does not exist.");
 
   std::string to;
   if (!removing) {

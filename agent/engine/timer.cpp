@@ -74,7 +74,7 @@ Json clockIn(const AgentRequest& request, Archive& archive, Instant now, EntryJo
   entry.rate = job.rate;
   entry.source = "Agent CLI timer";
   for (const Entry& existing : archive.entries) {
-    if (existing.id == entry.id) throw AgentFailure("conflict", "This timer ID was already used.", false);
+    if (existing.id == entry.id) throw AgentFailure::conflict("This timer ID was already used.");
   }
   prepareRunning(entry, archive, now, journal);
   return record("entry", journal.append(archive.entries, std::move(entry)), request);

@@ -60,6 +60,8 @@ namespace AgentWire {
 
 inline constexpr std::size_t maximumRequestBytes = 1'048'576;
 inline constexpr std::size_t maximumImportBytes = 600'000;
+// The largest answer either side writes or reads; a larger one is response_too_large.
+inline constexpr std::size_t maximumResponseBytes = 32'000'000;
 
 // JSON form of each record (dates as internet date-time, UUIDs upper-case, data as Base64,
 // absent optionals left out).

@@ -9,6 +9,8 @@ namespace {
 
 using agent::AgentRequest;
 
+const std::string kAppRequired(agent::failureRow(agent::FailureCode::appRequired).code);
+
 TEST_F(HostFolderTest, AnswersAChangeSavesItAndRemovesTheRequest) {
   HostParts host(folders_);
   AgentRequest request = makeRequest("jobs.create", {{"name", "Cafe"}});
@@ -154,7 +156,7 @@ TEST_F(HostFolderTest, LockedHostAnswersOnlyStatusShowAndUnlock) {
   HostParts host(folders_, RealFileSystem::shared(), /*locked=*/true);
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"jobs.list", "app_locked"},  {"app.lock", "app_locked"},     {"backups.list", "app_locked"},
-      {"app.status", "ok"},         {"app.show", kAppRequiredCode}, {"app.unlock", "ok"},
+      {"app.status", "ok"},         {"app.show", kAppRequired}, {"app.unlock", "ok"},
       {"jobs.list", "ok"},
   };
   for (const auto& [command, outcome] : cases) {
@@ -175,7 +177,7 @@ TEST_F(HostFolderTest, AppCommandsTheHostCannotCarryOutShareOneCode) {
     bool real = command == "app.status" || command == "app.lock" || command == "app.unlock" ||
                 command == "app.data-folder" || command == "backups.list";
     bool needsId = command == "backups.preview" || command == "backups.restore";
-    EXPECT_EQ(outcome, real ? "ok" : needsId ? "invalid_argument" : kAppRequiredCode) << command;
+    EXPECT_EQ(outcome, real ? "ok" : needsId ? "invalid_argument" : kAppRequired) << command;
     if (!real && !needsId) {
       EXPECT_EQ(response(request.id).error->message, kAppRequiredMessage);
     }
