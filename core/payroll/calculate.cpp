@@ -79,10 +79,9 @@ class HourFractions {
   const Decimal hour_ = 3600;
 };
 
-// The second step, for one item: its time split into regular time, overtime and double
-// time against the job's running totals, each part paid at the entry's rate and its
-// multiplier.
-// `seconds` is the entry's time on `day`, in the week that starts at `week`.
+// The second step, for one item: `seconds`, the entry's time on `day` (in the week that
+// starts at `week`), split into regular time, overtime and double time against the job's
+// running totals, each part paid at the entry's rate and its multiplier.
 void classifyTime(double day, double week, double seconds, const Entry& entry, const Job& job, JobTotals& total,
                   HourFractions& hourFractions, PayLine& line) {
   if (total.day != day) {
@@ -188,6 +187,8 @@ std::vector<Payroll::WorkItem> Payroll::workItems(const Archive& archive, Instan
   return items;
 }
 
+// Three steps: each entry's time per day in day order, then per item its time classes and
+// wages, then its extras and withholding.
 std::vector<PayLine> Payroll::calculate(const Archive& archive, Instant now) const {
   DayLocator locator(calendar_);
   const std::vector<WorkItem> items = workItems(archive, now, locator);
