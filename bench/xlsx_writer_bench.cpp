@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "bench/archive_generator.h"
-#include "core/exchange/crc32.h"
 #include "core/exchange/worksheet_xml.h"
 #include "core/exchange/xlsx_writer.h"
 #include "core/exchange/zip_writer.h"

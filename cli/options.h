@@ -29,13 +29,6 @@ struct CLIOptions {
 
   // Throws unless every argument name is allowed and no --out was given.
   void requireArguments(const std::set<std::string>& allowed) const;
-
-  // The request this command line stands for, created at `now` (cli/request_builder.cpp).
-  // Throws AgentFailure, or the error of a file that cannot be read or parsed.
-  agent::AgentRequest request(Instant now = Instant::now()) const;
-
-  // The bytes of an input file (leading tilde expanded) of at most `maximum` bytes.
-  static std::string read(const std::string& path, std::size_t maximum);
 };
 
 }  // namespace pellam::cli

@@ -1,10 +1,12 @@
 // Every command that is not answered locally: translated into a request, carried to the app
 // by the transport client, and its answer printed (and, for export --out, written to a file).
+#include "cli/remote_command.h"
+
 #include "agent/client/client.h"
 #include "agent/wire/failure.h"
 #include "cli/export_file.h"
 #include "cli/output.h"
-#include "cli/run.h"
+#include "cli/request_builder.h"
 #include "core/base64.h"
 #include "core/paths.h"
 
@@ -43,7 +45,7 @@ void writeOutput(Json& result, const std::string& bytes, const CLIOptions& optio
 }  // namespace
 
 int runRemoteCommand(const CLIOptions& options, bool json, std::optional<Uuid>& requestID, std::ostream& out) {
-  agent::AgentRequest request = options.request();
+  agent::AgentRequest request = buildRequest(options);
   requestID = request.id;
   agent::AgentResponse response = agent::AgentClient(options.dataDirectory)
                                       .perform(request, std::chrono::seconds(options.timeoutSeconds));

@@ -1,11 +1,12 @@
 // Turns the parsed command line into one request: the dotted command name from the words,
 // argument, patch and import files folded into the string arguments, operands given their
 // keys, and the few checks the front end makes itself. The engine and the app check the rest.
+#include "cli/request_builder.h"
+
 #include <cerrno>
 #include <deque>
 
 #include "agent/wire/command_table.h"
-#include "cli/options.h"
 #include "core/base64.h"
 #include "core/file_system.h"
 #include "core/paths.h"
@@ -61,7 +62,7 @@ void foldArgumentFile(std::map<std::string, std::string>& arguments) {
   if (file == arguments.end()) return;
   std::string path = file->second;
   arguments.erase(file);
-  Json content = parseJson(CLIOptions::read(path, AgentWire::maximumRequestBytes));
+  Json content = parseJson(readInputFile(path, AgentWire::maximumRequestBytes));
   if (!content.isObject() && !content.isArray()) {
     throw JsonParseError("The argument file must hold a JSON object, not a bare value.", 0);
   }
@@ -78,7 +79,7 @@ void foldPatchFile(std::map<std::string, std::string>& arguments) {
   std::string path = file->second;
   arguments.erase(file);
   if (arguments.count("patch")) throw AgentFailure::invalidArgument("Specify --patch or --patch-file once.");
-  std::string text = CLIOptions::read(path, AgentWire::maximumImportBytes);
+  std::string text = readInputFile(path, AgentWire::maximumImportBytes);
   if (!isValidUtf8(text)) throw AgentFailure::invalidArgument("A patch file must be UTF-8 JSON.");
   arguments["patch"] = std::move(text);
 }
@@ -102,13 +103,13 @@ void foldImportFile(std::map<std::string, std::string>& arguments) {
   std::string path = expandTilde(file->second);
   arguments.erase(file);
   if (arguments.count("content")) throw AgentFailure::invalidArgument("Specify a file or base64 content once.");
-  arguments["content"] = base64Encode(CLIOptions::read(path, AgentWire::maximumImportBytes));
+  arguments["content"] = base64Encode(readInputFile(path, AgentWire::maximumImportBytes));
   if (!arguments.count("format")) arguments["format"] = lowerCaseExtension(path);
 }
 
 }  // namespace
 
-std::string CLIOptions::read(const std::string& given, std::size_t maximum) {
+std::string readInputFile(const std::string& given, std::size_t maximum) {
   std::string path = expandTilde(given);
   FileSystem& fs = *RealFileSystem::shared();
   FileStatus item = fs.status(path);
@@ -122,10 +123,10 @@ std::string CLIOptions::read(const std::string& given, std::size_t maximum) {
   return *bytes;
 }
 
-agent::AgentRequest CLIOptions::request(Instant now) const {
-  std::map<std::string, std::string> built = arguments;
+agent::AgentRequest buildRequest(const CLIOptions& options, Instant now) {
+  std::map<std::string, std::string> built = options.arguments;
   std::deque<std::string> operands;
-  std::string command = commandName(words, built, operands);
+  std::string command = commandName(options.words, built, operands);
 
   foldArgumentFile(built);
   foldPatchFile(built);
@@ -144,15 +145,17 @@ agent::AgentRequest CLIOptions::request(Instant now) const {
                                         joined({operands.begin(), operands.end()}, " ") + ".");
   }
   if (row.performer == agent::Performer::app) agent::checkFixedArguments(command, built);
-  if (outputPath && command != "export") throw AgentFailure::invalidArgument("--out is only available for export.");
+  if (options.outputPath && command != "export") {
+    throw AgentFailure::invalidArgument("--out is only available for export.");
+  }
 
   agent::AgentRequest request;
   request.version = agent::kProtocolVersion;
-  request.id = requestID;
+  request.id = options.requestID;
   request.createdAt = now;
   request.command = std::move(command);
   request.arguments = std::move(built);
-  request.dryRun = dryRun;
+  request.dryRun = options.dryRun;
   return request;
 }
 

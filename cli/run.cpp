@@ -5,6 +5,7 @@
 #include "agent/wire/wire.h"
 #include "cli/help_text.h"
 #include "cli/output.h"
+#include "cli/remote_command.h"
 #include "cli/url_check.h"
 #include "core/utf8.h"
 

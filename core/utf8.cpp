@@ -29,6 +29,17 @@ std::size_t utf8SequenceLength(std::string_view s, std::size_t at) {
   return length;
 }
 
+Utf8Scalar utf8ScalarAt(std::string_view s, std::size_t at) {
+  const std::size_t length = utf8SequenceLength(s, at);
+  if (length == 0) return {};
+  const auto byte = [&](std::size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(s[at + i])); };
+  // The lead byte keeps 7, 5, 4 or 3 bits; every continuation byte adds 6.
+  static constexpr char32_t kLeadMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+  char32_t scalar = byte(0) & kLeadMask[length];
+  for (std::size_t i = 1; i < length; ++i) scalar = (scalar << 6) | (byte(i) & 0x3F);
+  return {scalar, length};
+}
+
 bool isAscii(std::string_view text) {
   for (unsigned char c : text) {
     if (c >= 0x80) return false;

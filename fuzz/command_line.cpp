@@ -11,6 +11,7 @@
 
 #include "agent/wire/wire.h"
 #include "cli/options.h"
+#include "cli/request_builder.h"
 #include "cli/url_check.h"
 #include "core/file_system.h"
 #include "core/utf8.h"
@@ -63,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::filesystem::current_path(scratch);
   try {
     const cli::CLIOptions options = cli::CLIOptions::parse(args);
-    if (!options.words.empty() && !options.help && !options.version) request = options.request(fuzz::kNow);
+    if (!options.words.empty() && !options.help && !options.version) request = buildRequest(options, fuzz::kNow);
   } catch (const agent::AgentFailure&) {
   } catch (const JsonParseError&) {
   } catch (const FileSystemError&) {

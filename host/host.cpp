@@ -1,12 +1,6 @@
 #include "host/host.h"
 
 #include <poll.h>
-#include <signal.h>
-#if defined(__linux__)
-#include <sys/signalfd.h>
-#endif
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -25,6 +19,7 @@
 #include "host/request_log.h"
 #include "host/request_processor.h"
 #include "host/request_watcher.h"
+#include "host/stop_signals.h"
 
 namespace pellam::host {
 
@@ -55,77 +50,6 @@ std::unique_ptr<FileLock> lockFolder(FileSystem& fs, const std::string& data, Fi
   if (!isSameFolder(locked, before)) throw HostError("The data folder was replaced while it was being locked.");
   return lock;
 }
-
-// SIGINT and SIGTERM become readable events, so a request in hand is never interrupted.
-#if defined(__linux__) && !defined(PELLAM_PORTABLE_FALLBACKS)
-class StopSignals {
- public:
-  StopSignals() {
-    sigemptyset(&set_);
-    sigaddset(&set_, SIGINT);
-    sigaddset(&set_, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &set_, nullptr);  // before any thread starts: they inherit it
-    fd_ = ::signalfd(-1, &set_, SFD_NONBLOCK | SFD_CLOEXEC);
-  }
-  ~StopSignals() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int descriptor() const { return fd_; }
-  bool received() {
-    signalfd_siginfo info;
-    return fd_ >= 0 && ::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info);
-  }
-
- private:
-  sigset_t set_;
-  int fd_ = -1;
-};
-#else
-// Without signalfd: a handler writes a byte into a pipe (the self-pipe trick).
-int stopPipeInput = -1;
-void onStopSignal(int) {
-  const int saved = errno;
-  const char byte = 1;
-  [[maybe_unused]] ssize_t written = ::write(stopPipeInput, &byte, 1);
-  errno = saved;
-}
-
-class StopSignals {
- public:
-  StopSignals() {
-    int ends[2];
-    if (::pipe(ends) != 0) return;
-    for (int end : ends) {
-      ::fcntl(end, F_SETFL, ::fcntl(end, F_GETFL) | O_NONBLOCK);
-      ::fcntl(end, F_SETFD, FD_CLOEXEC);
-    }
-    fd_ = ends[0];
-    stopPipeInput = input_ = ends[1];
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-  }
-  ~StopSignals() {
-    ::signal(SIGINT, SIG_DFL);
-    ::signal(SIGTERM, SIG_DFL);
-    if (fd_ >= 0) ::close(fd_);
-    if (input_ >= 0) ::close(input_);
-    stopPipeInput = -1;
-  }
-  int descriptor() const { return fd_; }
-  bool received() {
-    char byte;
-    return fd_ >= 0 && ::read(fd_, &byte, 1) == 1;
-  }
-
- private:
-  int fd_ = -1;
-  int input_ = -1;
-};
-#endif
 
 bool isHeartbeatLeftover(const std::string& name) { return agent::isTemporaryStatusName(name); }
 
@@ -323,9 +247,9 @@ class Loop {
 }  // namespace
 
 int runHost(const HostOptions& options, std::ostream& out) {
-  // A log line written after the log's reader went away (vantry-host 2>&1 | head -n 1) must
-  // not end the host: the write fails instead, and the line is dropped.
-  ::signal(SIGPIPE, SIG_IGN);
+  // A log line written after the log's reader went away must not end the host: the write
+  // fails instead, and the line is dropped.
+  ignoreClosedPipes();
   HostLog log(out);
   StopSignals signals;
   try {

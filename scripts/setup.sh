@@ -14,7 +14,7 @@ fuzz=false
 [ "${1:-}" = "--fuzz" ] && fuzz=true
 
 packages=(g++ cmake ninja-build pkg-config python3 tzdata
-  libsimdjson-dev libhowardhinnant-date-dev libicu-dev libssl-dev libxxhash-dev
+  libsimdjson-dev libhowardhinnant-date-dev libicu-dev libssl-dev libxxhash-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev python3-openpyxl
   man-db groff-base bash-completion zsh fish faketime)
 # man-db and groff check the manual pages; bash-completion, zsh and fish load the completions;

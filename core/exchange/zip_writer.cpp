@@ -3,8 +3,9 @@
 #include <limits>
 #include <stdexcept>
 
+#include <zlib.h>
+
 #include "core/data_error.h"
-#include "core/exchange/crc32.h"
 
 namespace pellam {
 
@@ -62,6 +63,11 @@ void putCommonFields(std::string& out, std::uint32_t crc, std::uint32_t size, st
 }
 
 }  // namespace
+
+std::uint32_t crc32(std::string_view bytes) {
+  return static_cast<std::uint32_t>(
+      crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<z_size_t>(bytes.size())));
+}
 
 ZipWriter::ZipWriter(std::size_t expectedSize) { out_.reserve(expectedSize); }
 

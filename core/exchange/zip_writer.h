@@ -15,6 +15,10 @@
 
 namespace pellam {
 
+// The CRC-32 a ZIP entry carries (zlib's): crc32("123456789") is 0xCBF43926; empty input
+// gives 0.
+std::uint32_t crc32(std::string_view bytes);
+
 class ZipWriter {
  public:
   // `expectedSize`: room to reserve for the whole archive, so a large body is not copied

@@ -10,10 +10,7 @@
 
 namespace pellam {
 
-namespace {
-
-// One entry's time on one day, waiting to be classified.
-struct WorkItem {
+struct Payroll::WorkItem {
   double day;    // start of the day, seconds since 2001
   double start;  // the entry's start
   Uuid entryID;  // byte order is the order of the upper-case text
@@ -22,6 +19,8 @@ struct WorkItem {
   std::uint32_t job;
   bool isLast;
 };
+
+namespace {
 
 // A job's running totals: time on the current day, regular time in the current week.
 // Items arrive in day order and weeks follow days, so one day and one week per job suffice.
@@ -80,16 +79,83 @@ class HourFractions {
   const Decimal hour_ = 3600;
 };
 
+// The second step, for one item: `seconds`, the entry's time on `day` (in the week that
+// starts at `week`), split into regular time, overtime and double time against the job's
+// running totals, each part paid at the entry's rate and its multiplier.
+void classifyTime(double day, double week, double seconds, const Entry& entry, const Job& job, JobTotals& total,
+                  HourFractions& hourFractions, PayLine& line) {
+  if (total.day != day) {
+    total.day = day;
+    total.dayUsed = 0;
+  }
+  if (total.week != week) {
+    total.week = week;
+    total.weekRegular = 0;
+  }
+
+  const double dt = threshold(job.dailyDoubleTime);
+  const double ot = threshold(job.dailyOvertime);
+  const double wk = threshold(job.weeklyOvertime);
+  double remaining = seconds;
+  while (remaining > 0.00001) {
+    double chunk;
+    double* kind;
+    const Decimal* multiplier;
+    if (total.dayUsed >= dt) {
+      chunk = remaining;
+      kind = &line.doubleTime;
+      multiplier = &job.doubleTimeMultiplier;
+    } else if (total.dayUsed >= ot) {
+      chunk = std::min(dt - total.dayUsed, remaining);
+      kind = &line.overtime;
+      multiplier = &job.overtimeMultiplier;
+    } else if (total.weekRegular >= wk) {
+      chunk = std::min(std::min(dt, ot) - total.dayUsed, remaining);
+      kind = &line.overtime;
+      multiplier = &job.overtimeMultiplier;
+    } else {
+      chunk = std::min(std::min(wk - total.weekRegular, std::min(dt, ot) - total.dayUsed), remaining);
+      kind = &line.regular;
+      multiplier = nullptr;  // 1: multiplying by one changes no digit
+      total.weekRegular += chunk;
+    }
+    if (!(chunk > 0)) break;
+    *kind += chunk;
+    total.dayUsed += chunk;
+    Decimal pay = hourFractions.of(chunk) * entry.rate;  // decimal(chunk) / 3600 x rate
+    if (multiplier) pay = pay * *multiplier;
+    line.wages += pay;
+    remaining -= chunk;
+  }
+}
+
+// The third step, for one item: the entry's extras and mileage on its last day
+// (`isLastDay`), and the withholding on what is taxable.
+void settleMoney(bool isLastDay, const Entry& entry, const Job& job, PayLine& line) {
+  static const Decimal hundred = 100;
+  Decimal taxable = line.wages;
+  if (isLastDay) {
+    line.extras = entry.tips + entry.adjustment;
+    // A zero factor makes the product exactly zero; skipping it changes no digit.
+    if (entry.miles != 0 && !job.mileageRate.isZero()) {
+      line.reimbursement = decimalOf(entry.miles) * job.mileageRate;
+    }
+    taxable = line.wages + entry.tips + (entry.adjustmentTaxable ? entry.adjustment : Decimal());
+  }
+  if (taxable.sign() > 0 && !job.withholding.isZero()) {
+    line.withholding = taxable * job.withholding / hundred;  // max(taxable, 0) x percentage / 100
+  }
+}
+
 }  // namespace
 
-std::vector<PayLine> Payroll::calculate(const Archive& archive, Instant now) const {
+std::vector<Payroll::WorkItem> Payroll::workItems(const Archive& archive, Instant now, DayLocator& locator) const {
   std::unordered_map<Uuid, std::uint32_t, UuidHash> jobByID;
   jobByID.reserve(archive.jobs.size());
   for (std::size_t i = 0; i < archive.jobs.size(); ++i) {
     jobByID.emplace(archive.jobs[i].id, static_cast<std::uint32_t>(i));
   }
 
-  DayLocator locator(calendar_);
   Scratch scratch;
   std::vector<DayTime> days;
   std::vector<WorkItem> items;
@@ -118,9 +184,16 @@ std::vector<PayLine> Payroll::calculate(const Archive& archive, Instant now) con
     if (a.start != b.start) return a.start < b.start;
     return a.entryID < b.entryID;
   });
+  return items;
+}
+
+// Three steps: each entry's time per day in day order, then per item its time classes and
+// wages, then its extras and withholding.
+std::vector<PayLine> Payroll::calculate(const Archive& archive, Instant now) const {
+  DayLocator locator(calendar_);
+  const std::vector<WorkItem> items = workItems(archive, now, locator);
 
   std::vector<JobTotals> totals(archive.jobs.size());
-  const Decimal hundred = 100;
   HourFractions hourFractions;
   std::vector<PayLine> lines;
   lines.reserve(items.size());
@@ -132,65 +205,9 @@ std::vector<PayLine> Payroll::calculate(const Archive& archive, Instant now) con
     line.entryID = entry.id;
     line.jobID = job.id;
     line.day = Instant{item.day};
-
-    JobTotals& total = totals[item.job];
-    if (total.day != item.day) {
-      total.day = item.day;
-      total.dayUsed = 0;
-    }
     const double week = locator.startOfWeek(line.day).seconds;
-    if (total.week != week) {
-      total.week = week;
-      total.weekRegular = 0;
-    }
-
-    const double dt = threshold(job.dailyDoubleTime);
-    const double ot = threshold(job.dailyOvertime);
-    const double wk = threshold(job.weeklyOvertime);
-    double remaining = item.seconds;
-    while (remaining > 0.00001) {
-      double chunk;
-      double* kind;
-      const Decimal* multiplier;
-      if (total.dayUsed >= dt) {
-        chunk = remaining;
-        kind = &line.doubleTime;
-        multiplier = &job.doubleTimeMultiplier;
-      } else if (total.dayUsed >= ot) {
-        chunk = std::min(dt - total.dayUsed, remaining);
-        kind = &line.overtime;
-        multiplier = &job.overtimeMultiplier;
-      } else if (total.weekRegular >= wk) {
-        chunk = std::min(std::min(dt, ot) - total.dayUsed, remaining);
-        kind = &line.overtime;
-        multiplier = &job.overtimeMultiplier;
-      } else {
-        chunk = std::min(std::min(wk - total.weekRegular, std::min(dt, ot) - total.dayUsed), remaining);
-        kind = &line.regular;
-        multiplier = nullptr;  // 1: multiplying by one changes no digit
-        total.weekRegular += chunk;
-      }
-      if (!(chunk > 0)) break;
-      *kind += chunk;
-      total.dayUsed += chunk;
-      Decimal pay = hourFractions.of(chunk) * entry.rate;  // decimal(chunk) / 3600 x rate
-      if (multiplier) pay = pay * *multiplier;
-      line.wages += pay;
-      remaining -= chunk;
-    }
-
-    Decimal taxable = line.wages;
-    if (item.isLast) {
-      line.extras = entry.tips + entry.adjustment;
-      // A zero factor makes the product exactly zero; skipping it changes no digit.
-      if (entry.miles != 0 && !job.mileageRate.isZero()) {
-        line.reimbursement = decimalOf(entry.miles) * job.mileageRate;
-      }
-      taxable = line.wages + entry.tips + (entry.adjustmentTaxable ? entry.adjustment : Decimal());
-    }
-    if (taxable.sign() > 0 && !job.withholding.isZero()) {
-      line.withholding = taxable * job.withholding / hundred;  // max(taxable, 0) x percentage / 100
-    }
+    classifyTime(item.day, week, item.seconds, entry, job, totals[item.job], hourFractions, line);
+    settleMoney(item.isLast, entry, job, line);
     lines.push_back(line);
   }
   return lines;

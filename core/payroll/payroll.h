@@ -69,6 +69,11 @@ class Payroll {
   void daySeconds(const Entry& entry, const Job& job, Instant now, DayLocator& locator, Scratch& scratch,
                   std::vector<DayTime>& days) const;
 
+  // One entry's time on one day, waiting to be classified.
+  struct WorkItem;
+  // calculate's first step: each entry's time per day, in the order days fill up.
+  std::vector<WorkItem> workItems(const Archive& archive, Instant now, DayLocator& locator) const;
+
   ReportingCalendar calendar_;
 };
 

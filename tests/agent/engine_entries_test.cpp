@@ -125,7 +125,7 @@ TEST(EngineEntriesTest, ARepeatedRequestIdentifierConflicts) {
 Archive withBreakAndOldEntry() {
   Archive archive = sampleArchive();
   archive.entries[1].pauses = {TimePause(at("2026-03-04T14:30:00Z"), std::nullopt, false, "Break")};
-  archive.entries.push_back(entry(uuid("0D0D0D0D-0000-4000-8000-000000000001"), kOld, at("2026-03-03T14:00:00Z"),
+  archive.entries.push_back(plainEntry(uuid("0D0D0D0D-0000-4000-8000-000000000001"), kOld, at("2026-03-03T14:00:00Z"),
                                   at("2026-03-03T15:00:00Z")));
   return archive;
 }
@@ -205,7 +205,7 @@ TEST(EngineEntriesTest, UpdateJobWinsOverJobIdAndKeepsTheRate) {
   // several may run.
   Archive several = sampleArchive();
   several.preferences.multipleTimers = true;
-  several.entries.push_back(entry(uuid("0D0D0D0D-0000-4000-8000-000000000001"), kAcme, at("2026-03-04T14:00:00Z"),
+  several.entries.push_back(plainEntry(uuid("0D0D0D0D-0000-4000-8000-000000000001"), kAcme, at("2026-03-04T14:00:00Z"),
                                   std::nullopt));
   EXPECT_EQ(summary(run(several, "entries.update", {{"id", kRunningId}, {"job", "Acme"}})),
             "data_error: Keep one running timer per job. Enable multiple job timers in Settings to run different "
@@ -279,7 +279,7 @@ Archive sixEntries() {
   for (int i = 0; i < 6; ++i) {
     const Instant start = at(starts[i]);
     const bool running = i == 2 || i == 5;
-    archive.entries.push_back(entry(uuid("E0000000-0000-4000-8000-00000000000" + std::to_string(i)),
+    archive.entries.push_back(plainEntry(uuid("E0000000-0000-4000-8000-00000000000" + std::to_string(i)),
                                     i % 2 ? kBeta : kAcme, start,
                                     running ? std::nullopt : std::optional<Instant>(Instant{start.seconds + 1800})));
   }

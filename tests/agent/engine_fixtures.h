@@ -15,6 +15,8 @@
 #include "core/json.h"
 #include "core/records.h"
 #include "support/fixture_values.h"
+#include "support/record_builders.h"
+#include "support/request_builders.h"
 
 namespace pellam::agent::testing {
 
@@ -31,23 +33,12 @@ inline const Uuid kOld = uuid("33333333-3333-4333-8333-333333333333");
 inline const Uuid kEntryDone = uuid("A1A1A1A1-0000-4000-8000-000000000001");
 inline const Uuid kEntryRunning = uuid("A1A1A1A1-0000-4000-8000-000000000002");
 
+using pellam::testing::plainEntry;
+
 inline Job job(Uuid id, std::string name, bool archived = false) {
-  Job job;
-  job.id = id;
-  job.name = std::move(name);
-  job.payAnchor = at("2026-01-05T05:00:00Z");
+  Job job = pellam::testing::plainJob(id, std::move(name));
   job.archived = archived;
   return job;
-}
-
-inline Entry entry(Uuid id, Uuid jobID, Instant start, std::optional<Instant> end) {
-  Entry entry;
-  entry.id = id;
-  entry.jobID = jobID;
-  entry.start = start;
-  entry.end = end;
-  entry.rate = 20;
-  return entry;
 }
 
 // Three jobs (one archived), a finished entry of Acme and a running entry of Beta.
@@ -55,8 +46,8 @@ inline Archive sampleArchive() {
   Archive archive;
   archive.preferences.timeZone = "America/New_York";
   archive.jobs = {job(kAcme, "Acme"), job(kBeta, "Beta"), job(kOld, "Old", true)};
-  archive.entries = {entry(kEntryDone, kAcme, at("2026-03-02T14:00:00Z"), at("2026-03-02T22:00:00Z")),
-                     entry(kEntryRunning, kBeta, at("2026-03-04T13:00:00Z"), std::nullopt)};
+  archive.entries = {plainEntry(kEntryDone, kAcme, at("2026-03-02T14:00:00Z"), at("2026-03-02T22:00:00Z")),
+                     plainEntry(kEntryRunning, kBeta, at("2026-03-04T13:00:00Z"), std::nullopt)};
   return archive;
 }
 
@@ -93,13 +84,7 @@ inline std::string timeline(const Archive& archive) {
 using Arguments = std::map<std::string, std::string>;
 
 inline AgentRequest request(std::string command, Arguments arguments = {}, bool dryRun = false) {
-  AgentRequest request;
-  request.id = kRequestId;
-  request.createdAt = kNow;
-  request.command = std::move(command);
-  request.arguments = std::move(arguments);
-  request.dryRun = dryRun;
-  return request;
+  return pellam::testing::requestFor(std::move(command), std::move(arguments), kRequestId, kNow, dryRun);
 }
 
 // What a failed command reported.

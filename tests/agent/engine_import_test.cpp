@@ -75,7 +75,7 @@ TEST(ImportTest, ApplyNeedsTheTokenOfTheSameFileFormatAndRecords) {
   const Archive archive = sampleArchive();
   const std::string token = tokenOf(run(archive, "import.preview", importing(kCsv)));
   Archive grown = archive;
-  grown.entries.push_back(entry(uuid("A1A1A1A1-0000-4000-8000-0000000000AA"), kAcme, at("2026-03-01T14:00:00Z"),
+  grown.entries.push_back(plainEntry(uuid("A1A1A1A1-0000-4000-8000-0000000000AA"), kAcme, at("2026-03-01T14:00:00Z"),
                                 at("2026-03-01T15:00:00Z")));
   const std::string conflict =
       "preview_conflict: The file or current records changed, or the preview token is missing. Run import preview "
@@ -130,7 +130,7 @@ TEST(ImportTest, AJsonBackupReplacesEveryRecord) {
   Archive backup = sampleArchive();
   backup.jobs.pop_back();
   backup.preferences.multipleTimers = true;
-  backup.entries.push_back(entry(uuid("A1A1A1A1-0000-4000-8000-0000000000BB"), kAcme, at("2026-03-04T14:00:00Z"),
+  backup.entries.push_back(plainEntry(uuid("A1A1A1A1-0000-4000-8000-0000000000BB"), kAcme, at("2026-03-04T14:00:00Z"),
                                  std::nullopt));
   const std::string bytes = encodeArchiveJson(backup);
   const Archive current = sampleArchive();

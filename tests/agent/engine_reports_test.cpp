@@ -100,7 +100,7 @@ TEST(ReportsTest, LinesAreTestedOnTheirDay) {
 
 TEST(ReportsTest, AtReplacesNowForRunningEntriesAndRanges) {
   Archive archive = exampleArchive();
-  Entry running = entry(kEntryRunning, kAcme, at("2026-10-22T12:00:00Z"), std::nullopt);
+  Entry running = plainEntry(kEntryRunning, kAcme, at("2026-10-22T12:00:00Z"), std::nullopt);
   running.rate = 25;
   archive.entries.push_back(running);
   // The host's clock is an hour into the running entry; `at` is two and a half.

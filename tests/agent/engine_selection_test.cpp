@@ -171,7 +171,7 @@ Archive selectionArchive() {
   archive.jobs[1].name = "Beta Straße";
   archive.entries.clear();
   for (const Named& named : kEntries) {
-    Entry made = entry(uuid(named.id), named.job, at(named.start),
+    Entry made = plainEntry(uuid(named.id), named.job, at(named.start),
                        named.end ? std::optional<Instant>(at(named.end)) : std::nullopt);
     made.comment = named.comment;
     made.tags = named.tags;

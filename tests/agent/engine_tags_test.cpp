@@ -14,7 +14,7 @@ Archive tagged(std::initializer_list<Tags> lists, std::string firstViewTag = "cl
   int n = 0;
   for (const Tags& tags : lists) {
     const Instant start{at("2026-03-02T14:00:00Z").seconds + n * 86400.0};
-    Entry done = entry(uuid("B0000000-0000-4000-8000-00000000000" + std::to_string(n)), kAcme, start,
+    Entry done = plainEntry(uuid("B0000000-0000-4000-8000-00000000000" + std::to_string(n)), kAcme, start,
                        Instant{start.seconds + 7200});
     done.tags = tags;
     archive.entries.push_back(std::move(done));

@@ -222,11 +222,13 @@ Archive threeTimers() {
   archive.preferences.multipleTimers = true;
   const Uuid gamma = uuid("44444444-4444-4444-8444-444444444444");
   archive.jobs.push_back(job(gamma, "Gamma"));
-  Entry overnight = entry(uuid("B0B0B0B0-0000-4000-8000-000000000001"), kAcme, at("2026-03-04T04:00:00Z"), std::nullopt);
+  Entry overnight =
+      plainEntry(uuid("B0B0B0B0-0000-4000-8000-000000000001"), kAcme, at("2026-03-04T04:00:00Z"), std::nullopt);
   overnight.pauses = {TimePause(at("2026-03-04T05:00:00Z"), at("2026-03-04T05:30:00Z"), true),
                       TimePause(at("2026-03-04T14:00:00Z"), std::nullopt, false)};
   archive.entries[1].pauses = {TimePause(at("2026-03-04T14:30:00Z"), std::nullopt, true, "Walk")};
-  Entry gammaEntry = entry(uuid("C0C0C0C0-0000-4000-8000-000000000001"), gamma, at("2026-03-04T14:00:00Z"), std::nullopt);
+  Entry gammaEntry =
+      plainEntry(uuid("C0C0C0C0-0000-4000-8000-000000000001"), gamma, at("2026-03-04T14:00:00Z"), std::nullopt);
   archive.entries.insert(archive.entries.begin(), gammaEntry);
   archive.entries.push_back(overnight);
   return archive;

@@ -189,7 +189,7 @@ TEST(EngineUntouchedRecordsTest, DatesFarBeyondTheCalendarAreStillServed) {
 // what is known of the archive (as the host runs it), leaves them alone.
 TEST(EngineUntouchedRecordsTest, ACommandThatRewritesEntriesAroundThemLeavesThemAlone) {
   Archive archive = farArchive();
-  Entry later = entry(uuid("A1A1A1A1-0000-4000-8000-000000000003"), kAcme, at("2026-03-03T14:00:00Z"),
+  Entry later = plainEntry(uuid("A1A1A1A1-0000-4000-8000-000000000003"), kAcme, at("2026-03-03T14:00:00Z"),
                       at("2026-03-03T15:00:00Z"));
   later.tags = {"site"};
   Entry first = later;

@@ -19,7 +19,7 @@ inline const Uuid kSecond = uuid("A1A1A1A1-0000-4000-8000-000000000003");  // Zu
 inline const Uuid kNight = uuid("A1A1A1A1-0000-4000-8000-000000000005");   // Beta, across midnight
 
 inline Entry reportEntry(Uuid id, Uuid jobID, std::string_view start, std::string_view end, std::string_view rate) {
-  Entry e = entry(id, jobID, at(start), at(end));
+  Entry e = plainEntry(id, jobID, at(start), at(end));
   e.rate = dec(rate);
   return e;
 }

@@ -4,20 +4,14 @@
 
 #include "agent/wire/catalogue.h"
 #include "core/sha256.h"
+#include "support/request_builders.h"
 
 namespace pellam::agent {
 namespace {
 
 const Uuid kId = *Uuid::parse("0F8FAD5B-D9CB-469F-A165-70867728950E");
 
-AgentRequest showRequest() {
-  AgentRequest request;
-  request.id = kId;
-  request.createdAt = Instant{814366800};
-  request.command = "jobs.show";
-  request.arguments = {{"id", "Acme"}};
-  return request;
-}
+AgentRequest showRequest() { return testing::requestFor("jobs.show", {{"id", "Acme"}}, kId, Instant{814366800}); }
 
 TEST(WireTest, RequestEncodesCompactSortedAndRoundTrips) {
   AgentRequest request = showRequest();

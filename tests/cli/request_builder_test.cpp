@@ -8,6 +8,7 @@
 
 #include "agent/wire/failure.h"
 #include "cli/options.h"
+#include "cli/request_builder.h"
 #include "core/base64.h"
 
 namespace pellam::cli {
@@ -52,7 +53,7 @@ class RequestBuilderTest : public ::testing::Test {
   }
 
   agent::AgentRequest build(const std::vector<std::string>& args) const {
-    return CLIOptions::parse(line(args)).request(kNow);
+    return buildRequest(CLIOptions::parse(line(args)), kNow);
   }
 
   std::string folder_;

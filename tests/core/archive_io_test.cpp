@@ -11,6 +11,7 @@
 #include "core/json.h"
 #include "support/edit_in_place.h"
 #include "support/fault_injecting_file_system.h"
+#include "support/record_builders.h"
 #include "support/temporary_folder.h"
 
 namespace pellam {
@@ -20,37 +21,33 @@ using testing::FaultInjectingFileSystem;
 using testing::SimulatedCrash;
 using testing::TemporaryFolder;
 using testing::namesIn;
+using testing::pause;
+using testing::plainEntry;
+using testing::plainJob;
 using testing::readBytes;
+using testing::uuid;
 using testing::writeBytes;
 
 constexpr double kUnixNow = 1'700'000'000.75;  // 2023-11-14T22:13:20.75Z
 const ArchiveIO::Clock kClock = [] { return Instant::fromUnix(kUnixNow); };
 
-Uuid uuid(const char* text) { return *Uuid::parse(text); }
 
 // A small valid archive; `generation` tells versions of it apart.
 Archive sampleArchive(int generation) {
   Archive archive;
   archive.preferences.timeZone = "Europe/Berlin";
-  Job job;
-  job.id = uuid("11111111-2222-3333-4444-555555555555");
-  job.name = "Acme";
+  Job job = plainJob(uuid("11111111-2222-3333-4444-555555555555"), "Acme");
   job.rate = Decimal::scaled(2550, -2);
   job.payAnchor = Instant::fromUnix(1'699'920'000);
   archive.jobs.push_back(job);
-  Entry entry;
-  entry.id = uuid("AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE");
-  entry.jobID = job.id;
-  entry.start = Instant::fromUnix(1'700'000'000);
-  entry.end = Instant::fromUnix(1'700'000'000 + 8 * 3600);
+  Entry entry = plainEntry(uuid("AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE"), job.id, Instant::fromUnix(1'700'000'000),
+                           Instant::fromUnix(1'700'000'000 + 8 * 3600));
   entry.rate = job.rate;
   entry.comment = "generation " + std::to_string(generation);
   entry.tags = {"site"};
-  TimePause pause;
-  pause.id = uuid("99999999-8888-7777-6666-555555555555");
-  pause.start = Instant::fromUnix(1'700'000'000 + 2 * 3600);
-  pause.end = Instant::fromUnix(1'700'000'000 + 2 * 3600 + 1800);
-  entry.pauses.push_back(pause);
+  entry.pauses.push_back(pause(uuid("99999999-8888-7777-6666-555555555555"),
+                               Instant::fromUnix(1'700'000'000 + 2 * 3600),
+                               Instant::fromUnix(1'700'000'000 + 2 * 3600 + 1800)));
   archive.entries.push_back(entry);
   return archive;
 }

@@ -9,6 +9,7 @@
 #include "core/instant.h"
 #include "core/records.h"
 #include "support/fixture_values.h"
+#include "support/record_builders.h"
 
 namespace pellam::testing {
 
@@ -29,33 +30,6 @@ inline Preferences fixedPreferences() {
   Preferences preferences;
   preferences.timeZone = "America/New_York";
   return preferences;
-}
-
-inline Job plainJob(Uuid id, std::string name) {
-  Job job;
-  job.id = id;
-  job.name = std::move(name);
-  job.payAnchor = at("2026-01-05T05:00:00Z");
-  return job;
-}
-
-inline Entry plainEntry(Uuid id, Uuid jobID, Instant start, std::optional<Instant> end) {
-  Entry entry;
-  entry.id = id;
-  entry.jobID = jobID;
-  entry.start = start;
-  entry.end = end;
-  entry.rate = dec("20");
-  return entry;
-}
-
-inline TimePause pause(Uuid id, Instant start, std::optional<Instant> end, bool paid = false) {
-  TimePause p;
-  p.id = id;
-  p.start = start;
-  p.end = end;
-  p.paid = paid;
-  return p;
 }
 
 // A valid archive that uses every field with a value other than its default, every kind

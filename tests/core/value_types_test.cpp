@@ -4,6 +4,7 @@
 #include "core/base64.h"
 #include "core/instant.h"
 #include "core/sha256.h"
+#include "core/text_trim.h"
 #include "core/utf8.h"
 #include "core/uuid.h"
 #include "support/python_oracle.h"
@@ -121,6 +122,43 @@ TEST(Utf8Test, RepairsInvalidSequences) {
   EXPECT_FALSE(isValidUtf8("\xed\xa0\x80"));  // a surrogate
   EXPECT_EQ(repairedUtf8("a\xff" "b"), "a\xEF\xBF\xBD" "b");
   EXPECT_EQ(repairedUtf8("\xe2\x82"), "\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST(Utf8Test, DecodesOneScalarOrNothing) {
+  struct Case {
+    std::string_view bytes;
+    char32_t scalar;
+    std::size_t length;
+  };
+  const Case cases[] = {
+      {"A", U'A', 1},
+      {"\xc3\xa9x", 0xE9, 2},
+      {"\xc2\x85", 0x85, 2},
+      {"\xe2\x80\xa8", 0x2028, 3},
+      {"\xef\xbf\xbf", 0xFFFF, 3},
+      {"\xf0\x9f\x98\x80", 0x1F600, 4},
+      {"\xf4\x8f\xbf\xbf", 0x10FFFF, 4},
+      {"\x80", 0, 0},              // a stray continuation byte
+      {"\xc0\x80", 0, 0},          // overlong
+      {"\xe0\x80\xa0", 0, 0},      // overlong
+      {"\xed\xa0\x80", 0, 0},      // a surrogate
+      {"\xf4\x90\x80\x80", 0, 0},  // past U+10FFFF
+      {"\xe2\x80", 0, 0},          // cut short
+  };
+  for (const Case& c : cases) {
+    const Utf8Scalar decoded = utf8ScalarAt(c.bytes, 0);
+    EXPECT_EQ(decoded.scalar, c.scalar) << ::testing::PrintToString(std::string(c.bytes));
+    EXPECT_EQ(decoded.length, c.length) << ::testing::PrintToString(std::string(c.bytes));
+  }
+}
+
+TEST(Utf8Test, TrimmingStopsAtContentAndAtInvalidBytes) {
+  EXPECT_EQ(trimmedWhitespaceAndNewlines("\xe3\x80\x80 \t a b\xc2\xa0\xe2\x80\xa9\r\n"), "a b");
+  EXPECT_EQ(trimmedWhitespaceAndNewlines(" \xff "), "\xff");
+  EXPECT_EQ(trimmedWhitespaceAndNewlines(" \xed\xa0\x80 "), "\xed\xa0\x80");  // a surrogate is content
+  EXPECT_EQ(trimmedWhitespaceAndNewlines("\xf0\x9f\x98\x80 "), "\xf0\x9f\x98\x80");
+  EXPECT_EQ(trimmedWhitespaceAndNewlines(" \xa0 "), "\xa0");  // a lone continuation byte is content
+  EXPECT_EQ(trimmedWhitespaceAndNewlines("\r\n\xc2\x85"), "");
 }
 
 }  // namespace

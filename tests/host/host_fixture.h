@@ -14,6 +14,7 @@
 #include "host/archive_store.h"
 #include "host/heartbeat.h"
 #include "host/request_processor.h"
+#include "support/request_builders.h"
 
 namespace pellam::host::testing {
 
@@ -38,12 +39,7 @@ inline Engine fakeEngine() {
 }
 
 inline agent::AgentRequest makeRequest(const std::string& command, std::map<std::string, std::string> arguments = {}) {
-  agent::AgentRequest request;
-  request.id = Uuid::random();
-  request.createdAt = Instant{800000000};
-  request.command = command;
-  request.arguments = std::move(arguments);
-  return request;
+  return pellam::testing::requestFor(command, std::move(arguments), Uuid::random(), Instant{800000000});
 }
 
 class HostFolderTest : public ::testing::Test {

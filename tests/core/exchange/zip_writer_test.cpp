@@ -7,7 +7,6 @@
 
 #include "core/base64.h"
 #include "core/data_error.h"
-#include "core/exchange/crc32.h"
 #include "support/python_oracle.h"
 
 namespace pellam {
@@ -28,7 +27,7 @@ TEST(Crc32Test, KnownValuesAndTheBitwiseDefinition) {
   EXPECT_EQ(crc32("a"), 0xE8B7BE43u);
   EXPECT_EQ(crc32("123456789"), 0xCBF43926u);
   EXPECT_EQ(crc32("The quick brown fox jumps over the lazy dog"), 0x414FA339u);
-  // Every length and alignment around the eight-byte steps, over all byte values.
+  // Every short length and alignment, over all byte values.
   std::string bytes;
   for (int i = 0; i < 300; ++i) bytes.push_back(static_cast<char>((i * 151 + 7) & 0xFF));
   for (std::size_t start = 0; start < 9; ++start) {

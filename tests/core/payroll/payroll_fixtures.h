@@ -8,6 +8,7 @@
 #include "core/payroll/payroll.h"
 #include "core/records.h"
 #include "support/fixture_values.h"
+#include "support/record_builders.h"
 
 namespace pellam::testing {
 
@@ -20,22 +21,15 @@ inline Payroll payrollIn(std::string_view zone, std::int64_t weekStartsOn = 2) {
 
 // A job that neither rounds nor takes automatic breaks, with the default thresholds.
 inline Job payJob(Uuid id = kPayJob) {
-  Job job;
-  job.id = id;
-  job.name = "Acme";
+  Job job = plainJob(id, "Acme");
   job.rounding = Rounding::none;
   job.autoBreakAfterHours = 0;
-  job.payAnchor = at("2026-01-05T05:00:00Z");
   return job;
 }
 
 inline Entry payEntry(std::string_view id, Uuid jobID, std::string_view start, std::optional<std::string_view> end,
                       std::string_view rate = "20") {
-  Entry entry;
-  entry.id = uuid(id);
-  entry.jobID = jobID;
-  entry.start = at(start);
-  if (end) entry.end = at(*end);
+  Entry entry = plainEntry(uuid(id), jobID, at(start), end ? std::optional(at(*end)) : std::nullopt);
   entry.rate = dec(rate);
   return entry;
 }
