@@ -402,11 +402,9 @@ std::size_t readsOf(const FaultInjectingFileSystem& fs, const std::string& path)
   return reads;
 }
 
-KnownDataFile knownFrom(const FileStatus& status) { return KnownDataFile::of(status); }
-
 TEST_F(ArchiveIOTest, AKnownDataFileIsBackedUpWithoutBeingReadAgain) {
   io.save(sampleArchive(1));
-  KnownDataFile known = knownFrom(fs->status(io.dataURL()));
+  FileStatus known = fs->status(io.dataURL());
   io.save(sampleArchive(2), known);
   EXPECT_EQ(readsOf(*fs, io.dataURL()), 0u);
   std::vector<std::string> backups = backupNamesIn(io);
@@ -418,7 +416,7 @@ TEST_F(ArchiveIOTest, AKnownDataFileIsBackedUpWithoutBeingReadAgain) {
 
 TEST_F(ArchiveIOTest, ADataFileThatIsNotTheKnownOneIsStillCheckedAndNeverOverwritten) {
   io.save(sampleArchive(1));
-  KnownDataFile known = knownFrom(fs->status(io.dataURL()));
+  FileStatus known = fs->status(io.dataURL());
   // Another writer replaced the file since: a different size, so not the known file.
   putDataFile("{ damaged");
   EXPECT_NE(errorOf([&] { io.save(sampleArchive(2), known); }), "");
@@ -448,7 +446,7 @@ TEST_F(ArchiveIOTest, ASaveForAKnownFileNeverReplacesAnEditMadeMeanwhile) {
     std::filesystem::remove_all(directory);
     std::filesystem::create_directories(directory);
     if (!c.startAbsent) io.save(sampleArchive(1));
-    KnownDataFile known = knownFrom(fs->status(data));
+    FileStatus known = fs->status(data);
     std::string edited;
     auto edit = [&] {
       if (!edited.empty()) return;
@@ -481,7 +479,7 @@ TEST_F(ArchiveIOTest, ASaveForAKnownFileNeverReplacesAnEditMadeMeanwhile) {
 TEST_F(ArchiveIOTest, AFileSystemWithoutHardLinksGetsACopiedBackup) {
   io.save(sampleArchive(1));
   fs->failEvery("link", io.dataURL(), EPERM);
-  io.save(sampleArchive(2), knownFrom(fs->status(io.dataURL())));
+  io.save(sampleArchive(2), fs->status(io.dataURL()));
   std::vector<std::string> backups = withExtension(namesIn(io.backupsURL()), ".json");
   ASSERT_EQ(backups.size(), 1u);
   EXPECT_EQ(readBytes(io.backupsURL() + "/" + backups[0]), ArchiveIO::encode(sampleArchive(1)));
