@@ -414,6 +414,19 @@ TEST_F(ArchiveIOTest, AKnownDataFileIsBackedUpWithoutBeingReadAgain) {
   EXPECT_EQ(io.load(), sampleArchive(2));
 }
 
+// Taking the backup tightens its permissions, and with them the data file's (one file, two
+// names): that is the save's own doing, not an edit by another program.
+TEST_F(ArchiveIOTest, AKnownDataFileWithWiderPermissionsIsStillSavedOver) {
+  io.save(sampleArchive(1));
+  std::filesystem::permissions(io.dataURL(), std::filesystem::perms(0644));
+  FileStatus known = fs->status(io.dataURL());
+  io.save(sampleArchive(2), known);
+  EXPECT_EQ(io.load(), sampleArchive(2));
+  std::vector<std::string> backups = backupNamesIn(io);
+  ASSERT_EQ(backups.size(), 1u);
+  EXPECT_EQ(modeOf(io.backupsURL() + "/" + backups[0]), 0600u);
+}
+
 TEST_F(ArchiveIOTest, ADataFileThatIsNotTheKnownOneIsStillCheckedAndNeverOverwritten) {
   io.save(sampleArchive(1));
   FileStatus known = fs->status(io.dataURL());
