@@ -69,7 +69,9 @@ bool ArchiveStore::confirmCached(const Observed& now) {
   if (!cachedState_) return false;
   const FileTime readAt = std::chrono::system_clock::now();
   try {
-    if (contentDigest(fs_->readFile(io_.dataURL())) != *cachedState_ || !identity().isUnchangedAs(now.identity)) return false;
+    if (contentDigest(fs_->readFile(io_.dataURL())) != *cachedState_ || !identity().isUnchangedAs(now.identity)) {
+      return false;
+    }
   } catch (const std::exception&) {
     return false;  // read again, and reported, by the caller
   }
@@ -155,9 +157,8 @@ std::string ArchiveStore::diskState() {
   }
   std::string state = contentDigest(fs_->readFile(io_.dataURL()));
   // Only a token read from the very file the cache stands for may be kept with it.
-  if (cachedIdentity_ && cachedIdentity_->isUnchangedAs(now) && !cachedMayChangeUnseen_ && identity().isUnchangedAs(now)) {
-    cachedState_ = state;
-  }
+  const bool cachedFile = cachedIdentity_ && cachedIdentity_->isUnchangedAs(now);
+  if (cachedFile && !cachedMayChangeUnseen_ && identity().isUnchangedAs(now)) cachedState_ = state;
   return state;
 }
 
@@ -220,8 +221,8 @@ void ArchiveStore::write(PendingWrite pending) {
       // A link in the data file's place is refused, not followed or replaced.
       if (std::optional<agent::AgentFailure> refused = refusedUnread(identity())) throw *refused;
       // The change was made on the archive read from the data file: ArchiveIO replaces only
-      // that file (the caller has compared its bytes where its times prove nothing).
-      // The cached identity is that of a file this store decoded and validated, or wrote itself
+      // that file (the caller has compared its bytes where its times prove nothing). The
+      // cached identity is that of a file this store decoded and validated, or wrote itself
       // from a validated archive.
       io_.saveEncoded(pending.bytes(), cachedArchive_ ? cachedIdentity_ : std::nullopt);
     }

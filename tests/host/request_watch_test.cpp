@@ -1,17 +1,15 @@
 // How the host learns of requests: the file system's folder watch announces them, and when no
 // watch can be had, or it stays silent, the host's rescans still answer every request.
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
-
-#include <fcntl.h>
 
 #include <mutex>
 #include <sstream>
 #include <thread>
 
-#include "../support/fault_injecting_file_system.h"
+#include "support/fault_injecting_file_system.h"
 #include "host/host.h"
 #include "host/request_watcher.h"
 #include "host_fixture.h"
@@ -149,7 +147,8 @@ TEST_F(HostFolderTest, TheHostKeepsServingThroughItsRescansWithoutAWorkingWatch)
   const std::string requests = folders_.requests;
   const Case cases[] = {
       {"the watch fails", [&](FaultInjectingFileSystem& fs) { fs.failEvery("watchFolder", requests, ENOSPC); }},
-      {"no watch can be had", [](FaultInjectingFileSystem& fs) { fs.setWatches(FaultInjectingFileSystem::Watches::none); }},
+      {"no watch can be had",
+       [](FaultInjectingFileSystem& fs) { fs.setWatches(FaultInjectingFileSystem::Watches::none); }},
       {"the watch stays silent",
        [](FaultInjectingFileSystem& fs) { fs.setWatches(FaultInjectingFileSystem::Watches::silent); }},
   };
