@@ -16,7 +16,7 @@ void writeExport(std::string_view bytes, const std::string& target, FileSystem& 
   std::string folder = parentFolder(target);
   std::string temporary = (folder == "/" ? std::string() : folder) + "/.pellam-export-" + Uuid::random().text();
   try {
-    publishFile(fs, temporary, target, bytes, 0600, Placement::neverReplace, Durability{true, false});
+    publishFile(fs, temporary, target, bytes, kPrivateFileMode, Placement::neverReplace, Durability{true, false});
   } catch (const PlacementError& error) {
     if (error.errnoValue() == EEXIST) {
       throw AgentFailure::outputExists(

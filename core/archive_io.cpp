@@ -34,6 +34,12 @@ bool isCanonicalUuid(std::string_view text) {
   return id && id->text() == text;
 }
 
+// Whether the data file is still the one its caller knew: unchanged, and a regular file
+// (or still absent).
+bool isStillKnown(const FileStatus& known, const FileStatus& now) {
+  return known.isUnchangedAs(now) && (!now.exists || now.isRegularFile);
+}
+
 }  // namespace
 
 std::optional<std::int64_t> backupFileSeconds(std::string_view name) {
@@ -105,16 +111,16 @@ Archive ArchiveIO::load() const {
   return decodeRead(readDataFile(status));
 }
 
-void ArchiveIO::save(const Archive& archive, const std::optional<KnownDataFile>& known) const {
+void ArchiveIO::save(const Archive& archive, const std::optional<FileStatus>& known) const {
   saveEncoded(encode(archive), known);
 }
 
-void ArchiveIO::saveEncoded(std::string_view data, const std::optional<KnownDataFile>& known) const {
+void ArchiveIO::saveEncoded(std::string_view data, const std::optional<FileStatus>& known) const {
   ensureFolder(directory_);
   ensureFolder(backupsURL());
   std::optional<std::string> backup;
   FileStatus current = fs_->status(dataURL());
-  if (known && !known->matches(current)) throw DataFileChangedError();
+  if (known && !isStillKnown(*known, current)) throw DataFileChangedError();
   if (current.exists) {
     std::optional<std::string> old;
     if (!known) {
@@ -135,15 +141,14 @@ void ArchiveIO::saveEncoded(std::string_view data, const std::optional<KnownData
     // changed. Writing the new file takes a while for a large archive: an edit meanwhile must
     // not be replaced unseen either.
     FileStatus now = current.exists ? fs_->status(dataURL()) : current;
-    KnownDataFile linked = *known;
+    FileStatus linked = *known;
     linked.changeTime = now.changeTime;
-    if (!linked.matches(now)) throw DataFileChangedError();
-    KnownDataFile backedUp = KnownDataFile::of(now);
-    stillKnown = [this, backedUp] {
-      if (!backedUp.matches(fs_->status(dataURL()))) throw DataFileChangedError();
+    if (!isStillKnown(linked, now)) throw DataFileChangedError();
+    stillKnown = [this, backedUp = now] {
+      if (!isStillKnown(backedUp, fs_->status(dataURL()))) throw DataFileChangedError();
     };
   }
-  writeFileAtomically(*fs_, dataURL(), data, kFileMode, kFullyDurable, stillKnown);
+  writeFileAtomically(*fs_, dataURL(), data, kPrivateFileMode, kFullyDurable, stillKnown);
   pruneBackups(backup);
 }
 
@@ -205,7 +210,7 @@ void ArchiveIO::rememberMade(const std::string& backup, bool linked) const {
   try {
     // Not synced itself: a power cut may cost the record (an order of a few backups, pruning
     // then goes by dates), never a change. Its folder is synced, for the backup's sake.
-    writeFileAtomically(*fs_, backupOrderURL(), record, kFileMode, Durability{false, true});
+    writeFileAtomically(*fs_, backupOrderURL(), record, kPrivateFileMode, Durability{false, true});
   } catch (const FileSystemError& error) {
     // The order helps pruning; it is not worth a change. The save goes on, with the backup
     // just linked made durable here instead.
@@ -228,10 +233,10 @@ void ArchiveIO::backUp(const std::string& backup, std::optional<std::string> old
     int code = error.errnoValue();
     if (code != EPERM && code != EXDEV && code != EMLINK && code != ENOTSUP && code != EOPNOTSUPP) throw;
     if (!oldBytes) oldBytes = fs_->readFile(dataURL());
-    writeFileAtomically(*fs_, backup, *oldBytes, kFileMode);
+    writeFileAtomically(*fs_, backup, *oldBytes, kPrivateFileMode);
     return;
   }
-  fs_->setMode(backup, kFileMode);
+  fs_->setMode(backup, kPrivateFileMode);
   // The link is made durable with the record of the order (rememberMade), which syncs this
   // folder before the data file is replaced.
 }
@@ -265,23 +270,23 @@ std::optional<std::string> ArchiveIO::recoverEncoded(std::string_view data) cons
     ensureFolder(recoveryURL());
     std::string path = recoveryURL() + "/" + std::string(kUnreadablePrefix) + Uuid::random().text() + std::string(kJson);
     if (old) {
-      writeFileAtomically(*fs_, path, *old, kFileMode);
+      writeFileAtomically(*fs_, path, *old, kPrivateFileMode);
     } else {
       // A second name for what is there (link(2) does not follow a symbolic link), durable
       // before the data file's name is given to the new file.
       fs_->link(dataURL(), path);
-      if (current.isRegularFile) fs_->setMode(path, kFileMode);
+      if (current.isRegularFile) fs_->setMode(path, kPrivateFileMode);
       fs_->syncDirectory(recoveryURL());
     }
     copy = std::move(path);
   }
-  writeFileAtomically(*fs_, dataURL(), data, kFileMode);
+  writeFileAtomically(*fs_, dataURL(), data, kPrivateFileMode);
   return copy;
 }
 
 void ArchiveIO::ensureFolder(const std::string& path) const {
   if (fs_->status(path).exists) return;
-  fs_->createDirectories(path, kFolderMode);
+  fs_->createDirectories(path, kPrivateFolderMode);
   // The new folder's entry in its parent must survive a power cut as well as the files
   // about to be written into it.
   fs_->syncDirectory(parentFolder(path));

@@ -27,43 +27,8 @@
 
 namespace pellam {
 
-// A data file its caller has decoded and validated itself (or found absent), recognised by
-// which file it is, its size and its times. A caller that alone writes the folder (the host)
-// passes it to save(), which then need not read a large file back only to prove it readable,
-// and which saves over that file only: its caller's change was made on it.
-struct KnownDataFile {
-  std::uint64_t size = 0;
-  FileTime modificationTime{};
-  std::optional<FileTime> creationTime;
-  // Set on every write by the system (and never by a user): an edit in place that kept the
-  // size and the modification time changes it.
-  FileTime changeTime{};
-  std::uint64_t device = 0;
-  std::uint64_t inode = 0;
-  bool absent = false;  // the caller found no data file
-
-  static KnownDataFile of(const FileStatus& status) {
-    KnownDataFile known;
-    known.absent = !status.exists;
-    if (status.exists) {
-      known.size = status.size;
-      known.modificationTime = status.modificationTime;
-      known.creationTime = status.creationTime;
-      known.changeTime = status.changeTime;
-      known.device = status.device;
-      known.inode = status.inode;
-    }
-    return known;
-  }
-  bool matches(const FileStatus& status) const {
-    if (absent) return !status.exists;
-    return status.exists && status.isRegularFile && status.size == size &&
-           status.modificationTime == modificationTime && status.creationTime == creationTime &&
-           status.changeTime == changeTime && status.device == device && status.inode == inode;
-  }
-};
-
-// A save refused because the data file is no longer the one its caller knew (KnownDataFile):
+// A save refused because the data file is no longer the one its caller knew (the status of a
+// file it decoded and validated itself, or found absent; see save()):
 // something else wrote it meanwhile. Nothing was replaced; the caller runs its change again
 // on the file as it now is.
 class DataFileChangedError : public std::runtime_error {
@@ -95,8 +60,6 @@ class ArchiveIO {
   // The largest data file read: a larger one is refused before it is read (unreadable), so
   // that a huge or sparse file cannot stall or exhaust the reader.
   static constexpr std::uint64_t kMaximumDataFileBytes = 512ull * 1024 * 1024;
-  static constexpr mode_t kFolderMode = 0700;
-  static constexpr mode_t kFileMode = 0600;
   // Beside the backups: the names of those made by this storage, in any run, oldest first, one
   // a line. Not a backup's name, so the listing never counts it.
   static constexpr std::string_view kBackupOrderFileName = ".backup-order";
@@ -130,15 +93,17 @@ class ArchiveIO {
 
   // Backs up the current data file, replaces it with `archive` and keeps the 30 newest
   // backups. A data file that cannot be decoded is never overwritten: the save fails with
-  // the decoding error and the caller uses recover(). A data file matching `known` is taken
-  // as readable without being read again, and only that file is replaced: when the data file
-  // is not `known` (an absent one included) at the start, or just before the new file takes
+  // the decoding error and the caller uses recover(). `known` is the status of a data file
+  // its caller decoded and validated itself, or found absent (a caller that alone writes the
+  // folder, the host): a data file still unchanged as it is taken as readable without being
+  // read again, and only that file is replaced: when the data file is no longer unchanged as
+  // `known` (an absent one included) at the start, or just before the new file takes
   // its name, the save fails with DataFileChangedError and leaves it. A data file that a
   // backup already holds (a save that failed or was killed after taking it) is not backed up
   // twice: the 30 kept are 30 different states.
-  void save(const Archive& archive, const std::optional<KnownDataFile>& known = std::nullopt) const;
+  void save(const Archive& archive, const std::optional<FileStatus>& known = std::nullopt) const;
   // The same with the archive already encoded: `data` must come from encode().
-  void saveEncoded(std::string_view data, const std::optional<KnownDataFile>& known = std::nullopt) const;
+  void saveEncoded(std::string_view data, const std::optional<FileStatus>& known = std::nullopt) const;
 
   // Replaces a data file that cannot be decoded, after keeping it in Recovery; returns that
   // copy's path, or none when there was no data file. A link or anything else that is not a

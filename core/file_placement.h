@@ -18,6 +18,11 @@ struct Durability {
 
 inline constexpr Durability kFullyDurable{true, true};
 
+// Everything the programs write holds one user's data: only that user may enter a folder or
+// read a file.
+inline constexpr mode_t kPrivateFolderMode = 0700;
+inline constexpr mode_t kPrivateFileMode = 0600;
+
 // Moving the temporary file into place failed (EEXIST for a Placement::neverReplace target
 // that exists); errors before the move are plain FileSystemErrors.
 class PlacementError : public FileSystemError {

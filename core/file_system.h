@@ -40,13 +40,35 @@ class FileLock {
 };
 
 // Change notifications for one folder: a hint that something may have arrived, never a
-// promise; callers look for themselves after every wait.
+// promise; callers look for themselves as well.
 class FolderWatch {
  public:
+  // A name that arrived in the folder.
+  struct Arrival {
+    std::string name;
+    // Just created as something other than a folder: a file still being written (it arrives
+    // again once closed after writing), or a link, a FIFO, a socket. Otherwise it was moved
+    // in, closed after writing, or created as a folder.
+    bool justCreated = false;
+  };
+  struct Arrivals {
+    std::vector<Arrival> names;  // in arrival order
+    // Notifications were lost, or the folder itself was moved or removed: look at it whole.
+    bool incomplete = false;
+  };
+
   virtual ~FolderWatch() = default;
   // Waits until a name in the folder was created, moved in or closed after writing, or until
-  // `timeout` has passed; true when something happened.
+  // `timeout` has passed; true when something happened. What happened is forgotten: callers
+  // of wait() look for themselves.
   virtual bool wait(std::chrono::nanoseconds timeout) = 0;
+  // What arrived since the last call, without waiting.
+  virtual Arrivals takeArrivals() = 0;
+  // Whether the watch has ended: the folder was moved or removed (watch the path again).
+  virtual bool ended() const = 0;
+  // For a caller that waits on more than this watch: readable when something happened; -1
+  // when there is no such descriptor (the caller then looks on its own schedule).
+  virtual int descriptor() const = 0;
 };
 
 // What lstat (statx) reports about a path; links are not followed.
@@ -68,8 +90,19 @@ struct FileStatus {
   // place that kept its size and modification time (cp -p, rsync -t, touch -r) still differs.
   FileTime changeTime{};
 
+  // Which file: both exist and are the same file, whatever happened to it.
   bool isSameFile(const FileStatus& other) const {
     return exists && other.exists && device == other.device && inode == other.inode;
+  }
+  // Which file and in which state: the same file, of the same kind, size and times, or
+  // nothing at the path both times. What a cache of a file's content trusts; the permission
+  // bits do not count, since they say nothing about the bytes.
+  bool isUnchangedAs(const FileStatus& other) const {
+    if (!exists || !other.exists) return exists == other.exists;
+    return isSameFile(other) && isRegularFile == other.isRegularFile && isDirectory == other.isDirectory &&
+           isSymbolicLink == other.isSymbolicLink && size == other.size &&
+           modificationTime == other.modificationTime && creationTime == other.creationTime &&
+           changeTime == other.changeTime;
   }
 };
 

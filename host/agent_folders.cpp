@@ -1,14 +1,9 @@
 #include "host/agent_folders.h"
 
+#include "core/file_placement.h"
 #include "core/paths.h"
 
 namespace pellam::host {
-
-namespace {
-
-constexpr mode_t kFolderMode = 0700;
-
-}  // namespace
 
 AgentFolders::AgentFolders(std::string dataDirectory) : AgentFolderLayout(absolutePath(dataDirectory)) {}
 
@@ -20,9 +15,9 @@ void AgentFolders::prepare(FileSystem& fs) const {
     if (item.isSymbolicLink) throw HostError(*folder + " is a symbolic link; vantry-host follows no links.");
     if (item.exists && !item.isDirectory) throw HostError(*folder + " is not a folder.");
     if (!item.exists) {
-      fs.createDirectories(*folder, kFolderMode);
-    } else if (item.mode != kFolderMode) {
-      fs.setMode(*folder, kFolderMode);
+      fs.createDirectories(*folder, kPrivateFolderMode);
+    } else if (item.mode != kPrivateFolderMode) {
+      fs.setMode(*folder, kPrivateFolderMode);
     }
   }
 }

@@ -9,7 +9,6 @@ namespace {
 
 using std::chrono::milliseconds;
 
-constexpr mode_t kFileMode = 0600;
 constexpr std::size_t kLargestLedger = 64 * 1024 * 1024;
 constexpr std::string_view kResponses = "Responses/", kRejected = "Rejected/", kRequests = "Requests/";
 
@@ -61,7 +60,7 @@ void AnswerRetention::save() {
   Json ledger = Json::object();
   ledger["ranMilliseconds"] = static_cast<std::int64_t>(ran_.count());
   ledger["firstSeen"] = std::move(seen);
-  writeFileAtomically(*fs_, folders_.retention, writeJson(ledger), kFileMode);
+  writeFileAtomically(*fs_, folders_.retention, writeJson(ledger), kPrivateFileMode);
 }
 
 void AnswerRetention::removeItem(const std::string& key) {

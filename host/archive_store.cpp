@@ -37,22 +37,7 @@ std::string sentence(std::string text) {
 ArchiveStore::ArchiveStore(std::string dataDirectory, std::shared_ptr<FileSystem> fs)
     : fs_(fs), io_(std::move(dataDirectory), fs) {}
 
-ArchiveStore::Identity ArchiveStore::identity() {
-  FileStatus status = fs_->status(io_.dataURL());
-  Identity result;
-  result.exists = status.exists;
-  result.isRegularFile = status.isRegularFile;
-  result.isDirectory = status.isDirectory;
-  result.isSymbolicLink = status.isSymbolicLink;
-  result.device = status.device;
-  result.inode = status.inode;
-  result.size = status.size;
-  result.mode = status.mode;
-  result.modified = status.modificationTime;
-  result.created = status.creationTime;
-  result.changed = status.changeTime;
-  return result;
-}
+FileStatus ArchiveStore::identity() { return fs_->status(io_.dataURL()); }
 
 ArchiveStore::Observed ArchiveStore::observe() {
   Observed result;
@@ -64,9 +49,9 @@ ArchiveStore::Observed ArchiveStore::observe() {
 // Whether a write after the observation could leave the file with the very same identity:
 // while the tick of its change time is not over (or the clock stands before it), it could.
 bool ArchiveStore::mayChangeUnseen(const Observed& observed) {
-  const Identity& identity = observed.identity;
+  const FileStatus& identity = observed.identity;
   if (!identity.exists || !identity.isRegularFile) return false;
-  return observed.at - identity.changed < changeTimeTick(identity.changed);
+  return observed.at - identity.changeTime < changeTimeTick(identity.changeTime);
 }
 
 void ArchiveStore::remember(const Observed& observed) {
@@ -78,12 +63,14 @@ void ArchiveStore::remember(const Observed& observed) {
 // could be served stale or saved over an edit, so only it has its bytes compared while its
 // identity proves nothing yet; a file that could not be read stays refused as it stands.
 bool ArchiveStore::confirmCached(const Observed& now) {
-  if (!cachedIdentity_ || !(*cachedIdentity_ == now.identity)) return false;
+  if (!cachedIdentity_ || !cachedIdentity_->isUnchangedAs(now.identity)) return false;
   if (!cachedMayChangeUnseen_ || !cachedArchive_) return true;
   if (!cachedState_) return false;
   const FileTime readAt = std::chrono::system_clock::now();
   try {
-    if (contentDigest(fs_->readFile(io_.dataURL())) != *cachedState_ || !(identity() == now.identity)) return false;
+    if (contentDigest(fs_->readFile(io_.dataURL())) != *cachedState_ || !identity().isUnchangedAs(now.identity)) {
+      return false;
+    }
   } catch (const std::exception&) {
     return false;  // read again, and reported, by the caller
   }
@@ -93,7 +80,7 @@ bool ArchiveStore::confirmCached(const Observed& now) {
 }
 
 // Why a data file is not even read: it is not a regular file, or too large.
-std::optional<agent::AgentFailure> ArchiveStore::refusedUnread(const Identity& identity) {
+std::optional<agent::AgentFailure> ArchiveStore::refusedUnread(const FileStatus& identity) {
   if (!identity.exists) return std::nullopt;
   if (identity.isSymbolicLink) return unreadable("it is a symbolic link, and the host follows no links.");
   if (identity.isDirectory) return unreadable("it is a folder. Move that folder out of the data folder.");
@@ -160,16 +147,17 @@ const ValidationIndex& ArchiveStore::knownValid() const {
 std::string ArchiveStore::diskState() {
   Observed observed = observe();
   if (cachedState_ && confirmCached(observed)) return *cachedState_;
-  const Identity& now = observed.identity;
+  const FileStatus& now = observed.identity;
   if (!now.exists) return kAbsent;
   if (refusedUnread(now)) {
     return "unread-" + std::to_string(now.device) + "-" + std::to_string(now.inode) + "-" + std::to_string(now.size) +
-           "-" + std::to_string(now.modified.time_since_epoch().count()) + "-" +
-           std::to_string(now.changed.time_since_epoch().count());
+           "-" + std::to_string(now.modificationTime.time_since_epoch().count()) + "-" +
+           std::to_string(now.changeTime.time_since_epoch().count());
   }
   std::string state = contentDigest(fs_->readFile(io_.dataURL()));
   // Only a token read from the very file the cache stands for may be kept with it.
-  if (cachedIdentity_ == now && !cachedMayChangeUnseen_ && identity() == now) cachedState_ = state;
+  const bool cachedFile = cachedIdentity_ && cachedIdentity_->isUnchangedAs(now);
+  if (cachedFile && !cachedMayChangeUnseen_ && identity().isUnchangedAs(now)) cachedState_ = state;
   return state;
 }
 
@@ -232,8 +220,10 @@ void ArchiveStore::write(PendingWrite pending) {
       // A link in the data file's place is refused, not followed or replaced.
       if (std::optional<agent::AgentFailure> refused = refusedUnread(identity())) throw *refused;
       // The change was made on the archive read from the data file: ArchiveIO replaces only
-      // that file (the caller has compared its bytes where its times prove nothing).
-      io_.saveEncoded(pending.bytes(), knownDataFile());
+      // that file (the caller has compared its bytes where its times prove nothing). The
+      // cached identity is that of a file this store decoded and validated, or wrote itself
+      // from a validated archive.
+      io_.saveEncoded(pending.bytes(), cachedArchive_ ? cachedIdentity_ : std::nullopt);
     }
     if (pending.replacement) {
       cachedArchive_ = std::move(pending.replacement);
@@ -260,24 +250,6 @@ void ArchiveStore::write(PendingWrite pending) {
     forget();
     throw;
   }
-}
-
-std::optional<KnownDataFile> ArchiveStore::knownDataFile() const {
-  // The cached identity is that of a file this store decoded and validated, or wrote itself
-  // from a validated archive.
-  if (!cachedArchive_ || !cachedIdentity_) return std::nullopt;
-  const Identity& identity = *cachedIdentity_;
-  KnownDataFile known;
-  known.absent = !identity.exists;
-  if (identity.exists) {
-    known.size = identity.size;
-    known.modificationTime = identity.modified;
-    known.creationTime = identity.created;
-    known.changeTime = identity.changed;
-    known.device = identity.device;
-    known.inode = identity.inode;
-  }
-  return known;
 }
 
 void ArchiveStore::saveCurrent() { write(prepareChange(std::nullopt)); }

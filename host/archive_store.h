@@ -105,37 +105,23 @@ class ArchiveStore {
   void forget();
 
  private:
-  struct Identity {
-    bool exists = false;
-    bool isRegularFile = false;
-    bool isDirectory = false;
-    bool isSymbolicLink = false;
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    std::uint64_t size = 0;
-    mode_t mode = 0;
-    FileTime modified{};
-    std::optional<FileTime> created;
-    FileTime changed{};
-    bool operator==(const Identity&) const = default;
-  };
   // An identity with the wall-clock time just before it was taken.
   struct Observed {
-    Identity identity;
+    FileStatus identity;
     FileTime at;
   };
-  Identity identity();
+  // The data file's status: its identity, taken again at every look.
+  FileStatus identity();
   Observed observe();
   static bool mayChangeUnseen(const Observed& observed);
   bool confirmCached(const Observed& now);
   void remember(const Observed& observed);
-  static std::optional<agent::AgentFailure> refusedUnread(const Identity& identity);
-  std::optional<KnownDataFile> knownDataFile() const;
+  static std::optional<agent::AgentFailure> refusedUnread(const FileStatus& identity);
   void refuseLinks();
 
   std::shared_ptr<FileSystem> fs_;
   ArchiveIO io_;
-  std::optional<Identity> cachedIdentity_;
+  std::optional<FileStatus> cachedIdentity_;
   bool cachedMayChangeUnseen_ = false;  // the bytes must be compared before cachedIdentity_ is trusted
   std::optional<Archive> cachedArchive_;
   std::optional<ValidationIndex> known_;       // of cachedArchive_

@@ -26,7 +26,7 @@ void Heartbeat::publish() {
   std::string bytes = agent::AgentWire::encode(status);
 
   std::lock_guard<std::mutex> lock(writing_);
-  publishFile(*fs_, folders_.temporaryStatusPath(), folders_.status, bytes, 0600, Placement::replace,
+  publishFile(*fs_, folders_.temporaryStatusPath(), folders_.status, bytes, kPrivateFileMode, Placement::replace,
               Durability{false, false});
 }
 

@@ -55,10 +55,10 @@ bool isHeartbeatLeftover(const std::string& name) { return agent::isTemporarySta
 
 class Loop {
  public:
-  Loop(const HostOptions& options, HostLog& log, FileStatus lockedFolder)
+  Loop(const HostOptions& options, HostLog& log, FileStatus lockedFolder, std::shared_ptr<FileSystem> fs)
       : lockedFolder_(lockedFolder),
         log_(log),
-        fs_(RealFileSystem::shared()),
+        fs_(std::move(fs)),
         folders_(options.dataDirectory),
         store_(folders_.data, fs_),
         lockedByPreference_(!options.locked && locksOnLaunch(store_)),
@@ -246,7 +246,7 @@ class Loop {
 
 }  // namespace
 
-int runHost(const HostOptions& options, std::ostream& out) {
+int runHost(const HostOptions& options, std::ostream& out, std::shared_ptr<FileSystem> fs) {
   // A log line written after the log's reader went away must not end the host: the write
   // fails instead, and the line is dropped.
   ignoreClosedPipes();
@@ -254,12 +254,11 @@ int runHost(const HostOptions& options, std::ostream& out) {
   StopSignals signals;
   try {
     AgentFolders folders(options.dataDirectory);
-    RealFileSystem fs;
-    fs.createDirectories(folders.data, 0700);
-    folders.prepare(fs);
+    fs->createDirectories(folders.data, kPrivateFolderMode);
+    folders.prepare(*fs);
     FileStatus locked;
-    std::unique_ptr<FileLock> lock = lockFolder(fs, folders.data, locked);
-    Loop loop(options, log, locked);
+    std::unique_ptr<FileLock> lock = lockFolder(*fs, folders.data, locked);
+    Loop loop(options, log, locked, fs);
     return loop.run(signals);
   } catch (const std::exception& error) {
     log.line(std::string("vantry-host: ") + error.what());

@@ -8,7 +8,6 @@ namespace pellam::host {
 
 namespace {
 
-constexpr mode_t kFileMode = 0600;
 
 }  // namespace
 
@@ -23,14 +22,14 @@ void ResponseOutbox::publish(const Uuid& id, std::string_view bytes) {
   // Whole or not at all, and synced so that a power cut cannot leave an empty answer. The
   // folder is not synced: if the answer itself is lost, so is the removal of its request
   // (removed later), and running a command that changed nothing again is harmless.
-  publishFile(*fs_, folders_.temporaryResponsePath(id), responsePath(id), bytes, kFileMode, Placement::replace,
+  publishFile(*fs_, folders_.temporaryResponsePath(id), responsePath(id), bytes, kPrivateFileMode, Placement::replace,
               Durability{true, false});
 }
 
 std::string ResponseOutbox::stage(const Uuid& id, std::string_view bytes, const std::string& before,
                                   const std::string& after) {
   std::string path = folders_.stagedPath(id, before, after);
-  writeFileAtomically(*fs_, path, bytes, kFileMode);
+  writeFileAtomically(*fs_, path, bytes, kPrivateFileMode);
   return path;
 }
 
@@ -49,7 +48,7 @@ void ResponseOutbox::discard(const std::string& stagedPath) { fs_->remove(staged
 
 void ResponseOutbox::markHeld(const Uuid& id) {
   try {
-    fs_->writeNewFile(folders_.heldMarkPath(id), "", kFileMode);
+    fs_->writeNewFile(folders_.heldMarkPath(id), "", kPrivateFileMode);
   } catch (const FileSystemError& error) {
     if (error.errnoValue() != EEXIST) throw;
   }

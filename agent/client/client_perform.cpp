@@ -11,8 +11,6 @@ namespace pellam::agent {
 namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(50);
-constexpr mode_t kFolderMode = 0700;
-constexpr mode_t kFileMode = 0600;
 
 AgentFailure requestPending() {
   return AgentFailure::requestPending("This request ID is already pending. Inspect its result before retrying.");
@@ -50,7 +48,7 @@ AgentResponse AgentClient::readResponse(const std::string& path, const AgentRequ
 // request lost to a power cut was never answered, and the caller sees no answer for it.
 void AgentClient::placeRequest(const std::string& requestPath, std::string_view bytes) const {
   try {
-    publishFile(*fs_, folders_.pendingRequestPath(), requestPath, bytes, kFileMode, Placement::neverReplace,
+    publishFile(*fs_, folders_.pendingRequestPath(), requestPath, bytes, kPrivateFileMode, Placement::neverReplace,
                 Durability{false, false});
   } catch (const PlacementError& error) {
     if (error.errnoValue() == EEXIST) throw requestPending();
@@ -80,8 +78,8 @@ AgentResponse AgentClient::perform(const AgentRequest& request, std::chrono::nan
 
   for (const std::string* folder : {&folders_.api, &folders_.requests, &folders_.responses}) {
     rejectLink(*folder);
-    fs_->createDirectories(*folder, kFolderMode);
-    fs_->setMode(*folder, kFolderMode);  // tightens a folder that already existed
+    fs_->createDirectories(*folder, kPrivateFolderMode);
+    fs_->setMode(*folder, kPrivateFolderMode);  // tightens a folder that already existed
   }
 
   std::string requestPath = folders_.requestPath(request.id);

@@ -243,6 +243,9 @@ class FaultInjectingFileSystem final : public FileSystem {
       if (timeout > std::chrono::nanoseconds::zero()) std::this_thread::sleep_for(timeout);
       return false;
     }
+    Arrivals takeArrivals() override { return {}; }
+    bool ended() const override { return false; }
+    int descriptor() const override { return -1; }
   };
 
   std::shared_ptr<FileSystem> base_;
