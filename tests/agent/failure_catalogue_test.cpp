@@ -56,7 +56,9 @@ TEST(FailureCatalogueTest, GuideTablesListEveryCodeWithItsRetryFlag) {
     const FailureRow* row = findFailureRow(code);
     ASSERT_NE(row, nullptr) << code << " is in the guide but not in the catalogue";
     // Rows such as conflict's ("yes for a stale --if-match, else no") state no single default.
-    if (retryable == "yes" || retryable == "no") EXPECT_EQ(row->retryable, retryable == "yes") << code;
+    if (retryable == "yes" || retryable == "no") {
+      EXPECT_EQ(row->retryable, retryable == "yes") << code;
+    }
   }
   for (const FailureRow& row : kFailureCatalogue) {
     EXPECT_TRUE(guide.contains(std::string(row.code))) << row.code << " is missing from the guide's failure tables";
