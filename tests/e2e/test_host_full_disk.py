@@ -2,12 +2,12 @@
 import errno
 import json
 import os
-import subprocess
 import tempfile
 import unittest
 import uuid
 
 from host_run import Host
+from small_disk import mount_small_disk
 from vantry_run import vantry
 
 
@@ -15,14 +15,7 @@ class FullDisk(unittest.TestCase):
     def setUp(self):
         self.scratch = tempfile.TemporaryDirectory()
         self.addCleanup(self.scratch.cleanup)
-        self.disk = os.path.join(self.scratch.name, "disk")
-        os.mkdir(self.disk)
-        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=4m,mode=0700", "tmpfs", self.disk],
-                                 capture_output=True)
-        if mounted.returncode != 0:
-            self.skipTest("cannot mount a small tmpfs here (%s); the host's unit tests cover a full disk "
-                          "through the fault-injecting file system" % mounted.stderr.decode().strip())
-        self.addCleanup(subprocess.run, ["umount", "-l", self.disk], check=False)
+        self.disk = mount_small_disk(self, self.scratch.name, "4m")
         self.folder = os.path.join(self.disk, "store")
         self.filler = os.path.join(self.disk, "filler")
 

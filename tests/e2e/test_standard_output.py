@@ -11,6 +11,7 @@ import unittest
 import uuid
 
 from host_run import HOST, Host
+from small_disk import mount_small_disk
 from test_host import HostCase
 from vantry_run import VANTRY
 
@@ -141,18 +142,10 @@ class FullDisk(HostCase):
 
     def setUp(self):
         super().setUp()
-        self.disk = os.path.join(self.scratch.name, "disk")
-        os.mkdir(self.disk)
-        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=16k,mode=0700", "tmpfs", self.disk],
-                                 capture_output=True)
-        if mounted.returncode != 0:
-            self.skipTest("a small tmpfs cannot be mounted here (root is needed): %s"
-                          % mounted.stderr.decode("utf-8", "replace").strip())
-        self.mounted = True
+        self.disk = mount_small_disk(self, self.scratch.name, "16k")
 
     def tearDown(self):
-        if getattr(self, "mounted", False):
-            subprocess.run(["umount", self.disk], capture_output=True)
+        self.doCleanups()  # unmounts the disk before the scratch folder holding it goes
         super().tearDown()
 
     def test_a_backup_that_does_not_fit_is_a_failure(self):
