@@ -36,7 +36,8 @@ class Host:
             except (OSError, ValueError):
                 pass
             time.sleep(0.01)
-        raise RuntimeError("vantry-host did not start")
+        raise RuntimeError("vantry-host did not start in %s s (%s): %s" % (
+            timeout, "running" if self.process.poll() is None else "exited", self.log_text()))
 
     def log_text(self):
         with open(self.log_path, "rb") as f:
