@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/records.h"
+#include "core/records/records.h"
 
 namespace pellam::bench {
 

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "bench/archive_generator.h"
-#include "core/archive_io.h"
-#include "core/archive_json.h"
-#include "core/validation.h"
+#include "core/storage/archive_io.h"
+#include "core/storage/archive_json.h"
+#include "core/validation/validation.h"
 
 namespace pellam::bench {
 namespace {

@@ -9,7 +9,7 @@
 #include <exception>
 #include <string>
 
-#include "core/archive_io.h"
+#include "core/storage/archive_io.h"
 #include "core/file_system.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "agent/engine/execute.h"
 #include "bench/archive_generator.h"
 #include "bench/bench_request.h"
-#include "core/validation.h"
+#include "core/validation/validation.h"
 
 namespace pellam::bench {
 namespace {

@@ -15,7 +15,7 @@
 #include "core/json.h"
 #include "core/payroll/payroll.h"
 #include "core/sha256.h"
-#include "core/validation.h"
+#include "core/validation/validation.h"
 
 namespace pellam::bench {
 namespace {

@@ -18,7 +18,7 @@
 
 #include "agent/wire/wire.h"
 #include "bench/archive_generator.h"
-#include "core/archive_io.h"
+#include "core/storage/archive_io.h"
 
 extern char** environ;
 

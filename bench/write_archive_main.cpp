@@ -7,7 +7,7 @@
 #include <string>
 
 #include "bench/archive_generator.h"
-#include "core/archive_io.h"
+#include "core/storage/archive_io.h"
 
 int main(int argc, char** argv) {
   if (argc < 3 || argc > 4) {

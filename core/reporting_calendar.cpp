@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "core/current_time_zone.h"
-#include "core/records.h"
+#include "core/records/records.h"
 
 namespace pellam {
 

@@ -2,10 +2,10 @@
 // and the Json tree route (parseJson, then archiveFromJson) accept the same files and read
 // the same records; an archive that decodes encodes to bytes that decode to the same
 // records and encode to the same bytes, which are also the tree form's pretty text.
-#include "core/archive_json.h"
+#include "core/storage/archive_json.h"
 #include "core/json.h"
-#include "core/record_json.h"
-#include "core/validation.h"
+#include "core/records/record_json.h"
+#include "core/validation/validation.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -3,11 +3,11 @@
 // succeeds can be applied with its token; an applied JSON backup holds exactly the records
 // the file decodes to; a CSV applied once adds nothing when imported again.
 #include "agent/engine/execute.h"
-#include "core/archive_json.h"
+#include "core/storage/archive_json.h"
 #include "core/base64.h"
 #include "core/data_error.h"
 #include "core/uuid.h"
-#include "core/validation.h"
+#include "core/validation/validation.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "core/decimal.h"
 #include "core/instant.h"
 #include "core/json.h"
-#include "core/record_json.h"
+#include "core/records/record_json.h"
 #include "core/reporting_calendar.h"
 #include "fuzz/fuzz_support.h"
 

@@ -2,9 +2,9 @@
 
 #include <chrono>
 
-#include "core/archive_json.h"
+#include "core/storage/archive_json.h"
 #include "core/content_digest.h"
-#include "core/validation.h"
+#include "core/validation/validation.h"
 
 namespace pellam::host {
 

@@ -4,12 +4,12 @@
 #include <string>
 
 #include "agent/wire/failure.h"
-#include "core/archive_io.h"
-#include "core/encoded_archive.h"
-#include "core/entry_origins.h"
+#include "core/storage/archive_io.h"
+#include "core/storage/encoded_archive.h"
+#include "core/records/entry_origins.h"
 #include "core/file_system.h"
-#include "core/records.h"
-#include "core/validation_index.h"
+#include "core/records/records.h"
+#include "core/validation/validation_index.h"
 
 namespace pellam::host {
 

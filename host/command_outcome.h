@@ -4,10 +4,10 @@
 #include <string>
 
 #include "agent/wire/wire.h"
-#include "core/entry_origins.h"
+#include "core/records/entry_origins.h"
 #include "core/instant.h"
-#include "core/records.h"
-#include "core/validation_index.h"
+#include "core/records/records.h"
+#include "core/validation/validation_index.h"
 
 namespace pellam::host {
 

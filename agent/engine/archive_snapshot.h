@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/records.h"
+#include "core/records/records.h"
 
 namespace pellam::agent::engine {
 

@@ -8,7 +8,7 @@
 #include "agent/engine/entry_journal.h"
 #include "agent/engine/families.h"
 #include "agent/wire/failure_messages.h"
-#include "core/validation.h"
+#include "core/validation/validation.h"
 
 namespace pellam::agent::AgentCommands {
 

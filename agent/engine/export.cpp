@@ -12,7 +12,7 @@
 #include "agent/engine/report_lines.h"
 #include "agent/engine/selection.h"
 #include "agent/engine/text_report.h"
-#include "core/archive_json.h"
+#include "core/storage/archive_json.h"
 #include "core/base64.h"
 #include "core/exchange/csv_entry_export.h"
 #include "core/exchange/xlsx_writer.h"

@@ -6,13 +6,13 @@
 
 #include "agent/engine/arguments.h"
 #include "agent/engine/families.h"
-#include "core/archive_json.h"
+#include "core/storage/archive_json.h"
 #include "core/base64.h"
 #include "core/exchange/csv_import.h"
-#include "core/record_json.h"
+#include "core/records/record_json.h"
 #include "core/sha256.h"
 #include "core/utf8.h"
-#include "core/validation.h"
+#include "core/validation/validation.h"
 
 namespace pellam::agent::engine {
 

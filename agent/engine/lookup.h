@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "agent/wire/wire.h"
-#include "core/records.h"
+#include "core/records/records.h"
 
 namespace pellam::agent::engine {
 

@@ -7,7 +7,7 @@
 #include "agent/engine/revision.h"
 #include "agent/wire/wire.h"
 #include "core/json.h"
-#include "core/record_json.h"
+#include "core/records/record_json.h"
 
 namespace pellam::agent::engine {
 

@@ -6,7 +6,7 @@
 #include "agent/engine/arguments.h"
 #include "agent/engine/selection.h"
 #include "core/payroll/payroll.h"
-#include "core/record_json.h"
+#include "core/records/record_json.h"
 
 namespace pellam::agent::engine {
 

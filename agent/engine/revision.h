@@ -6,7 +6,7 @@
 
 #include "agent/wire/wire.h"
 #include "core/json.h"
-#include "core/record_json.h"
+#include "core/records/record_json.h"
 
 namespace pellam::agent::engine {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "agent/wire/failure.h"
-#include "core/validation.h"
+#include "core/validation/validation.h"
 
 namespace pellam::agent::engine {
 

@@ -3,7 +3,7 @@
 // stops a timer goes through, the timer commands and the entries commands alike.
 #include "agent/engine/entry_journal.h"
 #include "core/instant.h"
-#include "core/records.h"
+#include "core/records/records.h"
 
 namespace pellam::agent::engine {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "agent/wire/wire.h"
-#include "core/records.h"
+#include "core/records/records.h"
 #include "core/reporting_calendar.h"
 
 namespace pellam::agent::engine {

@@ -7,7 +7,7 @@
 
 #include "agent/wire/wire.h"
 #include "core/instant.h"
-#include "core/records.h"
+#include "core/records/records.h"
 
 namespace pellam::agent::engine {
 

@@ -8,7 +8,7 @@
 #include "core/exchange/csv_formula_prefix.h"
 #include "core/json.h"
 #include "core/payroll/pay_line.h"
-#include "core/record_json.h"
+#include "core/records/record_json.h"
 
 namespace pellam::CSV {
 

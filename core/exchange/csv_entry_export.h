@@ -11,7 +11,7 @@
 #include <span>
 #include <string>
 
-#include "core/records.h"
+#include "core/records/records.h"
 
 namespace pellam::CSV {
 

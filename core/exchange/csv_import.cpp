@@ -12,10 +12,10 @@
 #include "core/exchange/csv_codec.h"
 #include "core/exchange/csv_formula_prefix.h"
 #include "core/json.h"
-#include "core/record_json.h"
+#include "core/records/record_json.h"
 #include "core/text_case.h"
 #include "core/text_trim.h"
-#include "core/validation.h"
+#include "core/validation/validation.h"
 
 namespace pellam::CSV {
 

@@ -14,7 +14,7 @@
 
 #include "core/payroll/day_locator.h"
 #include "core/payroll/pay_line.h"
-#include "core/records.h"
+#include "core/records/records.h"
 #include "core/reporting_calendar.h"
 
 namespace pellam {

@@ -2,7 +2,7 @@
 // How a job rounds an entry's payable time.
 #include <cstdint>
 
-#include "core/records.h"
+#include "core/records/records.h"
 
 namespace pellam {
 

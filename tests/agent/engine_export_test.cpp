@@ -7,7 +7,7 @@
 
 #include "agent/engine/report_lines.h"
 #include "agent/engine/text_report.h"
-#include "core/archive_json.h"
+#include "core/storage/archive_json.h"
 #include "core/base64.h"
 #include "report_fixtures.h"
 #include "support/python_oracle.h"

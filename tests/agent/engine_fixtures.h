@@ -13,7 +13,7 @@
 #include "agent/engine/execute.h"
 #include "core/data_error.h"
 #include "core/json.h"
-#include "core/records.h"
+#include "core/records/records.h"
 #include "support/fixture_values.h"
 #include "support/record_builders.h"
 #include "support/request_builders.h"

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/archive_json.h"
+#include "core/storage/archive_json.h"
 #include "core/base64.h"
-#include "core/validation.h"
+#include "core/validation/validation.h"
 #include "engine_fixtures.h"
 #include "support/python_oracle.h"
 

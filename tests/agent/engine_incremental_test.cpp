@@ -8,10 +8,10 @@
 
 #include "agent/engine/execute.h"
 #include "agent/engine_fixtures.h"
-#include "core/archive_json.h"
-#include "core/encoded_archive.h"
-#include "core/validation.h"
-#include "core/validation_index.h"
+#include "core/storage/archive_json.h"
+#include "core/storage/encoded_archive.h"
+#include "core/validation/validation.h"
+#include "core/validation/validation_index.h"
 
 namespace pellam::agent::testing {
 namespace {

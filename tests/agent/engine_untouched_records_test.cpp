@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "core/archive_json.h"
+#include "core/storage/archive_json.h"
 #include "core/base64.h"
-#include "core/validation.h"
-#include "core/validation_index.h"
+#include "core/validation/validation.h"
+#include "core/validation/validation_index.h"
 #include "engine_fixtures.h"
 
 namespace pellam::agent::testing {

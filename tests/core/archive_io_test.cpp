@@ -1,4 +1,4 @@
-#include "core/archive_io.h"
+#include "core/storage/archive_io.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -3,9 +3,9 @@
 // the generic JSON reader refuse.
 #include <gtest/gtest.h>
 
-#include "core/archive_json.h"
+#include "core/storage/archive_json.h"
 #include "core/record_fixtures.h"
-#include "core/record_json.h"
+#include "core/records/record_json.h"
 #include "support/python_oracle.h"
 
 namespace pellam {

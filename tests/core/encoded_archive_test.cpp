@@ -3,8 +3,8 @@
 // origins were tracked or worked out by comparing.
 #include <gtest/gtest.h>
 
-#include "core/archive_json.h"
-#include "core/encoded_archive.h"
+#include "core/storage/archive_json.h"
+#include "core/storage/encoded_archive.h"
 #include "core/random_changes.h"
 
 namespace pellam {

@@ -9,9 +9,9 @@
 #include <random>
 #include <vector>
 
-#include "core/entry_origins.h"
+#include "core/records/entry_origins.h"
 #include "core/record_fixtures.h"
-#include "core/records.h"
+#include "core/records/records.h"
 
 namespace pellam::testing {
 

@@ -7,7 +7,7 @@
 
 #include "core/data_error.h"
 #include "core/instant.h"
-#include "core/records.h"
+#include "core/records/records.h"
 #include "support/fixture_values.h"
 #include "support/record_builders.h"
 

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "core/record_fixtures.h"
-#include "core/record_json.h"
+#include "core/records/record_json.h"
 
 namespace pellam {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "core/current_time_zone.h"
-#include "core/records.h"
+#include "core/records/records.h"
 #include "core/record_fixtures.h"
 
 namespace pellam {

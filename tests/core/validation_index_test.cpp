@@ -8,8 +8,8 @@
 #include <string>
 
 #include "core/random_changes.h"
-#include "core/validation.h"
-#include "core/validation_index.h"
+#include "core/validation/validation.h"
+#include "core/validation/validation_index.h"
 
 namespace pellam {
 namespace {

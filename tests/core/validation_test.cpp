@@ -7,11 +7,11 @@
 #include <limits>
 #include <optional>
 
-#include "core/archive_io.h"
+#include "core/storage/archive_io.h"
 #include "core/record_fixtures.h"
-#include "core/record_json.h"
-#include "core/validation.h"
-#include "core/validation_index.h"
+#include "core/records/record_json.h"
+#include "core/validation/validation.h"
+#include "core/validation/validation_index.h"
 
 namespace pellam {
 namespace {

@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "agent/wire/wire.h"
-#include "core/archive_io.h"
+#include "core/storage/archive_io.h"
 #include "host/agent_folders.h"
 #include "host/archive_store.h"
 #include "host/heartbeat.h"

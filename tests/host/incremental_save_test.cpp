@@ -2,7 +2,7 @@
 // established, the last encoding) and saves each change from it: after every request of a
 // working day, a failed save among them, the data file must hold exactly the archive in
 // memory, encoded as a whole encoding would.
-#include "core/archive_json.h"
+#include "core/storage/archive_json.h"
 #include "host_fixture.h"
 #include "support/fault_injecting_file_system.h"
 

@@ -6,7 +6,7 @@
 
 #include "core/decimal.h"
 #include "core/instant.h"
-#include "core/records.h"
+#include "core/records/records.h"
 #include "core/uuid.h"
 #include "support/fixture_values.h"
 

@@ -8,7 +8,7 @@
 #include "core/data_error.h"
 #include "core/exchange/csv_entry_export.h"
 #include "core/record_fixtures.h"
-#include "core/validation.h"
+#include "core/validation/validation.h"
 
 namespace pellam {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/payroll/payroll.h"
-#include "core/records.h"
+#include "core/records/records.h"
 #include "support/fixture_values.h"
 #include "support/record_builders.h"
 

@@ -16,7 +16,7 @@
 
 #include "core/data_error.h"
 #include "core/json.h"
-#include "core/records.h"
+#include "core/records/records.h"
 
 namespace pellam {
 

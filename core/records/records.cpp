@@ -1,4 +1,4 @@
-#include "core/records.h"
+#include "core/records/records.h"
 
 #include "core/current_time_zone.h"
 #include "core/reporting_calendar.h"

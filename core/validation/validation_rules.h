@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/instant.h"
-#include "core/records.h"
+#include "core/records/records.h"
 
 namespace pellam {
 enum class RunningAge;

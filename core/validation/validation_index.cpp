@@ -1,4 +1,4 @@
-#include "core/validation_index.h"
+#include "core/validation/validation_index.h"
 
 #include <algorithm>
 #include <optional>
@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/data_error.h"
-#include "core/validation.h"
+#include "core/validation/validation.h"
 
 namespace pellam {
 

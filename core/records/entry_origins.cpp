@@ -1,11 +1,11 @@
-#include "core/entry_origins.h"
+#include "core/records/entry_origins.h"
 
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <type_traits>
 
-#include "core/record_fields.h"
+#include "core/records/record_fields.h"
 
 namespace pellam {
 

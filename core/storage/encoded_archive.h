@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/entry_origins.h"
-#include "core/records.h"
+#include "core/records/entry_origins.h"
+#include "core/records/records.h"
 
 namespace pellam {
 

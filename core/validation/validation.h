@@ -14,7 +14,7 @@
 
 #include "core/data_error.h"
 #include "core/instant.h"
-#include "core/records.h"
+#include "core/records/records.h"
 
 namespace pellam {
 

@@ -13,11 +13,11 @@
 #include <cstddef>
 #include <vector>
 
-#include "core/entry_origins.h"
+#include "core/records/entry_origins.h"
 #include "core/instant.h"
-#include "core/records.h"
-#include "core/validation.h"
-#include "core/validation_rules.h"
+#include "core/records/records.h"
+#include "core/validation/validation.h"
+#include "core/validation/validation_rules.h"
 
 namespace pellam {
 

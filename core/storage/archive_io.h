@@ -23,7 +23,7 @@
 
 #include "core/file_system.h"
 #include "core/instant.h"
-#include "core/records.h"
+#include "core/records/records.h"
 
 namespace pellam {
 

@@ -1,4 +1,4 @@
-#include "core/archive_io.h"
+#include "core/storage/archive_io.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,12 +8,12 @@
 #include <utility>
 #include <vector>
 
-#include "core/archive_json.h"
+#include "core/storage/archive_json.h"
 #include "core/file_placement.h"
 #include "core/data_error.h"
 #include "core/paths.h"
 #include "core/uuid.h"
-#include "core/validation.h"
+#include "core/validation/validation.h"
 
 namespace pellam {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/records.h"
+#include "core/records/records.h"
 
 namespace pellam {
 

@@ -1,11 +1,11 @@
-#include "core/validation.h"
+#include "core/validation/validation.h"
 
 #include <algorithm>
 #include <vector>
 
 #include "core/data_error.h"
-#include "core/entry_origins.h"
-#include "core/validation_rules.h"
+#include "core/records/entry_origins.h"
+#include "core/validation/validation_rules.h"
 
 namespace pellam {
 

@@ -1,8 +1,8 @@
-#include "core/encoded_archive.h"
+#include "core/storage/encoded_archive.h"
 
 #include <stdexcept>
 
-#include "core/archive_json_layout.h"
+#include "core/storage/archive_json_layout.h"
 #include "core/huge_pages.h"
 
 namespace pellam {

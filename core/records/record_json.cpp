@@ -1,10 +1,10 @@
-#include "core/record_json.h"
+#include "core/records/record_json.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 
-#include "core/record_fields.h"
+#include "core/records/record_fields.h"
 
 namespace pellam {
 

@@ -3,14 +3,14 @@
 // a large archive never exists as a Json tree. It makes the same four checks as
 // core/json_read.cpp: number grammar, trailing content, duplicate keys and the position
 // of every syntax error.
-#include "core/archive_json.h"
+#include "core/storage/archive_json.h"
 
 #include <charconv>
 #include <cstring>
 
-#include "core/archive_json_layout.h"
+#include "core/storage/archive_json_layout.h"
 #include "core/json.h"
-#include "core/record_fields.h"
+#include "core/records/record_fields.h"
 #include "core/simdjson_reading.h"
 
 namespace pellam {

@@ -1,14 +1,14 @@
-#include "core/validation_rules.h"
+#include "core/validation/validation_rules.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include "core/current_time_zone.h"
-#include "core/entry_origins.h"
+#include "core/records/entry_origins.h"
 #include "core/data_error.h"
 #include "core/text_trim.h"
-#include "core/validation.h"
+#include "core/validation/validation.h"
 
 namespace pellam::validation_rules {
 

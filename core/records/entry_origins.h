@@ -8,7 +8,7 @@
 #include <limits>
 #include <vector>
 
-#include "core/records.h"
+#include "core/records/records.h"
 
 namespace pellam {
 

@@ -9,7 +9,7 @@
 #include <type_traits>
 
 #include "core/json.h"
-#include "core/record_fields.h"
+#include "core/records/record_fields.h"
 
 namespace pellam::archive_layout {
 

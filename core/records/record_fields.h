@@ -12,8 +12,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "core/record_json.h"
-#include "core/records.h"
+#include "core/records/record_json.h"
+#include "core/records/records.h"
 
 namespace pellam::detail {
 
