@@ -24,7 +24,8 @@ constexpr std::int32_t kExpireMilliseconds = 10 * 60 * 1000;
 constexpr std::uint64_t kCallMicroseconds = 5'000'000;
 
 struct BusUnref {
-  void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
+  // No flush: a bus daemon that stopped reading would hold the host up at its exit.
+  void operator()(sd_bus* bus) const { sd_bus_close_unref(bus); }
 };
 using Bus = std::unique_ptr<sd_bus, BusUnref>;
 
@@ -48,7 +49,8 @@ Bus connect(std::string& error) {
 }
 
 // Sends Notify and waits for its answer; the notification's id, or the reason it failed.
-std::optional<std::uint32_t> notify(sd_bus* bus, const DesktopNotice& notice, std::uint32_t replaces, std::string& error) {
+std::optional<std::uint32_t> notify(sd_bus* bus, const DesktopNotice& notice, std::uint32_t replaces,
+                                    std::string& error) {
   sd_bus_message* raw = nullptr;
   int result = sd_bus_message_new_method_call(bus, &raw, kService, kPath, kService, "Notify");
   Message call(raw);

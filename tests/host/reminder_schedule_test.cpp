@@ -148,16 +148,20 @@ TEST(ReminderScheduleTest, PreferenceChangesCountFromTheNextQuestion) {
   ReminderSchedule schedule;
   play(schedule, reminders("UTC", 9, 0), {{"2026-03-04T08:59:00Z", "none"}});
   // Moved later: nothing at 09:00, the new time instead.
-  play(schedule, reminders("UTC", 9, 10), {{"2026-03-04T09:00:00Z", "none"}, {"2026-03-04T09:10:00Z", "2026-03-04T09:10:00Z"}});
+  play(schedule, reminders("UTC", 9, 10),
+       {{"2026-03-04T09:00:00Z", "none"}, {"2026-03-04T09:10:00Z", "2026-03-04T09:10:00Z"}});
   // A time set that has already passed today is not shown at once: it is tomorrow's.
-  play(schedule, reminders("UTC", 8, 30), {{"2026-03-04T09:20:00Z", "none"}, {"2026-03-05T08:30:00Z", "2026-03-05T08:30:00Z"}});
+  play(schedule, reminders("UTC", 8, 30),
+       {{"2026-03-04T09:20:00Z", "none"}, {"2026-03-05T08:30:00Z", "2026-03-05T08:30:00Z"}});
   // Into another zone: 09:00 in Tokyo is 00:00 UTC.
-  play(schedule, reminders("Asia/Tokyo", 9, 0), {{"2026-03-05T23:59:59Z", "none"}, {"2026-03-06T00:00:00Z", "2026-03-06T00:00:00Z"}});
+  play(schedule, reminders("Asia/Tokyo", 9, 0),
+       {{"2026-03-05T23:59:59Z", "none"}, {"2026-03-06T00:00:00Z", "2026-03-06T00:00:00Z"}});
   // Turned off and on again within the minute: the question in between saw nothing due.
   Preferences off = reminders("UTC", 9, 0);
   off.remindersEnabled = false;
   play(schedule, off, {{"2026-03-09T09:00:00Z", "none"}});
-  play(schedule, reminders("UTC", 9, 0), {{"2026-03-09T09:00:01Z", "none"}, {"2026-03-10T09:00:00Z", "2026-03-10T09:00:00Z"}});
+  play(schedule, reminders("UTC", 9, 0),
+       {{"2026-03-09T09:00:01Z", "none"}, {"2026-03-10T09:00:00Z", "2026-03-10T09:00:00Z"}});
 }
 
 TEST(ReminderScheduleTest, AsksWhetherItMayRemindOnlyWhenOneIsDue) {
