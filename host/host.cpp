@@ -93,7 +93,9 @@ class Loop {
     log_.line("vantry-host: serving " + folders_.data + (heartbeat_.locked() ? " (locked)" : "") +
               (lockedByPreference_ ? "; lockOnLaunch is on: vantry app unlock unlocks it" : ""));
 
-    if (remindersWanted_) reminders_.emplace([this](const std::string& text) { log_.line(text); });
+    if (remindersWanted_) {
+      reminders_.emplace([this](const std::string& text) { log_.line(text); }, fs_, folders_.reminders);
+    }
 
     auto nextRescan = SteadyClock::now();
     auto nextPrune = SteadyClock::now() + kPruneInterval;
@@ -156,7 +158,9 @@ class Loop {
         if (agent::isTemporaryResponseName(name)) fs_->remove(folders_.responses + "/" + name);
       }
       for (const std::string& name : fs_->listDirectory(folders_.api)) {
-        if (atomicWriteTarget(name) == folders_.retention.substr(folders_.api.size() + 1)) {
+        std::optional<std::string_view> target = atomicWriteTarget(name);
+        if (target == folders_.retention.substr(folders_.api.size() + 1) ||
+            target == folders_.reminders.substr(folders_.api.size() + 1)) {
           fs_->remove(folders_.api + "/" + name);
         }
       }

@@ -66,6 +66,9 @@ std::optional<Instant> ReminderSchedule::due(const Preferences& preferences, Ins
                                              const std::function<bool()>& mayRemind) {
   const std::optional<Instant> since = askedAt_;
   askedAt_ = now;
+  // A reminder more than the fresh span ahead was found due while the clock was far ahead
+  // (wrong, or set back a day since): holding on to it would silence every reminder until then.
+  if (lastDue_ && lastDue_->seconds > now.seconds + kReminderFreshSeconds) lastDue_.reset();
   const std::optional<Instant> latest = latestReminder(preferences, now);
   if (!latest) return std::nullopt;
   if (since && *latest <= *since) return std::nullopt;                // seen at an earlier question

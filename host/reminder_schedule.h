@@ -27,11 +27,18 @@ std::optional<Instant> latestReminder(const Preferences& preferences, Instant at
 // preferences as they are now: a change of them counts from the next question on. A reminder
 // falls due when its instant passed since the previous question (for the first question, at
 // any earlier time) less than kReminderFreshSeconds ago and it was not shown already; a clock
-// set back does not show one twice. `mayRemind` (no timer runs, the host is not locked) is
+// set back (by less than that span) does not show one twice. `mayRemind` (no timer runs, the host is not locked) is
 // asked only for a reminder that is due; a reminder it refuses is not shown later either.
 class ReminderSchedule {
  public:
+  // `lastDue`: the last reminder an earlier run found due, so that a restart does not show
+  // it again.
+  explicit ReminderSchedule(std::optional<Instant> lastDue = std::nullopt) : lastDue_(lastDue) {}
+
   std::optional<Instant> due(const Preferences& preferences, Instant now, const std::function<bool()>& mayRemind);
+
+  // The last reminder found due, shown or refused.
+  std::optional<Instant> lastDue() const { return lastDue_; }
 
  private:
   std::optional<Instant> askedAt_;

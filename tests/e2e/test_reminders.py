@@ -93,7 +93,7 @@ class Reminders(unittest.TestCase):
         cls.clock = dict(os.environ, LD_PRELOAD=FAKETIME_LIBRARY, FAKETIME="%+d" % cls.offset, FAKETIME_DONT_RESET="1",
                          FAKETIME_DONT_FAKE_MONOTONIC="1")
         cls.clock.pop("DBUS_SESSION_BUS_ADDRESS", None)
-        cls.buses, cls.hosts = {}, {}
+        cls.buses, cls.hosts, cls.envs = {}, {}, {}
         try:
             cls.start_all()
             cls.arrange_all()
@@ -106,6 +106,11 @@ class Reminders(unittest.TestCase):
         cls.answered_in = cls.time_request("hung")
         time.sleep(0.5)
         cls.results = {name: bus.calls() for name, bus in cls.buses.items()}
+        # A host started again within the hour remembers that it showed the reminder.
+        cls.hosts["due"].stop()
+        cls.hosts["due"] = Host(cls.folder("due"), env=cls.envs["due"])
+        time.sleep(1.5)
+        cls.after_restart = cls.buses["due"].calls()
         cls.logs = {name: host.log_text() for name, host in cls.hosts.items()}
         cls.still_serving = vantry("--json", "app", "status", env=cls.client("no-bus"))[0] == 0
         cls.stop_all()
@@ -141,6 +146,7 @@ class Reminders(unittest.TestCase):
             else:
                 env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + os.path.join(cls.scratch.name, name, "no-bus")
                 env.pop("XDG_RUNTIME_DIR", None)
+            cls.envs[name] = env
             cls.hosts[name] = Host(cls.folder(name), *options, env=env)
 
     @classmethod
@@ -211,6 +217,7 @@ class Reminders(unittest.TestCase):
         self.assertEqual(calls[0]["expire"], 600000)
         self.assertEqual(self.logs["due"].count("vantry-host: reminder shown"), 1)
         self.assertNotIn(NO_BUS, self.logs["due"])
+        self.assertEqual(self.after_restart, calls)
 
     def test_none_while_a_timer_runs_turned_off_or_locked(self):
         for name in ("timer-running", "no-reminders", "turned-off", "locked"):

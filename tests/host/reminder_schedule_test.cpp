@@ -131,6 +131,9 @@ TEST(ReminderScheduleTest, EachReminderIsShownOnceWhileFresh) {
       {"the clock set back does not show it again",
        {{"2026-03-04T09:00:00Z", "2026-03-04T09:00:00Z"}, {"2026-03-04T09:05:00Z", "none"},
         {"2026-03-04T08:55:00Z", "none"}, {"2026-03-04T09:00:00Z", "none"}, {"2026-03-04T09:00:30Z", "none"}}},
+      {"a clock a day ahead, set right: that day's again",
+       {{"2026-03-05T09:00:00Z", "2026-03-05T09:00:00Z"}, {"2026-03-04T08:00:00Z", "none"},
+        {"2026-03-04T09:00:00Z", "2026-03-04T09:00:00Z"}}},
       {"the clock set forward into the hour",
        {{"2026-03-04T07:00:00Z", "none"}, {"2026-03-04T09:10:00Z", "2026-03-04T09:00:00Z"}}},
       {"refused while a timer runs, not shown later",
@@ -142,6 +145,21 @@ TEST(ReminderScheduleTest, EachReminderIsShownOnceWhileFresh) {
     ReminderSchedule schedule;
     play(schedule, nine, scenario.steps);
   }
+}
+
+TEST(ReminderScheduleTest, ARestartDoesNotShowTheRememberedReminderAgain) {
+  const Preferences nine = reminders("UTC", 9, 0);
+  ReminderSchedule first;
+  play(first, nine, {{"2026-03-04T09:00:00Z", "2026-03-04T09:00:00Z"}});
+  ReminderSchedule restarted(first.lastDue());
+  play(restarted, nine, {{"2026-03-04T09:10:00Z", "none"}, {"2026-03-05T09:00:00Z", "2026-03-05T09:00:00Z"}});
+  // One refused while a timer ran counts as found due too.
+  ReminderSchedule refused;
+  play(refused, nine, {{"2026-03-04T09:00:00Z", "none", false}});
+  EXPECT_EQ(text(refused.lastDue()), "2026-03-04T09:00:00Z");
+  // Remembered from a clock that was years ahead: forgotten once the clock is right.
+  ReminderSchedule afterWrongClock(at("2030-01-01T09:00:00Z"));
+  play(afterWrongClock, nine, {{"2026-03-04T08:59:59Z", "none"}, {"2026-03-04T09:00:00Z", "2026-03-04T09:00:00Z"}});
 }
 
 TEST(ReminderScheduleTest, PreferenceChangesCountFromTheNextQuestion) {
