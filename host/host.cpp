@@ -15,6 +15,7 @@
 #include "host/archive_store.h"
 #include "host/file_pruning.h"
 #include "host/heartbeat.h"
+#include "host/reminders.h"
 #include "host/host_log.h"
 #include "host/request_log.h"
 #include "host/request_processor.h"
@@ -32,6 +33,8 @@ constexpr auto kRescanWithoutNotifications = std::chrono::milliseconds(50);
 // Also how often the running time is recorded: a kill loses at most this much of it.
 constexpr auto kPruneInterval = std::chrono::minutes(10);
 constexpr auto kRetryAfterFailure = std::chrono::seconds(5);
+// Reminders have minute resolution: one shows within a second of its minute.
+constexpr auto kReminderInterval = std::chrono::seconds(1);
 
 // The same folder, not merely one that was given the same inode number after the first was
 // removed: its birth time tells them apart where the file system records one.
@@ -65,7 +68,8 @@ class Loop {
         heartbeat_(fs_, folders_, options.locked || lockedByPreference_),
         processor_(fs_, folders_, store_, heartbeat_, commandEngine()),
         watcher_(folders_.requests, fs_),
-        retention_(fs_, folders_) {
+        retention_(fs_, folders_),
+        remindersWanted_(options.reminders) {
     store_.setNotices([this](const std::string& text) { log_.line("vantry-host: " + text); });
   }
 
@@ -89,8 +93,13 @@ class Loop {
     log_.line("vantry-host: serving " + folders_.data + (heartbeat_.locked() ? " (locked)" : "") +
               (lockedByPreference_ ? "; lockOnLaunch is on: vantry app unlock unlocks it" : ""));
 
+    if (remindersWanted_) {
+      reminders_.emplace([this](const std::string& text) { log_.line(text); }, fs_, folders_.reminders);
+    }
+
     auto nextRescan = SteadyClock::now();
     auto nextPrune = SteadyClock::now() + kPruneInterval;
+    auto nextReminderCheck = SteadyClock::now();
     int status = 0;
     while (!signals.received()) {
       if (!servesItsFolder()) {
@@ -108,6 +117,10 @@ class Loop {
         prune();
         nextPrune = SteadyClock::now() + kPruneInterval;
       }
+      if (reminders_ && SteadyClock::now() >= nextReminderCheck) {
+        reminders_->check(store_, heartbeat_.locked());
+        nextReminderCheck = SteadyClock::now() + kReminderInterval;
+      }
       if (!queue_.empty()) {
         std::string name = queue_.front();
         queue_.pop_front();
@@ -117,11 +130,13 @@ class Loop {
       }
       processor_.withdrawDue();
       processor_.prepare();  // idle: learn what the next change will need
-      auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextRescan - SteadyClock::now());
+      auto wake = reminders_ ? std::min(nextRescan, nextReminderCheck) : nextRescan;
+      auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(wake - SteadyClock::now());
       pollfd waits[2] = {{watcher_.descriptor(), POLLIN, 0}, {signals.descriptor(), POLLIN, 0}};
       ::poll(waits, 2, static_cast<int>(std::max<long long>(0, wait.count()) + 1));
     }
     prune();  // records this run's time
+    reminders_.reset();  // waits for a notification in hand, a few seconds at most
     heartbeat_.stop();
     log_.line("vantry-host: stopped");
     return status;
@@ -143,7 +158,9 @@ class Loop {
         if (agent::isTemporaryResponseName(name)) fs_->remove(folders_.responses + "/" + name);
       }
       for (const std::string& name : fs_->listDirectory(folders_.api)) {
-        if (atomicWriteTarget(name) == folders_.retention.substr(folders_.api.size() + 1)) {
+        std::optional<std::string_view> target = atomicWriteTarget(name);
+        if (target == folders_.retention.substr(folders_.api.size() + 1) ||
+            target == folders_.reminders.substr(folders_.api.size() + 1)) {
           fs_->remove(folders_.api + "/" + name);
         }
       }
@@ -237,6 +254,8 @@ class Loop {
   RequestProcessor processor_;
   RequestWatcher watcher_;
   AnswerRetention retention_;
+  bool remindersWanted_;
+  std::optional<Reminders> reminders_;
   bool watching_ = true;
   bool reportedTrouble_ = false;
   std::deque<std::string> queue_;

@@ -13,6 +13,8 @@ HostOptions HostOptions::parse(const std::vector<std::string>& args) {
     const std::string& arg = args[i];
     if (arg == "--locked") {
       options.locked = true;
+    } else if (arg == "--no-reminders") {
+      options.reminders = false;
     } else if (arg == "--help" || arg == "-h") {
       options.help = true;
     } else if (arg == "--data-dir" || arg.rfind("--data-dir=", 0) == 0) {

@@ -12,6 +12,7 @@
 //                                             short hold, not kept for the full time
 //   AgentAPI/retention.json                   the host's running time, and when by it each
 //                                             kept answer and set-aside file was first seen
+//   AgentAPI/reminders.json                   the last reminder the host showed (or skipped)
 //   AgentAPI/Staged/<ID>.<BEFORE>.<AFTER>.json an answer whose save is not yet known to have
 //                                             landed, with the data file's token before and
 //                                             after that save
@@ -38,6 +39,7 @@ struct AgentFolderLayout {
   std::string staged;
   std::string rejected;
   std::string retention;
+  std::string reminders;
 
   std::string requestPath(const Uuid& id) const;
   std::string responsePath(const Uuid& id) const;

@@ -85,7 +85,8 @@ class OneHostPerFolder(HostCase):
                 os.path.join(backups, "..backup-order.%s.tmp" % upper_uuid()),
                 os.path.join(recovery, ".pellam-unreadable-%s.json.%s.tmp" % (upper_uuid(), upper_uuid())),
                 os.path.join(responses, ".%s.%s.tmp" % (upper_uuid(), upper_uuid())),
-                os.path.join(self.api, ".retention.json.%s.tmp" % upper_uuid())]
+                os.path.join(self.api, ".retention.json.%s.tmp" % upper_uuid()),
+                os.path.join(self.api, ".reminders.json.%s.tmp" % upper_uuid())]
         theirs = [os.path.join(self.folder, "pellam.json.tmp"),
                   os.path.join(self.folder, ".pellam.json.mine.tmp"),
                   os.path.join(self.folder, ".notes.json.%s.tmp" % upper_uuid()),
