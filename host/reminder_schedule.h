@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "core/instant.h"
-#include "core/records.h"
+#include "core/records/records.h"
 
 namespace pellam::host {
 
