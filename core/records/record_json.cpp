@@ -1,9 +1,5 @@
 #include "core/records/record_json.h"
 
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
-
 #include "core/records/record_fields.h"
 
 namespace pellam {
