@@ -16,7 +16,7 @@
 #include "agent/engine/execute.h"
 #include "bench/archive_generator.h"
 #include "core/storage/archive_io.h"
-#include "core/content_digest.h"
+#include "core/storage/content_digest.h"
 #include "core/storage/encoded_archive.h"
 #include "core/validation/validation.h"
 #include "core/validation/validation_index.h"

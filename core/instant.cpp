@@ -84,6 +84,11 @@ bool isWithinCalendar(Instant instant) {
   return instant.seconds >= kCalendarStart && instant.seconds < kCalendarEnd;
 }
 
+std::optional<Instant> parseDateText(std::string_view text, Years years) {
+  if (auto instant = parseInternetDateTime(text, FractionalSeconds::Allowed, years)) return instant;
+  return parseInternetDateTime(text, FractionalSeconds::Refused, years);
+}
+
 std::string formatInternetDateTime(Instant instant) {
   auto whole = static_cast<long long>(std::floor(instant.unixSeconds()));
   date::sys_seconds moment{std::chrono::seconds(whole)};

@@ -35,6 +35,11 @@ enum class Years { Calendar, Any };
 std::optional<Instant> parseInternetDateTime(std::string_view text, FractionalSeconds fraction,
                                              Years years = Years::Calendar);
 
+// A text date as records and arguments give it: with fractional seconds first, then
+// without; an offset or Z is required. Records are read with Years::Any; a date given as an
+// argument must lie in the calendar.
+std::optional<Instant> parseDateText(std::string_view text, Years years = Years::Calendar);
+
 // UTC with whole seconds (the fraction is dropped) and the designator Z.
 std::string formatInternetDateTime(Instant instant);
 

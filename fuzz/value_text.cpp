@@ -10,7 +10,7 @@
 #include "core/instant.h"
 #include "core/json.h"
 #include "core/records/record_json.h"
-#include "core/reporting_calendar.h"
+#include "core/calendar/reporting_calendar.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

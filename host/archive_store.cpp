@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "core/storage/archive_json.h"
-#include "core/content_digest.h"
+#include "core/storage/content_digest.h"
 #include "core/validation/validation.h"
 
 namespace pellam::host {

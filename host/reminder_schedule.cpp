@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/reporting_calendar.h"
+#include "core/calendar/reporting_calendar.h"
 
 namespace pellam::host {
 
@@ -40,7 +40,7 @@ date::local_days dayOf(const ReportingCalendar& calendar, Instant instant) {
 
 std::optional<Instant> nextReminder(const Preferences& preferences, Instant after) {
   if (!remindsAtAll(preferences) || !std::isfinite(after.seconds)) return std::nullopt;
-  const ReportingCalendar calendar(preferences);
+  const ReportingCalendar calendar = reportingCalendar(preferences);
   const date::local_days first = dayOf(calendar, after) - date::days{1};
   for (int i = 0; i < kDaysSearched; ++i) {
     const date::local_days day = first + date::days{i};
@@ -52,7 +52,7 @@ std::optional<Instant> nextReminder(const Preferences& preferences, Instant afte
 
 std::optional<Instant> latestReminder(const Preferences& preferences, Instant atOrBefore) {
   if (!remindsAtAll(preferences) || !std::isfinite(atOrBefore.seconds)) return std::nullopt;
-  const ReportingCalendar calendar(preferences);
+  const ReportingCalendar calendar = reportingCalendar(preferences);
   const date::local_days last = dayOf(calendar, atOrBefore) + date::days{1};
   for (int i = 0; i < kDaysSearched; ++i) {
     const date::local_days day = last - date::days{i};

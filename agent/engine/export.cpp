@@ -16,7 +16,7 @@
 #include "core/base64.h"
 #include "core/exchange/csv_entry_export.h"
 #include "core/exchange/xlsx_writer.h"
-#include "core/reporting_calendar.h"
+#include "core/calendar/reporting_calendar.h"
 #include "core/sha256.h"
 
 namespace pellam::agent::engine {
@@ -39,7 +39,7 @@ std::string payLineWorkbook(const AgentRequest& request, const Archive& archive,
     if (a.day != b.day) return a.day < b.day;
     return a.jobID < b.jobID;  // byte order is upper-case text order
   });
-  const ReportingCalendar calendar(archive.preferences);
+  const ReportingCalendar calendar = reportingCalendar(archive.preferences);
   const JobsByID jobs(archive);
 
   std::vector<SheetRow> rows;

@@ -9,10 +9,10 @@
 #include "agent/engine/paging.h"
 #include "agent/engine/patch.h"
 #include "agent/engine/record_result.h"
-#include "core/reporting_calendar.h"
-#include "core/text_case.h"
-#include "core/text_search.h"
-#include "core/text_trim.h"
+#include "core/calendar/reporting_calendar.h"
+#include "core/text/text_case.h"
+#include "core/text/text_search.h"
+#include "core/text/text_trim.h"
 
 namespace pellam::agent::engine {
 
@@ -61,7 +61,7 @@ Json createJob(const AgentRequest& request, Archive& archive, Instant now) {
   Job job;  // every field at its new-record value, the name empty
   // The request's identifier, so replaying one request cannot create two jobs.
   job.id = request.id;
-  job.payAnchor = ReportingCalendar(archive.preferences).startOfDay(now);
+  job.payAnchor = reportingCalendar(archive.preferences).startOfDay(now);
 
   job = patch(request, jobFields, kNoNullable, job);
   normalise(job);

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "agent/engine/arguments.h"
-#include "core/text_trim.h"
+#include "core/text/text_trim.h"
 
 namespace pellam::agent::engine {
 

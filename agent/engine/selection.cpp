@@ -7,8 +7,8 @@
 #include "agent/engine/lookup.h"
 #include "core/payroll/payroll.h"
 #include "core/records/record_json.h"
-#include "core/text_case.h"
-#include "core/text_search.h"
+#include "core/text/text_case.h"
+#include "core/text/text_search.h"
 
 namespace pellam::agent::engine {
 

@@ -13,7 +13,7 @@
 
 #include "agent/wire/wire.h"
 #include "core/records/records.h"
-#include "core/reporting_calendar.h"
+#include "core/calendar/reporting_calendar.h"
 
 namespace pellam::agent::engine {
 

@@ -10,7 +10,7 @@
 #include "agent/engine/arguments.h"
 #include "agent/engine/families.h"
 #include "agent/engine/paging.h"
-#include "core/text_trim.h"
+#include "core/text/text_trim.h"
 
 namespace pellam::agent::engine {
 

@@ -68,7 +68,7 @@ void appendTotals(std::string& out, std::string_view currency, const ReportTotal
 std::string formattedReport(const AgentRequest& request, const Archive& archive, Instant now) {
   std::vector<PayLine> lines = reportLines(request, archive, now);
   const Window window = bounds(request, archive, now);
-  const ReportingCalendar calendar(archive.preferences);
+  const ReportingCalendar calendar = reportingCalendar(archive.preferences);
   const JobsByID jobs(archive);
 
   // Each block ends with its line feed: blocks joined by one, and one more at the end.

@@ -13,8 +13,8 @@
 #include "core/exchange/csv_formula_prefix.h"
 #include "core/json.h"
 #include "core/records/record_json.h"
-#include "core/text_case.h"
-#include "core/text_trim.h"
+#include "core/text/text_case.h"
+#include "core/text/text_trim.h"
 #include "core/validation/validation.h"
 
 namespace pellam::CSV {

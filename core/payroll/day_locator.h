@@ -9,7 +9,7 @@
 // per call.
 #include <cstdint>
 
-#include "core/reporting_calendar.h"
+#include "core/calendar/reporting_calendar.h"
 
 namespace pellam {
 

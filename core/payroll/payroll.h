@@ -15,7 +15,7 @@
 #include "core/payroll/day_locator.h"
 #include "core/payroll/pay_line.h"
 #include "core/records/records.h"
-#include "core/reporting_calendar.h"
+#include "core/calendar/reporting_calendar.h"
 
 namespace pellam {
 
@@ -33,7 +33,7 @@ class Payroll {
 
   // The reporting calendar of the preferences: their zone (the machine's zone when the
   // identifier is unknown), their first weekday, a first week of at least one day.
-  explicit Payroll(const Preferences& preferences) : calendar_(preferences) {}
+  explicit Payroll(const Preferences& preferences) : calendar_(reportingCalendar(preferences)) {}
   explicit Payroll(ReportingCalendar calendar) : calendar_(calendar) {}
 
   const ReportingCalendar& calendar() const { return calendar_; }

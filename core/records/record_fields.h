@@ -1,9 +1,9 @@
 #pragma once
 // The field tables behind the records' JSON form, shared by the Json-tree reader and
 // writer (record_json.cpp) and the archive file's direct reader and writer
-// (archive_json.cpp), so the two forms cannot drift apart. Each table lists a record's
-// JSON keys in byte order (the order every writer emits) and reaches the field behind
-// each key. Internal to the core library.
+// (core/storage/archive_json.cpp), so the two forms cannot drift apart. Each table lists a
+// record's JSON keys in byte order (the order every writer emits) and reaches the field
+// behind each key. Internal to the core library.
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -12,7 +12,6 @@
 #include <type_traits>
 #include <vector>
 
-#include "core/records/record_json.h"
 #include "core/records/records.h"
 
 namespace pellam::detail {

@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/data_error.h"
 #include "core/json.h"
+#include "core/records/decoding_error.h"
 #include "core/records/records.h"
 
 namespace pellam {
@@ -26,50 +26,11 @@ enum class DateStyle {
   WireText,        // ISO 8601 UTC text with whole seconds and Z (engine results)
 };
 
-// A JSON read that failed because of the JSON value's shape. The message names the field
-// by its path ("jobs[2].rate") and says what is wrong, except for dates, whose message is
-// exactly "Invalid backup date." (the path is still available from path()).
-class DecodingError : public DataError {
- public:
-  enum class Reason {
-    MissingKey,    // a required key is absent
-    NullValue,     // a required key holds null
-    WrongType,     // the value has another JSON type (or a number does not fit the field)
-    UnknownCase,   // a Rounding or PaySchedule text that matches no case
-    MalformedUuid, // a text that is not a UUID
-    InvalidDate,   // neither a number nor an ISO 8601 date-time with a zone
-  };
-
-  DecodingError(Reason reason, std::string field, std::string detail = {});
-
-  Reason reason() const { return reason_; }
-  // The dotted path of the failing field, outermost first; empty for the top-level value itself.
-  const std::string& path() const { return path_; }
-  const char* what() const noexcept override { return message_.c_str(); }
-
-  // Called while the error travels out of nested readers: "pauses[1]" + "end".
-  void prependKey(std::string_view key);
-  void prependIndex(std::size_t index);
-
- private:
-  void compose();
-
-  Reason reason_;
-  std::string path_;
-  std::string detail_;
-  std::string message_;
-};
-
-inline constexpr std::string_view kInvalidBackupDateMessage = "Invalid backup date.";
-
 // Dates.
 Json dateToJson(Instant instant, DateStyle style);
 // The date rule above; throws DecodingError (InvalidDate) naming no field.
 Instant dateFromJson(const Json& value);
-// A text date by the same rule (fraction first, then without; an offset or Z is required).
-// Records are read with Years::Any (core/instant.h); a date given as an argument must lie in
-// the calendar.
-std::optional<Instant> parseDateText(std::string_view text, Years years = Years::Calendar);
+// A text date by the same rule is parseDateText (core/instant.h).
 
 // Records to JSON objects.
 Json toJson(const Job& job, DateStyle style);

@@ -1,7 +1,7 @@
 #include "core/records/records.h"
 
-#include "core/current_time_zone.h"
-#include "core/reporting_calendar.h"
+#include "core/calendar/current_time_zone.h"
+#include "core/calendar/reporting_calendar.h"
 
 namespace pellam {
 
@@ -61,6 +61,10 @@ TimePause* Entry::openPause() {
 }
 
 Preferences::Preferences() : timeZone(currentTimeZoneIdentifier()) {}
+
+ReportingCalendar reportingCalendar(const Preferences& preferences) {
+  return ReportingCalendar(preferences.timeZone, preferences.weekStartsOn);
+}
 
 SavedFilter::SavedFilter(std::string name) : id(Uuid::random()), name(std::move(name)) {
   from = through = Instant::now();

@@ -1,7 +1,7 @@
 #pragma once
 // The plain value records that make up the user's whole data set. Records are compared
 // field by field; the rules that decide whether a set of records is acceptable live in
-// core/validation.h, their JSON form in core/record_json.h.
+// core/validation/validation.h, their JSON form in core/records/record_json.h.
 //
 // Every record has two kinds of constructor:
 //  - the default constructor gives a blank record for readers to fill in: every field at
@@ -22,6 +22,8 @@
 #include "core/uuid.h"
 
 namespace pellam {
+
+class ReportingCalendar;
 
 // How worked time is rounded.
 enum class Rounding { none, nearest, up, down };
@@ -144,6 +146,10 @@ struct Preferences {
   bool operator==(const Preferences&) const = default;
 };
 
+// The calendar of the user's reports: the preferences' time zone and first weekday
+// (core/calendar/reporting_calendar.h).
+ReportingCalendar reportingCalendar(const Preferences& preferences);
+
 // The `range` texts a saved view may hold.
 inline constexpr std::array<std::string_view, 7> kSavedFilterRanges = {
     "Today", "This week", "This month", "This year", "Pay period", "All time", "Custom"};
@@ -182,7 +188,7 @@ struct Archive {
   Archive() = default;
 
   // This archive, unchanged, when every validation rule holds; otherwise throws the
-  // DataError of the first broken rule (see core/validation.h). Reads the wall clock once.
+  // DataError of the first broken rule (see core/validation/validation.h). Reads the wall clock once.
   Archive validated() const;
 
   bool operator==(const Archive&) const = default;

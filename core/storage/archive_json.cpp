@@ -10,6 +10,7 @@
 
 #include "core/storage/archive_json_layout.h"
 #include "core/json.h"
+#include "core/records/decoding_error.h"
 #include "core/records/record_fields.h"
 #include "core/simdjson_reading.h"
 

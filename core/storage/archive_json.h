@@ -17,7 +17,7 @@ std::string encodeArchiveJson(const Archive& archive);
 
 // Throws JsonParseError when the bytes are not one JSON document (with the byte offset
 // where they break; duplicate keys, malformed numbers and trailing content included) and
-// DecodingError (core/record_json.h) when the JSON does not have the archive's shape.
+// DecodingError (core/records/record_json.h) when the JSON does not have the archive's shape.
 Archive decodeArchiveJson(std::string_view bytes);
 
 // The spare capacity after the text that lets decodeArchiveJsonInPlace read it where it is.

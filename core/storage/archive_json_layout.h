@@ -1,6 +1,6 @@
 #pragma once
 // The archive file's layout, written by direct appends: the whole file at once
-// (core/archive_json.h) or assembled with entries encoded earlier (core/encoded_archive.h),
+// (core/storage/archive_json.h) or assembled with entries encoded earlier (core/storage/encoded_archive.h),
 // which must give the same bytes. Internal to the core library.
 #include <charconv>
 #include <cstdint>

@@ -11,16 +11,6 @@ namespace pellam {
 
 using namespace validation_rules;
 
-std::string entryOutsideCalendarMessage(const Uuid& id) {
-  const std::string text = id.text();
-  return "Time entry " + text + " has a date outside the years 0001 to 9999. Correct it with vantry entries update " +
-         text + " --start <ISO> --end <ISO>, or remove it with vantry entries delete " + text + ".";
-}
-
-bool hasOutrunLengthLimit(const Entry& entry, Instant now) {
-  return entry.isRunning() && !withinAgeLimit(entry.start, std::nullopt, now);
-}
-
 void validate(const Archive& archive) {
   if (!isSupportedFormat(archive)) fail(kUnsupportedFormatMessage);
   if (hasDuplicate(idsOf(archive.jobs)) || hasDuplicate(idsOf(archive.entries))) {

@@ -15,33 +15,12 @@
 #include "core/data_error.h"
 #include "core/instant.h"
 #include "core/records/records.h"
+#include "core/validation/running_age.h"
+#include "core/validation/validation_messages.h"
 
 namespace pellam {
 
-// The messages, one per rule, in rule order. A job message is kJobSettingsMessagePrefix +
-// the job's name exactly as stored + ".".
-inline constexpr std::string_view kUnsupportedFormatMessage = "Unsupported backup format or version.";
-inline constexpr std::string_view kDuplicateIdentifiersMessage = "The file contains duplicate identifiers.";
-inline constexpr std::string_view kSavedViewMessage = "A saved view contains an invalid name, job, or date range.";
-inline constexpr std::string_view kRunningTimersMessage =
-    "Keep one running timer per job. Enable multiple job timers in Settings to run different jobs together.";
-inline constexpr std::string_view kPreferencesMessage = "Invalid preferences.";
-inline constexpr std::string_view kJobSettingsMessagePrefix = "Check the pay, rounding, or location settings for ";
-inline constexpr std::string_view kEntryMessage = "A time entry contains invalid dates, amounts, or a missing job.";
-inline constexpr std::string_view kBreaksMessage =
-    "Breaks must be ordered, non-overlapping, and inside their time entry.";
-
-// A changed entry with a date outside the calendar: names it and the two ways to mend it.
-std::string entryOutsideCalendarMessage(const Uuid& id);
-
 class EntryOrigins;
-
-// Whether a change's running entries are held to the age limit. A restored backup brings its
-// timers back from their original starts, so a timer it holds is not the change's doing.
-enum class RunningAge { Checked, Exempt };
-
-// Whether a running entry has, at `now`, run longer than an entry may last (366 days).
-bool hasOutrunLengthLimit(const Entry& entry, Instant now);
 
 // Throws DataError with the message of the first broken rule every archive keeps.
 void validate(const Archive& archive);

@@ -8,7 +8,7 @@
 //  - a changed archive needs its small parts (jobs, preferences, saved views) checked whole,
 //    its changed entries checked, and the rules that span records checked with what is
 //    kept here (every entry's id, the running entries) instead of every entry.
-// The check throws exactly the DataError validateChange (core/validation.h) throws for the
+// The check throws exactly the DataError validateChange (core/validation/validation.h) throws for the
 // same change and time: the first broken rule decides.
 #include <cstddef>
 #include <vector>

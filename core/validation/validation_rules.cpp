@@ -4,17 +4,16 @@
 #include <cmath>
 #include <limits>
 
-#include "core/current_time_zone.h"
+#include "core/calendar/current_time_zone.h"
 #include "core/records/entry_origins.h"
 #include "core/data_error.h"
-#include "core/text_trim.h"
-#include "core/validation/validation.h"
+#include "core/text/text_trim.h"
+#include "core/validation/running_age.h"
+#include "core/validation/validation_messages.h"
 
 namespace pellam::validation_rules {
 
 namespace {
-
-constexpr double kMaximumEntrySeconds = 31'622'400;  // 366 days
 
 bool finite(double value) { return std::isfinite(value); }
 bool finite(Instant instant) { return std::isfinite(instant.seconds); }
@@ -97,11 +96,6 @@ void checkJobs(const std::vector<Job>& jobs) {
   for (const Job& job : jobs) {
     if (!isValidJob(job)) throw DataError(std::string(kJobSettingsMessagePrefix) + job.name + ".");
   }
-}
-
-bool withinAgeLimit(Instant start, const std::optional<Instant>& end, Instant now) {
-  const double length = (end ? end->seconds : now.seconds) - start.seconds;
-  return length <= kMaximumEntrySeconds;
 }
 
 bool isValidEntry(const Entry& entry, const JobIndex& jobs) {

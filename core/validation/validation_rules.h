@@ -1,6 +1,6 @@
 #pragma once
 // The rules of archive validation one by one, shared by the whole-archive check
-// (core/validation.h, the reference) and the check of a change (core/validation_index.h),
+// (core/validation/validation.h, the reference) and the check of a change (core/validation/validation_index.h),
 // so that both judge a record alike. Internal to the core library.
 #include <cstring>
 #include <string_view>
@@ -8,10 +8,7 @@
 
 #include "core/instant.h"
 #include "core/records/records.h"
-
-namespace pellam {
-enum class RunningAge;
-}
+#include "core/validation/running_age.h"
 
 namespace pellam::validation_rules {
 
@@ -61,8 +58,6 @@ void checkPreferences(const Preferences& preferences);
 void checkJobs(const std::vector<Job>& jobs);
 // Step 7 for one entry, breaks apart, without the rules that bind only what a change makes.
 bool isValidEntry(const Entry& entry, const JobIndex& jobs);
-// The rule of step 7 that depends on the time: a running entry is at most 366 days old.
-bool withinAgeLimit(Instant start, const std::optional<Instant>& end, Instant now);
 // Step 8 for one entry.
 bool hasValidBreaks(const Entry& entry);
 // Steps 7 and 8 over the entries in order: throws the message of the first entry that fails.

@@ -1,6 +1,6 @@
 #pragma once
 // Random changes of a small archive, for the property tests of what is kept between
-// changes (core/validation_index.h, core/encoded_archive.h): a fixed seed gives the same
+// changes (core/validation/validation_index.h, core/storage/encoded_archive.h): a fixed seed gives the same
 // sequence every run. Each change edits, adds or removes a few entries, the way the engine
 // does, and now and then touches the jobs, saved views, preferences or format; about half
 // the changes break some rule. The positions it touched are tracked, as the engine's

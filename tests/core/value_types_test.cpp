@@ -4,7 +4,7 @@
 #include "core/base64.h"
 #include "core/instant.h"
 #include "core/sha256.h"
-#include "core/text_trim.h"
+#include "core/text/text_trim.h"
 #include "core/utf8.h"
 #include "core/uuid.h"
 #include "support/python_oracle.h"

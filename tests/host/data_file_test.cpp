@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/content_digest.h"
+#include "core/storage/content_digest.h"
 #include "host_fixture.h"
 #include "support/fault_injecting_file_system.h"
 

@@ -1,11 +1,11 @@
-#include "core/text_search.h"
+#include "core/text/text_search.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "core/text_case.h"
+#include "core/text/text_case.h"
 
 namespace pellam {
 namespace {

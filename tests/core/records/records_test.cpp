@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "core/current_time_zone.h"
+#include "core/calendar/current_time_zone.h"
 #include "core/records/records.h"
 #include "core/record_fixtures.h"
 

@@ -1,4 +1,4 @@
-#include "core/current_time_zone.h"
+#include "core/calendar/current_time_zone.h"
 
 #include <date/tz.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "core/reporting_calendar.h"
+#include "core/calendar/reporting_calendar.h"
 
 #include <gtest/gtest.h>
 

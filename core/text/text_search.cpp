@@ -1,4 +1,4 @@
-#include "core/text_search.h"
+#include "core/text/text_search.h"
 
 #include "core/utf8.h"
 

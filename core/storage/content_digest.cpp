@@ -1,4 +1,4 @@
-#include "core/content_digest.h"
+#include "core/storage/content_digest.h"
 
 #include <xxhash.h>
 

@@ -1,4 +1,4 @@
-#include "core/zone_rules.h"
+#include "core/calendar/zone_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "core/current_time_zone.h"
+#include "core/calendar/current_time_zone.h"
 #include "core/payroll/day_locator.h"
-#include "core/reporting_calendar.h"
+#include "core/calendar/reporting_calendar.h"
 #include "support/python_oracle.h"
 #include "support/zoneinfo_oracle.h"
 

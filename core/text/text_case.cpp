@@ -1,4 +1,4 @@
-#include "core/text_case.h"
+#include "core/text/text_case.h"
 
 #include "core/utf8.h"
 

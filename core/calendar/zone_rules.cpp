@@ -1,4 +1,4 @@
-#include "core/zone_rules.h"
+#include "core/calendar/zone_rules.h"
 
 // The header's own name() meets both date::hh_mm_ss and std::chrono::hh_mm_ss under C++20;
 // a name in its namespace is found first and settles it.

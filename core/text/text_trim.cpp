@@ -1,4 +1,4 @@
-#include "core/text_trim.h"
+#include "core/text/text_trim.h"
 
 #include <cstdint>
 

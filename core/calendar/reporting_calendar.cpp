@@ -1,12 +1,11 @@
-#include "core/reporting_calendar.h"
+#include "core/calendar/reporting_calendar.h"
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
 
-#include "core/current_time_zone.h"
-#include "core/records/records.h"
+#include "core/calendar/current_time_zone.h"
 
 namespace pellam {
 
@@ -40,9 +39,6 @@ bool digitsAt(std::string_view text, std::size_t from, std::size_t count, unsign
 }
 
 }  // namespace
-
-ReportingCalendar::ReportingCalendar(const Preferences& preferences)
-    : ReportingCalendar(preferences.timeZone, preferences.weekStartsOn) {}
 
 ReportingCalendar::ReportingCalendar(std::string_view zoneName, std::int64_t firstWeekday)
     : zone_(zoneNamed(zoneName)), firstWeekday_(firstWeekday >= 1 && firstWeekday <= 7 ? static_cast<int>(firstWeekday) : 2) {}

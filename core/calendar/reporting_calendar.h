@@ -10,11 +10,9 @@
 #include <string_view>
 
 #include "core/instant.h"
-#include "core/zone_rules.h"
+#include "core/calendar/zone_rules.h"
 
 namespace pellam {
-
-struct Preferences;
 
 // A half-open span of time [start, end).
 struct CalendarInterval {
@@ -25,10 +23,8 @@ struct CalendarInterval {
 
 class ReportingCalendar {
  public:
-  // The preferences' zone and first weekday.
-  explicit ReportingCalendar(const Preferences& preferences);
   // `zoneName` is an IANA identifier (case-sensitive); an unknown one falls back to the
-  // machine's zone (core/current_time_zone.h), then to UTC. `firstWeekday` counts
+  // machine's zone (core/calendar/current_time_zone.h), then to UTC. `firstWeekday` counts
   // 1 = Sunday through 7 = Saturday; values outside that range mean Monday.
   ReportingCalendar(std::string_view zoneName, std::int64_t firstWeekday);
 
