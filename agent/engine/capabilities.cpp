@@ -25,10 +25,10 @@ Json capabilities(const CommandCall&) {
   return result;
 }
 
-constexpr HandlerRow kHandlers[] = {{"capabilities", capabilities}};
+constexpr HandlerRow kCapabilitiesHandlers[] = {{"capabilities", capabilities}};
 
 }  // namespace
 
-const FamilyHandlers capabilitiesFamily{kHandlers, std::nullopt};
+const FamilyHandlers capabilitiesFamily{kCapabilitiesHandlers, std::nullopt};
 
 }  // namespace pellam::agent::engine

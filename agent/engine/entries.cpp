@@ -112,7 +112,7 @@ Json remove(const AgentRequest& request, Archive& archive, EntryJournal& journal
   return record("deletedEntry", journal.erase(archive.entries, index), request);
 }
 
-constexpr HandlerRow kHandlers[] = {
+constexpr HandlerRow kEntriesHandlers[] = {
     {"entries.list", [](const CommandCall& c) { return list(c.request, c.archive, c.now); }},
     {"entries.show", [](const CommandCall& c) { return show(c.request, c.archive); }},
     {"entries.create", [](const CommandCall& c) { return create(c.request, c.archive, c.now, c.journal); }},
@@ -123,6 +123,6 @@ constexpr HandlerRow kHandlers[] = {
 
 }  // namespace
 
-const FamilyHandlers entriesFamily{kHandlers, "Unknown entries operation."};
+const FamilyHandlers entriesFamily{kEntriesHandlers, "Unknown entries operation."};
 
 }  // namespace pellam::agent::engine

@@ -103,10 +103,10 @@ Json exportRecords(const CommandCall& call) {
   return result;
 }
 
-constexpr HandlerRow kHandlers[] = {{"export", exportRecords}};
+constexpr HandlerRow kExportHandlers[] = {{"export", exportRecords}};
 
 }  // namespace
 
-const FamilyHandlers exportFamily{kHandlers, std::nullopt};
+const FamilyHandlers exportFamily{kExportHandlers, std::nullopt};
 
 }  // namespace pellam::agent::engine

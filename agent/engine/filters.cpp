@@ -62,7 +62,7 @@ Json remove(const AgentRequest& request, Archive& archive) {
   return record("deletedFilter", removed, request);
 }
 
-constexpr HandlerRow kHandlers[] = {
+constexpr HandlerRow kFiltersHandlers[] = {
     {"filters.list", [](const CommandCall& c) { return listFilters(c.request, c.archive); }},
     {"filters.create", [](const CommandCall& c) { return createFilter(c.request, c.archive, c.now); }},
     {"filters.update", [](const CommandCall& c) { return updateFilter(c.request, c.archive); }},
@@ -71,6 +71,6 @@ constexpr HandlerRow kHandlers[] = {
 
 }  // namespace
 
-const FamilyHandlers filtersFamily{kHandlers, "Unknown filters operation."};
+const FamilyHandlers filtersFamily{kFiltersHandlers, "Unknown filters operation."};
 
 }  // namespace pellam::agent::engine

@@ -89,13 +89,13 @@ Json importRecords(const AgentRequest& request, Archive& archive, bool apply) {
   return result;
 }
 
-constexpr HandlerRow kHandlers[] = {
+constexpr HandlerRow kImportHandlers[] = {
     {"import.preview", [](const CommandCall& c) { return importRecords(c.request, c.archive, false); }},
     {"import.apply", [](const CommandCall& c) { return importRecords(c.request, c.archive, true); }},
 };
 
 }  // namespace
 
-const FamilyHandlers importFamily{kHandlers, std::nullopt};
+const FamilyHandlers importFamily{kImportHandlers, std::nullopt};
 
 }  // namespace pellam::agent::engine

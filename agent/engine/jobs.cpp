@@ -115,7 +115,7 @@ Json copy(const AgentRequest& request, Archive& archive) {
   return record("job", archive.jobs.back(), request);
 }
 
-constexpr HandlerRow kHandlers[] = {
+constexpr HandlerRow kJobsHandlers[] = {
     {"jobs.list", [](const CommandCall& c) { return listJobs(c.request, c.archive); }},
     {"jobs.show", [](const CommandCall& c) { return showJob(c.request, c.archive); }},
     {"jobs.create", [](const CommandCall& c) { return createJob(c.request, c.archive, c.now); }},
@@ -126,6 +126,6 @@ constexpr HandlerRow kHandlers[] = {
 
 }  // namespace
 
-const FamilyHandlers jobsFamily{kHandlers, "Unknown jobs operation."};
+const FamilyHandlers jobsFamily{kJobsHandlers, "Unknown jobs operation."};
 
 }  // namespace pellam::agent::engine

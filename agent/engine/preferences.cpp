@@ -22,13 +22,13 @@ Json set(const AgentRequest& request, Archive& archive) {
   return record("preferences", archive.preferences, request);
 }
 
-constexpr HandlerRow kHandlers[] = {
+constexpr HandlerRow kPreferencesHandlers[] = {
     {"preferences.get", [](const CommandCall& c) { return get(c.request, c.archive); }},
     {"preferences.set", [](const CommandCall& c) { return set(c.request, c.archive); }},
 };
 
 }  // namespace
 
-const FamilyHandlers preferencesFamily{kHandlers, "Unknown preferences operation."};
+const FamilyHandlers preferencesFamily{kPreferencesHandlers, "Unknown preferences operation."};
 
 }  // namespace pellam::agent::engine

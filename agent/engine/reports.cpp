@@ -88,17 +88,17 @@ Json report(const AgentRequest& request, const Archive& archive, Instant now, bo
 }
 
 // The summary and the pay-period report differ only in the range they select.
-Json totals(const CommandCall& c) { return report(c.request, c.archive, reportTime(c.request, c.now), false); }
-Json daily(const CommandCall& c) { return report(c.request, c.archive, reportTime(c.request, c.now), true); }
+Json totalsReport(const CommandCall& c) { return report(c.request, c.archive, reportTime(c.request, c.now), false); }
+Json dailyReport(const CommandCall& c) { return report(c.request, c.archive, reportTime(c.request, c.now), true); }
 
-constexpr HandlerRow kHandlers[] = {
-    {"reports.summary", totals},
-    {"reports.daily", daily},
-    {"reports.payperiod", totals},
+constexpr HandlerRow kReportsHandlers[] = {
+    {"reports.summary", totalsReport},
+    {"reports.daily", dailyReport},
+    {"reports.payperiod", totalsReport},
 };
 
 }  // namespace
 
-const FamilyHandlers reportsFamily{kHandlers, "Unknown reports operation."};
+const FamilyHandlers reportsFamily{kReportsHandlers, "Unknown reports operation."};
 
 }  // namespace pellam::agent::engine

@@ -69,7 +69,7 @@ Json replace(const AgentRequest& request, Archive& archive, bool removing) {
   return result;
 }
 
-constexpr HandlerRow kHandlers[] = {
+constexpr HandlerRow kTagsHandlers[] = {
     {"tags.list", [](const CommandCall& c) { return listTags(c.request, c.archive); }},
     {"tags.rename", [](const CommandCall& c) { return replace(c.request, c.archive, false); }},
     {"tags.merge", [](const CommandCall& c) { return replace(c.request, c.archive, false); }},
@@ -78,6 +78,6 @@ constexpr HandlerRow kHandlers[] = {
 
 }  // namespace
 
-const FamilyHandlers tagsFamily{kHandlers, "Unknown tags operation."};
+const FamilyHandlers tagsFamily{kTagsHandlers, "Unknown tags operation."};
 
 }  // namespace pellam::agent::engine

@@ -144,7 +144,7 @@ Json resume(const AgentRequest& request, Archive& archive, Instant now, EntryJou
   return record("entry", archive.entries[index], request);
 }
 
-constexpr HandlerRow kHandlers[] = {
+constexpr HandlerRow kTimerHandlers[] = {
     {"timer.status", [](const CommandCall& c) { return status(c.request, c.archive, c.now); }},
     {"timer.clock-in", [](const CommandCall& c) { return clockIn(c.request, c.archive, c.now, c.journal); }},
     {"timer.clock-out", [](const CommandCall& c) { return clockOut(c.request, c.archive, c.now, c.journal); }},
@@ -154,6 +154,6 @@ constexpr HandlerRow kHandlers[] = {
 
 }  // namespace
 
-const FamilyHandlers timerFamily{kHandlers, "Unknown timer operation."};
+const FamilyHandlers timerFamily{kTimerHandlers, "Unknown timer operation."};
 
 }  // namespace pellam::agent::engine
