@@ -118,11 +118,11 @@ void BM_HostChange(benchmark::State& state, Change change) {
   host::ArchiveStore store(folders.data, fs);
   host::Heartbeat heartbeat(fs, folders, false);
   double engineSeconds = 0;
-  host::Engine engine = [&](const agent::AgentRequest& request, Archive& archive, const ValidationIndex& known,
-                           Instant now) {
+  host::Engine engine = [&](const agent::AgentRequest& request, const agent::CommandRow* row, Archive& archive,
+                           const ValidationIndex& known, Instant now) {
     auto start = Clock::now();
     host::Engine real = host::commandEngine();
-    host::CommandOutcome outcome = real(request, archive, known, now);
+    host::CommandOutcome outcome = real(request, row, archive, known, now);
     engineSeconds += since(start);
     return outcome;
   };

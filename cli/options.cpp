@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "agent/folder/data_directory.h"
+#include "agent/wire/command_line_options.h"
 #include "agent/wire/failure.h"
 #include "core/paths.h"
 
@@ -48,12 +49,16 @@ CLIOptions CLIOptions::parse(const std::vector<std::string>& args) {
     if (name.empty() || !seen.insert(name).second) {
       throw AgentFailure::invalidArgument("Duplicate or empty option: " + argument + ".");
     }
-    if (name == "json" || name == "dry-run" || name == "help" || name == "version") {
+    const agent::GlobalOptionRow* global = agent::findGlobalOption(name);
+    if (global != nullptr && !global->takesValue) {
       if (inlineValue) throw AgentFailure::invalidArgument("--" + name + " does not take a value.");
-      if (name == "json") options.json = true;
-      if (name == "dry-run") options.dryRun = true;
-      if (name == "help") options.help = true;
-      if (name == "version") options.version = true;
+      switch (global->option) {
+        case agent::GlobalOption::json: options.json = true; break;
+        case agent::GlobalOption::dryRun: options.dryRun = true; break;
+        case agent::GlobalOption::help: options.help = true; break;
+        case agent::GlobalOption::version: options.version = true; break;
+        default: break;
+      }
       continue;
     }
     std::string value;
@@ -65,24 +70,35 @@ CLIOptions CLIOptions::parse(const std::vector<std::string>& args) {
       throw AgentFailure::invalidArgument("--" + name + " requires a value. Booleans use true or false.");
     }
 
-    if (name == "data-dir") {
-      options.dataDirectory = absolutePath(expandTilde(value));
-    } else if (name == "request-id") {
-      auto id = Uuid::parse(value);
-      if (!id) throw AgentFailure::invalidArgument("--request-id must be a UUID.");
-      options.requestID = *id;
-    } else if (name == "timeout") {
-      auto seconds = wholeSeconds(value);
-      if (!seconds || *seconds < 1 || *seconds > 120) {
-        throw AgentFailure::invalidArgument("--timeout must be a whole number from 1 to 120 seconds.");
-      }
-      options.timeoutSeconds = static_cast<int>(*seconds);
-    } else if (name == "out") {
-      // An empty path names no file; refused here, before the app builds the whole export.
-      if (value.empty()) throw AgentFailure::invalidArgument("--out requires a value. Booleans use true or false.");
-      options.outputPath = value;
-    } else {
+    if (global == nullptr) {
       options.arguments[name] = value;
+      continue;
+    }
+    switch (global->option) {
+      case agent::GlobalOption::dataDirectory:
+        options.dataDirectory = absolutePath(expandTilde(value));
+        break;
+      case agent::GlobalOption::requestId: {
+        auto id = Uuid::parse(value);
+        if (!id) throw AgentFailure::invalidArgument("--request-id must be a UUID.");
+        options.requestID = *id;
+        break;
+      }
+      case agent::GlobalOption::timeout: {
+        auto seconds = wholeSeconds(value);
+        if (!seconds || *seconds < 1 || *seconds > 120) {
+          throw AgentFailure::invalidArgument("--timeout must be a whole number from 1 to 120 seconds.");
+        }
+        options.timeoutSeconds = static_cast<int>(*seconds);
+        break;
+      }
+      case agent::GlobalOption::out:
+        // An empty path names no file; refused here, before the app builds the whole export.
+        if (value.empty()) throw AgentFailure::invalidArgument("--out requires a value. Booleans use true or false.");
+        options.outputPath = value;
+        break;
+      default:
+        break;  // the flags are handled above
     }
   }
   return options;

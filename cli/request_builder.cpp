@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <deque>
 
+#include "agent/wire/command_line_options.h"
 #include "agent/wire/command_table.h"
 #include "core/base64.h"
 #include "core/file_system.h"
@@ -15,7 +16,6 @@
 namespace pellam::cli {
 
 using agent::AgentFailure;
-namespace AgentWire = agent::AgentWire;
 
 namespace {
 
@@ -46,7 +46,11 @@ std::string commandName(const std::vector<std::string>& words, std::map<std::str
     command = "capabilities";
   } else {
     if (words.size() < 2) throw AgentFailure::invalidArgument("Supply an operation. Run vantry help.");
-    command = words[0] + "." + (words[1] == "pay-period" ? std::string("payperiod") : words[1]);
+    std::string operation = words[1];
+    for (const agent::OperationAlias& alias : agent::operationAliases) {
+      if (operation == alias.word) operation = alias.operation;
+    }
+    command = words[0] + "." + operation;
     operands.assign(words.begin() + 2, words.end());
   }
   if (agent::findCommand(command) == nullptr) {
@@ -58,11 +62,11 @@ std::string commandName(const std::vector<std::string>& words, std::map<std::str
 // Members of the argument file join the arguments: strings as they are, anything else as
 // its JSON text (sorted keys, "/" escaped).
 void foldArgumentFile(std::map<std::string, std::string>& arguments) {
-  auto file = arguments.find("args-file");
+  auto file = arguments.find(std::string(agent::argumentsFileOption.name));
   if (file == arguments.end()) return;
   std::string path = file->second;
   arguments.erase(file);
-  Json content = parseJson(readInputFile(path, AgentWire::maximumRequestBytes));
+  Json content = parseJson(readInputFile(path, agent::argumentsFileOption.maximumBytes));
   if (!content.isObject() && !content.isArray()) {
     throw JsonParseError("The argument file must hold a JSON object, not a bare value.", 0);
   }
@@ -74,14 +78,16 @@ void foldArgumentFile(std::map<std::string, std::string>& arguments) {
 }
 
 void foldPatchFile(std::map<std::string, std::string>& arguments) {
-  auto file = arguments.find("patch-file");
+  const agent::FileOptionRow& option = agent::patchFileOption;
+  auto file = arguments.find(std::string(option.name));
   if (file == arguments.end()) return;
   std::string path = file->second;
   arguments.erase(file);
-  if (arguments.count("patch")) throw AgentFailure::invalidArgument("Specify --patch or --patch-file once.");
-  std::string text = readInputFile(path, AgentWire::maximumImportBytes);
+  const std::string patch(option.argument);
+  if (arguments.count(patch)) throw AgentFailure::invalidArgument("Specify --patch or --patch-file once.");
+  std::string text = readInputFile(path, option.maximumBytes);
   if (!isValidUtf8(text)) throw AgentFailure::invalidArgument("A patch file must be UTF-8 JSON.");
-  arguments["patch"] = std::move(text);
+  arguments[patch] = std::move(text);
 }
 
 // The file name's extension in lower case; a leading dot starts a hidden name, not an extension.
@@ -98,12 +104,14 @@ std::string lowerCaseExtension(const std::string& path) {
 
 // The import file travels inside the request as Base64; the app never reads the caller's path.
 void foldImportFile(std::map<std::string, std::string>& arguments) {
-  auto file = arguments.find("file");
+  const agent::FileOptionRow& option = agent::importFileOption;
+  auto file = arguments.find(std::string(option.name));
   if (file == arguments.end()) return;
   std::string path = expandTilde(file->second);
   arguments.erase(file);
-  if (arguments.count("content")) throw AgentFailure::invalidArgument("Specify a file or base64 content once.");
-  arguments["content"] = base64Encode(readInputFile(path, AgentWire::maximumImportBytes));
+  const std::string content(option.argument);
+  if (arguments.count(content)) throw AgentFailure::invalidArgument("Specify a file or base64 content once.");
+  arguments[content] = base64Encode(readInputFile(path, option.maximumBytes));
   if (!arguments.count("format")) arguments["format"] = lowerCaseExtension(path);
 }
 
@@ -144,8 +152,9 @@ agent::AgentRequest buildRequest(const CLIOptions& options, Instant now) {
     throw AgentFailure::invalidArgument("Unexpected positional arguments: " +
                                         joined({operands.begin(), operands.end()}, " ") + ".");
   }
-  if (row.performer == agent::Performer::app) agent::checkFixedArguments(command, built);
-  if (options.outputPath && command != "export") {
+  // The engine's commands are checked where they run.
+  if (row.performer == agent::Performer::app) agent::checkArguments(row, built);
+  if (options.outputPath && command != agent::findGlobalOption("out")->onlyFor) {
     throw AgentFailure::invalidArgument("--out is only available for export.");
   }
 

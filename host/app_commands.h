@@ -1,6 +1,9 @@
 #pragma once
+#include <span>
 #include <string>
+#include <string_view>
 
+#include "agent/wire/command_table.h"
 #include "agent/wire/wire.h"
 #include "host/agent_folders.h"
 #include "host/archive_store.h"
@@ -22,10 +25,28 @@ class AppCommands {
   AppCommands(const AgentFolders& folders, ArchiveStore& store, Heartbeat& heartbeat)
       : folders_(folders), store_(store), heartbeat_(heartbeat) {}
 
-  CommandOutcome run(const agent::AgentRequest& request);
+  // Runs the app command of `row` (the request's row in the command table), refusing
+  // arguments the row does not list first.
+  CommandOutcome run(const agent::AgentRequest& request, const agent::CommandRow& row);
+
+  using Handler = CommandOutcome (AppCommands::*)(const agent::AgentRequest& request);
+  struct HandlerRow {
+    std::string_view command;
+    Handler handler;
+  };
+  // One handler for each app command of the command table (app_required where the host
+  // cannot do what the desktop app does).
+  static std::span<const HandlerRow> handlers();
 
  private:
-  CommandOutcome status();
+  CommandOutcome status(const agent::AgentRequest& request);
+  CommandOutcome lock(const agent::AgentRequest& request);
+  CommandOutcome unlock(const agent::AgentRequest& request);
+  CommandOutcome dataFolder(const agent::AgentRequest& request);
+  CommandOutcome backupList(const agent::AgentRequest& request);
+  CommandOutcome backupPreview(const agent::AgentRequest& request);
+  CommandOutcome backupRestore(const agent::AgentRequest& request);
+  CommandOutcome appRequired(const agent::AgentRequest& request);
   CommandOutcome setLocked(bool locked, bool dryRun);
 
   const AgentFolders& folders_;

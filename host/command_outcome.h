@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "agent/wire/command_table.h"
 #include "agent/wire/wire.h"
 #include "core/records/entry_origins.h"
 #include "core/instant.h"
@@ -33,10 +34,12 @@ struct CommandOutcome {
   bool changes() const { return changedInPlace || replacement.has_value(); }
 };
 
-// The command engine as the host calls it: the request, the host's own archive (changed in
-// place when the command changes the records; left exactly as it was when it throws), what
-// the host knows of its validity, the time.
-using Engine = std::function<CommandOutcome(const agent::AgentRequest&, Archive&, const ValidationIndex&, Instant)>;
+// The command engine as the host calls it: the request and its row in the command table
+// (null for a name outside the catalogue), the host's own archive (changed in place when the
+// command changes the records; left exactly as it was when it throws), what the host knows
+// of its validity, the time.
+using Engine = std::function<CommandOutcome(const agent::AgentRequest&, const agent::CommandRow*, Archive&,
+                                            const ValidationIndex&, Instant)>;
 
 // The real engine (agent/engine), adapted.
 Engine commandEngine();

@@ -4,10 +4,11 @@
 namespace pellam::host {
 
 Engine commandEngine() {
-  return [](const agent::AgentRequest& request, Archive& archive, const ValidationIndex& known, Instant now) {
+  return [](const agent::AgentRequest& request, const agent::CommandRow* row, Archive& archive,
+            const ValidationIndex& known, Instant now) {
     // In place: a copy of a large archive would cost more than the command itself. Checked
     // only where it changes: the host's archive is known to be valid.
-    agent::AgentInPlaceExecution execution = agent::AgentCommands::executeInPlace(request, archive, now, known);
+    agent::AgentInPlaceExecution execution = agent::AgentCommands::executeInPlace(request, row, archive, now, known);
     return CommandOutcome{std::move(execution.result), execution.changed, std::nullopt,
                           std::move(execution.entryOrigins)};
   };

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <new>
 
-#include "agent/wire/catalogue.h"
 #include "agent/wire/command_table.h"
 #include "agent/wire/failure_messages.h"
 #include "core/data_error.h"
@@ -169,11 +168,13 @@ RequestProcessor::Answer RequestProcessor::answer(const std::string& path, const
     result.response = failureResponse(id, invalidRequest("The request file's name does not match its identifier."));
     return result;
   }
-  result.command = agent::findCommand(request.command) != nullptr ? request.command : "unknown";
-  result.response = run(request, result.outcome);
+  // The one look-up of the command: everything after reads its row.
+  const agent::CommandRow* row = agent::findCommand(request.command);
+  result.command = row != nullptr ? request.command : "unknown";
+  result.response = run(request, row, result.outcome);
   // Whether the command only looks, never whether this run happened to change nothing: a
   // clock-in that found its timer running must not run again on a replay.
-  result.held = agent::isReadOnly(request.command) || (request.dryRun && !result.outcome.changes());
+  result.held = (row != nullptr && row->readOnly) || (request.dryRun && !result.outcome.changes());
 
   if (result.encoded().size() > agent::AgentWire::maximumResponseBytes) {
     // Too large to answer, so it is not carried out either.
@@ -186,20 +187,21 @@ RequestProcessor::Answer RequestProcessor::answer(const std::string& path, const
   return result;
 }
 
-AgentResponse RequestProcessor::run(const AgentRequest& request, CommandOutcome& outcome) {
+AgentResponse RequestProcessor::run(const AgentRequest& request, const agent::CommandRow* row,
+                                    CommandOutcome& outcome) {
   std::string fingerprint = agent::AgentWire::fingerprint(request);
   try {
     if (request.version != agent::kProtocolVersion) {
       throw AgentFailure::unsupportedVersion(agent::kProtocolVersionMismatchMessage);
     }
-    if (heartbeat_.locked() && !agent::answeredWhileLocked(request.command)) {
+    if (heartbeat_.locked() && !(row != nullptr && row->answeredWhileLocked)) {
       throw AgentFailure::appLocked(agent::kAppLockedMessage);
     }
-    if (agent::AgentCommands::isAppCommand(request.command)) {
-      outcome = appCommands_.run(request);
+    if (row != nullptr && row->performer == agent::Performer::app) {
+      outcome = appCommands_.run(request, *row);
     } else {
       Archive& archive = store_.current();
-      outcome = engine_(request, archive, store_.knownValid(), clock_());
+      outcome = engine_(request, row, archive, store_.knownValid(), clock_());
     }
     AgentResponse response;
     response.id = request.id;

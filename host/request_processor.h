@@ -64,7 +64,7 @@ class RequestProcessor {
     }
   };
   Answer answer(const std::string& path, const Uuid& id);
-  agent::AgentResponse run(const agent::AgentRequest& request, CommandOutcome& outcome);
+  agent::AgentResponse run(const agent::AgentRequest& request, const agent::CommandRow* row, CommandOutcome& outcome);
   // Publishes the answer, saving its change first; false, with nothing saved or published,
   // when the data file changed since the command read it (unless `lastRun`: that is then
   // answered as a failure).

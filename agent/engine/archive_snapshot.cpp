@@ -1,11 +1,8 @@
 #include "agent/engine/archive_snapshot.h"
 
-#include "agent/wire/command_table.h"
-
 namespace pellam::agent::engine {
 
-bool mayChangeEntries(std::string_view command) {
-  const CommandRow* row = findCommand(command);
+bool mayChangeEntries(const CommandRow* row) {
   return row == nullptr || row->performer != Performer::engine || row->mayChangeEntries;
 }
 

@@ -8,14 +8,15 @@
 #include <string_view>
 #include <vector>
 
+#include "agent/wire/command_table.h"
 #include "core/records/records.h"
 
 namespace pellam::agent::engine {
 
 // False only for engine commands the command table marks as leaving `entries` alone; any
-// other name is assumed to write them (safe, only slower). A family that starts writing
-// entries in a command marked so must change its row.
-bool mayChangeEntries(std::string_view command);
+// other row, or none, is assumed to write them (safe, only slower). A family that starts
+// writing entries in a command marked so must change its row.
+bool mayChangeEntries(const CommandRow* row);
 
 class ArchiveSnapshot {
  public:

@@ -1,6 +1,6 @@
 #include "agent/engine/arguments.h"
 
-#include "agent/wire/argument_check.h"
+#include "agent/wire/failure.h"
 
 namespace pellam::agent::engine {
 
@@ -8,16 +8,12 @@ ArgumentNames::ArgumentNames(std::initializer_list<std::string_view> names) : na
 
 ArgumentNames::ArgumentNames(std::span<const FieldRow> fields, std::initializer_list<std::string_view> names)
     : ArgumentNames(names) {
-  for (const FieldRow& row : fields) names_.emplace(row.option);
+  for (const FieldRow& row : fields) names_.emplace(row.name);
 }
 
 ArgumentNames::ArgumentNames(std::span<const std::string_view> shared, std::initializer_list<std::string_view> names)
     : ArgumentNames(names) {
   names_.insert(shared.begin(), shared.end());
-}
-
-void checkArguments(const AgentRequest& request, const ArgumentNames& allowed) {
-  checkArgumentNames(request.command, request.arguments, [&](std::string_view name) { return allowed.contains(name); });
 }
 
 const std::string* argument(const AgentRequest& request, std::string_view name) {

@@ -1,7 +1,7 @@
 #pragma once
-// Reading a command's string arguments: the unknown-argument check, required values,
-// booleans and identifiers. Every failure is invalid_argument with a sentence that names
-// the option as the user typed it (--name).
+// Reading a command's string arguments: required values, booleans and identifiers. Unknown
+// names never get here: the dispatcher refuses them by the command's row first. Every
+// failure is invalid_argument with a sentence that names the option as typed (--name).
 #include <initializer_list>
 #include <set>
 #include <span>
@@ -14,7 +14,7 @@
 
 namespace pellam::agent::engine {
 
-// The argument names one command accepts.
+// A set of argument names, for a quick look-up of many.
 class ArgumentNames {
  public:
   ArgumentNames(std::initializer_list<std::string_view> names = {});
@@ -28,10 +28,6 @@ class ArgumentNames {
  private:
   std::set<std::string, std::less<>> names_;
 };
-
-// Fails with "Unknown arguments for <command>: <names, sorted, comma-separated>." when
-// any argument name is not allowed. Commands call this before reading any argument.
-void checkArguments(const AgentRequest& request, const ArgumentNames& allowed);
 
 // The argument's value, or null when it is absent.
 const std::string* argument(const AgentRequest& request, std::string_view name);

@@ -1,7 +1,6 @@
 #include <algorithm>
 
 #include "agent/wire/catalogue.h"
-#include "agent/engine/arguments.h"
 #include "agent/engine/families.h"
 
 namespace pellam::agent::engine {
@@ -15,11 +14,7 @@ Json sortedNames(std::vector<std::string> names) {
   return list;
 }
 
-}  // namespace
-
-Json capabilities(const AgentRequest& request) {
-  static const ArgumentNames none{};
-  checkArguments(request, none);
+Json capabilities(const CommandCall&) {
   Json result = Json::object();
   result["appCommands"] = sortedNames(AgentCommands::appCommands());
   result["dryRun"] = true;
@@ -29,5 +24,11 @@ Json capabilities(const AgentRequest& request) {
   result["transport"] = "local-files";
   return result;
 }
+
+constexpr HandlerRow kCapabilitiesHandlers[] = {{"capabilities", capabilities}};
+
+}  // namespace
+
+const FamilyHandlers capabilitiesFamily{kCapabilitiesHandlers, std::nullopt};
 
 }  // namespace pellam::agent::engine

@@ -21,8 +21,6 @@ namespace {
 const NullableFields kNullable = {"end"};
 
 Json list(const AgentRequest& request, const Archive& archive, Instant now) {
-  static const ArgumentNames allowed{selectionKeys, {"limit", "offset", "running"}};
-  checkArguments(request, allowed);
   std::vector<const Entry*> kept = selectedEntries(request, archive, now);
   if (const std::string* text = argument(request, "running")) {
     const bool running = boolean(*text, "running");
@@ -32,8 +30,6 @@ Json list(const AgentRequest& request, const Archive& archive, Instant now) {
 }
 
 Json show(const AgentRequest& request, const Archive& archive) {
-  static const ArgumentNames allowed{"id"};
-  checkArguments(request, allowed);
   return record("entry", archive.entries[entryIndex(archive, "id", request)], request);
 }
 
@@ -45,8 +41,6 @@ std::optional<bool> runningArgument(const AgentRequest& request) {
 }
 
 Json create(const AgentRequest& request, Archive& archive, Instant now, EntryJournal& journal) {
-  static const ArgumentNames allowed{entryFields, {"job", "running", "patch"}};
-  checkArguments(request, allowed);
   const Job& job = archive.jobs[jobIndex(required("job", request), archive)];
 
   Entry entry;  // every other field at its new-record value
@@ -78,8 +72,6 @@ std::size_t storedEntry(const AgentRequest& request, const Archive& archive) {
 }
 
 Json update(const AgentRequest& request, Archive& archive, Instant now, EntryJournal& journal) {
-  static const ArgumentNames allowed{entryFields, {"id", "job", "running", "patch", "if-match"}};
-  checkArguments(request, allowed);
   const std::size_t index = storedEntry(request, archive);
 
   Entry entry = patch(request, entryFields, kNullable, archive.entries[index]);
@@ -101,8 +93,6 @@ Json update(const AgentRequest& request, Archive& archive, Instant now, EntryJou
 }
 
 Json copy(const AgentRequest& request, Archive& archive, Instant now, EntryJournal& journal) {
-  static const ArgumentNames allowed{"id", "if-match"};
-  checkArguments(request, allowed);
   const std::size_t index = storedEntry(request, archive);
 
   // A copy never runs, and none of its breaks stays open; one of a timer that ran too long
@@ -118,23 +108,21 @@ Json copy(const AgentRequest& request, Archive& archive, Instant now, EntryJourn
 }
 
 Json remove(const AgentRequest& request, Archive& archive, EntryJournal& journal) {
-  static const ArgumentNames allowed{"id", "if-match"};
-  checkArguments(request, allowed);
   const std::size_t index = storedEntry(request, archive);
   return record("deletedEntry", journal.erase(archive.entries, index), request);
 }
 
+constexpr HandlerRow kEntriesHandlers[] = {
+    {"entries.list", [](const CommandCall& c) { return list(c.request, c.archive, c.now); }},
+    {"entries.show", [](const CommandCall& c) { return show(c.request, c.archive); }},
+    {"entries.create", [](const CommandCall& c) { return create(c.request, c.archive, c.now, c.journal); }},
+    {"entries.update", [](const CommandCall& c) { return update(c.request, c.archive, c.now, c.journal); }},
+    {"entries.copy", [](const CommandCall& c) { return copy(c.request, c.archive, c.now, c.journal); }},
+    {"entries.delete", [](const CommandCall& c) { return remove(c.request, c.archive, c.journal); }},
+};
+
 }  // namespace
 
-Json entries(const AgentRequest& request, Archive& archive, Instant now, EntryJournal& journal) {
-  const std::string& command = request.command;
-  if (command == "entries.list") return list(request, archive, now);
-  if (command == "entries.show") return show(request, archive);
-  if (command == "entries.create") return create(request, archive, now, journal);
-  if (command == "entries.update") return update(request, archive, now, journal);
-  if (command == "entries.copy") return copy(request, archive, now, journal);
-  if (command == "entries.delete") return remove(request, archive, journal);
-  throw AgentFailure::invalidArgument("Unknown entries operation.");
-}
+const FamilyHandlers entriesFamily{kEntriesHandlers, "Unknown entries operation."};
 
 }  // namespace pellam::agent::engine

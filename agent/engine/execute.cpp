@@ -6,7 +6,6 @@
 #include "agent/engine/archive_snapshot.h"
 #include "agent/engine/dispatch.h"
 #include "agent/engine/entry_journal.h"
-#include "agent/engine/families.h"
 #include "agent/wire/failure_messages.h"
 #include "core/validation/validation.h"
 
@@ -44,7 +43,8 @@ bool restoresRecords(const std::string& command) { return command == "import.app
 
 // Runs the command with `known` standing for the archive's validation, or validating the
 // archive whole without it.
-AgentInPlaceExecution executeWith(const AgentRequest& request, Archive& archive, Instant now, const ValidationIndex* known) {
+AgentInPlaceExecution executeWith(const AgentRequest& request, const CommandRow* row, Archive& archive, Instant now,
+                                  const ValidationIndex* known) {
   if (request.version != kProtocolVersion) {
     throw AgentFailure::unsupportedVersion(kProtocolVersionMismatchMessage);
   }
@@ -58,7 +58,7 @@ AgentInPlaceExecution executeWith(const AgentRequest& request, Archive& archive,
 
   // The command works on the archive itself; the snapshot is the copy it can be put
   // back from, and the journal holds the entries changed by the families that keep one.
-  const bool entriesSaved = engine::mayChangeEntries(request.command) && !engine::journalsEntries(request.command);
+  const bool entriesSaved = engine::mayChangeEntries(row) && !engine::journalsEntries(row);
   engine::ArchiveSnapshot before(archive, entriesSaved);
   engine::EntryJournal journal;
   const EntriesWitness witness(archive, entriesSaved);
@@ -69,7 +69,7 @@ AgentInPlaceExecution executeWith(const AgentRequest& request, Archive& archive,
     before.restoreInto(archive);
   };
   try {
-    execution.result = AgentWire::encode(engine::run(request, archive, now, journal));
+    execution.result = AgentWire::encode(engine::run(request, row, archive, now, journal));
     witness.check(archive, journal, request.command);
     same = before.matches(archive) && !journal.changed(archive.entries);
     // An unchanged archive passed validation as the input; only a changed one needs the gate.
@@ -100,12 +100,17 @@ AgentInPlaceExecution executeWith(const AgentRequest& request, Archive& archive,
 }  // namespace
 
 AgentInPlaceExecution executeInPlace(const AgentRequest& request, Archive& archive, Instant now) {
-  return executeWith(request, archive, now, nullptr);
+  return executeWith(request, findCommand(request.command), archive, now, nullptr);
 }
 
 AgentInPlaceExecution executeInPlace(const AgentRequest& request, Archive& archive, Instant now,
                                      const ValidationIndex& known) {
-  return executeWith(request, archive, now, &known);
+  return executeWith(request, findCommand(request.command), archive, now, &known);
+}
+
+AgentInPlaceExecution executeInPlace(const AgentRequest& request, const CommandRow* row, Archive& archive, Instant now,
+                                     const ValidationIndex& known) {
+  return executeWith(request, row, archive, now, &known);
 }
 
 AgentExecution execute(const AgentRequest& request, Archive archive, Instant now) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "agent/wire/command_table.h"
 #include "agent/wire/wire.h"
 #include "core/instant.h"
 #include "core/records/entry_origins.h"
@@ -45,6 +46,11 @@ AgentInPlaceExecution executeInPlace(const AgentRequest& request, Archive& archi
 // whole again, only where the command changed it (with the same messages). `known` is left
 // as it is; the caller adopts the change into it (ValidationIndex::adopt with entryOrigins).
 AgentInPlaceExecution executeInPlace(const AgentRequest& request, Archive& archive, Instant now,
+                                     const ValidationIndex& known);
+
+// The same for a request whose row the caller has already looked up in the command table
+// (null for a name outside the catalogue), as the host does once per request.
+AgentInPlaceExecution executeInPlace(const AgentRequest& request, const CommandRow* row, Archive& archive, Instant now,
                                      const ValidationIndex& known);
 
 }  // namespace AgentCommands

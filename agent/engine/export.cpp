@@ -89,13 +89,10 @@ ExportFile build(const AgentRequest& request, const Archive& archive, Instant no
   throw AgentFailure::invalidArgument("--format must be json, csv, xlsx, or txt (text is an alias).");
 }
 
-}  // namespace
-
-Json exportRecords(const AgentRequest& request, Archive& archive, Instant now) {
-  if (request.command != "export") throw unknownCommand(request.command);
-  static const ArgumentNames allowed{selectionKeys, {"format", "at"}};
-  checkArguments(request, allowed);
-  const ExportFile file = build(request, archive, reportTime(request, now));
+Json exportRecords(const CommandCall& call) {
+  const AgentRequest& request = call.request;
+  const Archive& archive = call.archive;
+  const ExportFile file = build(request, archive, reportTime(request, call.now));
 
   Json result = Json::object();
   result["filename"] = file.filename;
@@ -105,5 +102,11 @@ Json exportRecords(const AgentRequest& request, Archive& archive, Instant now) {
   result["sha256"] = sha256Hex(file.bytes);
   return result;
 }
+
+constexpr HandlerRow kExportHandlers[] = {{"export", exportRecords}};
+
+}  // namespace
+
+const FamilyHandlers exportFamily{kExportHandlers, std::nullopt};
 
 }  // namespace pellam::agent::engine

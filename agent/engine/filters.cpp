@@ -17,8 +17,6 @@ namespace {
 const NullableFields kFilterNullable = {"jobID"};
 
 Json listFilters(const AgentRequest& request, const Archive& archive) {
-  static const ArgumentNames allowed{"limit", "offset"};
-  checkArguments(request, allowed);
   std::vector<const SavedFilter*> views;
   views.reserve(archive.filters.size());
   for (const SavedFilter& filter : archive.filters) views.push_back(&filter);
@@ -26,8 +24,6 @@ Json listFilters(const AgentRequest& request, const Archive& archive) {
 }
 
 Json createFilter(const AgentRequest& request, Archive& archive, Instant now) {
-  static const ArgumentNames allowed{filterFields, {"patch"}};
-  checkArguments(request, allowed);
 
   SavedFilter view;  // name, query and tag empty, no job, range "This week"
   // The request's identifier, so replaying one request cannot create two views.
@@ -52,8 +48,6 @@ std::size_t viewIndex(const AgentRequest& request, const Archive& archive) {
 }
 
 Json updateFilter(const AgentRequest& request, Archive& archive) {
-  static const ArgumentNames allowed{filterFields, {"id", "patch", "if-match"}};
-  checkArguments(request, allowed);
   const std::size_t index = viewIndex(request, archive);
   match(request, archive.filters[index]);
   archive.filters[index] = patch(request, filterFields, kFilterNullable, archive.filters[index]);
@@ -61,8 +55,6 @@ Json updateFilter(const AgentRequest& request, Archive& archive) {
 }
 
 Json remove(const AgentRequest& request, Archive& archive) {
-  static const ArgumentNames allowed{"id", "if-match"};
-  checkArguments(request, allowed);
   const std::size_t index = viewIndex(request, archive);
   match(request, archive.filters[index]);
   const SavedFilter removed = std::move(archive.filters[index]);
@@ -70,15 +62,15 @@ Json remove(const AgentRequest& request, Archive& archive) {
   return record("deletedFilter", removed, request);
 }
 
+constexpr HandlerRow kFiltersHandlers[] = {
+    {"filters.list", [](const CommandCall& c) { return listFilters(c.request, c.archive); }},
+    {"filters.create", [](const CommandCall& c) { return createFilter(c.request, c.archive, c.now); }},
+    {"filters.update", [](const CommandCall& c) { return updateFilter(c.request, c.archive); }},
+    {"filters.delete", [](const CommandCall& c) { return remove(c.request, c.archive); }},
+};
+
 }  // namespace
 
-Json filters(const AgentRequest& request, Archive& archive, Instant now) {
-  const std::string& command = request.command;
-  if (command == "filters.list") return listFilters(request, archive);
-  if (command == "filters.create") return createFilter(request, archive, now);
-  if (command == "filters.update") return updateFilter(request, archive);
-  if (command == "filters.delete") return remove(request, archive);
-  throw AgentFailure::invalidArgument("Unknown filters operation.");
-}
+const FamilyHandlers filtersFamily{kFiltersHandlers, "Unknown filters operation."};
 
 }  // namespace pellam::agent::engine

@@ -47,13 +47,8 @@ std::string previewToken(std::string_view format, const Archive& current, std::s
   return sha256Hex(input);
 }
 
-}  // namespace
-
-Json importRecords(const AgentRequest& request, Archive& archive, Instant) {
-  const bool apply = request.command == "import.apply";
-  if (!apply && request.command != "import.preview") throw unknownCommand(request.command);
-  static const ArgumentNames allowed{"content", "format", "preview"};
-  checkArguments(request, allowed);
+// Both compute the whole import; only apply, given the preview's token, keeps it.
+Json importRecords(const AgentRequest& request, Archive& archive, bool apply) {
   const std::string& content = required("content", request);
   const std::string& format = required("format", request);
 
@@ -93,5 +88,14 @@ Json importRecords(const AgentRequest& request, Archive& archive, Instant) {
   if (apply) archive = std::move(preview.archive);
   return result;
 }
+
+constexpr HandlerRow kImportHandlers[] = {
+    {"import.preview", [](const CommandCall& c) { return importRecords(c.request, c.archive, false); }},
+    {"import.apply", [](const CommandCall& c) { return importRecords(c.request, c.archive, true); }},
+};
+
+}  // namespace
+
+const FamilyHandlers importFamily{kImportHandlers, std::nullopt};
 
 }  // namespace pellam::agent::engine

@@ -20,8 +20,6 @@ namespace {
 
 // No jobs patch accepts a JSON null.
 Json listJobs(const AgentRequest& request, const Archive& archive) {
-  static const ArgumentNames allowed{"archived", "query", "limit", "offset"};
-  checkArguments(request, allowed);
 
   std::optional<bool> archived;
   if (const std::string* text = argument(request, "archived")) archived = boolean(*text, "archived");
@@ -43,8 +41,6 @@ Json listJobs(const AgentRequest& request, const Archive& archive) {
 }
 
 Json showJob(const AgentRequest& request, const Archive& archive) {
-  static const ArgumentNames allowed{"id"};
-  checkArguments(request, allowed);
   const std::size_t index = jobIndex(required("id", request), archive);
   return record("job", archive.jobs[index], request);
 }
@@ -55,8 +51,6 @@ void normalise(Job& job) {
 }
 
 Json createJob(const AgentRequest& request, Archive& archive, Instant now) {
-  static const ArgumentNames allowed{jobFields, {"patch"}};
-  checkArguments(request, allowed);
 
   Job job;  // every field at its new-record value, the name empty
   // The request's identifier, so replaying one request cannot create two jobs.
@@ -84,8 +78,6 @@ void finish(Job& job, const Archive& archive) {
 }
 
 Json updateJob(const AgentRequest& request, Archive& archive) {
-  static const ArgumentNames allowed{jobFields, {"id", "patch", "if-match"}};
-  checkArguments(request, allowed);
   const std::size_t index = jobIndex(required("id", request), archive);
   match(request, archive.jobs[index]);
 
@@ -96,8 +88,6 @@ Json updateJob(const AgentRequest& request, Archive& archive) {
 }
 
 Json archiveJob(const AgentRequest& request, Archive& archive) {
-  static const ArgumentNames allowed{"id", "archived", "if-match"};
-  checkArguments(request, allowed);
   const std::size_t index = jobIndex(required("id", request), archive);
   match(request, archive.jobs[index]);
 
@@ -110,8 +100,6 @@ Json archiveJob(const AgentRequest& request, Archive& archive) {
 }
 
 Json copy(const AgentRequest& request, Archive& archive) {
-  static const ArgumentNames allowed{"id", "name", "if-match"};
-  checkArguments(request, allowed);
   const std::size_t index = jobIndex(required("id", request), archive);
   match(request, archive.jobs[index]);
 
@@ -127,17 +115,17 @@ Json copy(const AgentRequest& request, Archive& archive) {
   return record("job", archive.jobs.back(), request);
 }
 
+constexpr HandlerRow kJobsHandlers[] = {
+    {"jobs.list", [](const CommandCall& c) { return listJobs(c.request, c.archive); }},
+    {"jobs.show", [](const CommandCall& c) { return showJob(c.request, c.archive); }},
+    {"jobs.create", [](const CommandCall& c) { return createJob(c.request, c.archive, c.now); }},
+    {"jobs.update", [](const CommandCall& c) { return updateJob(c.request, c.archive); }},
+    {"jobs.archive", [](const CommandCall& c) { return archiveJob(c.request, c.archive); }},
+    {"jobs.copy", [](const CommandCall& c) { return copy(c.request, c.archive); }},
+};
+
 }  // namespace
 
-Json jobs(const AgentRequest& request, Archive& archive, Instant now) {
-  const std::string& command = request.command;
-  if (command == "jobs.list") return listJobs(request, archive);
-  if (command == "jobs.show") return showJob(request, archive);
-  if (command == "jobs.create") return createJob(request, archive, now);
-  if (command == "jobs.update") return updateJob(request, archive);
-  if (command == "jobs.archive") return archiveJob(request, archive);
-  if (command == "jobs.copy") return copy(request, archive);
-  throw AgentFailure::invalidArgument("Unknown jobs operation.");
-}
+const FamilyHandlers jobsFamily{kJobsHandlers, "Unknown jobs operation."};
 
 }  // namespace pellam::agent::engine

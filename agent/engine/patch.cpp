@@ -44,7 +44,7 @@ Json optionValue(const FieldRow& row, const std::string& text, const Json* curre
     if (text == "null") return Json(nullptr);
     return Json(text);  // read as a timestamp when the record is decoded
   }
-  if (current != nullptr && current->isBool()) return Json(boolean(text, row.option));
+  if (current != nullptr && current->isBool()) return Json(boolean(text, row.name));
   if (current != nullptr && current->isNumber()) {
     std::optional<Json> parsed;
     try {
@@ -52,7 +52,7 @@ Json optionValue(const FieldRow& row, const std::string& text, const Json* curre
     } catch (const JsonParseError&) {
     }
     if (!parsed || !parsed->isNumber()) {
-      throw AgentFailure::invalidArgument("--" + std::string(row.option) + " must be a JSON number.");
+      throw AgentFailure::invalidArgument("--" + std::string(row.name) + " must be a JSON number.");
     }
     return std::move(*parsed);
   }
@@ -109,11 +109,11 @@ Json patchedObject(const AgentRequest& request, std::span<const FieldRow> fields
   }
 
   for (const FieldRow& row : fields) {
-    const std::string* text = argument(request, row.option);
+    const std::string* text = argument(request, row.name);
     if (text == nullptr) continue;
     if (patch.find(row.field) != nullptr) {
       throw AgentFailure::invalidArgument("Specify " + std::string(row.field) + " once, in --patch or as --" +
-                                          std::string(row.option) + ".");
+                                          std::string(row.name) + ".");
     }
     patch[row.field] = optionValue(row, *text, recordObject.find(row.field));
   }

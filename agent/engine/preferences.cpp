@@ -11,28 +11,24 @@ namespace {
 
 // No preferences field accepts a JSON null.
 Json get(const AgentRequest& request, const Archive& archive) {
-  static const ArgumentNames allowed{};
-  checkArguments(request, allowed);
   return record("preferences", archive.preferences, request);
 }
 
 // The values themselves (week start, zone, reminder times and days) are checked by archive
 // validation after the command.
 Json set(const AgentRequest& request, Archive& archive) {
-  static const ArgumentNames allowed{preferenceFields, {"patch", "if-match"}};
-  checkArguments(request, allowed);
   match(request, archive.preferences);
   archive.preferences = patch(request, preferenceFields, kNoNullable, archive.preferences);
   return record("preferences", archive.preferences, request);
 }
 
+constexpr HandlerRow kPreferencesHandlers[] = {
+    {"preferences.get", [](const CommandCall& c) { return get(c.request, c.archive); }},
+    {"preferences.set", [](const CommandCall& c) { return set(c.request, c.archive); }},
+};
+
 }  // namespace
 
-Json preferences(const AgentRequest& request, Archive& archive, Instant) {
-  const std::string& command = request.command;
-  if (command == "preferences.get") return get(request, archive);
-  if (command == "preferences.set") return set(request, archive);
-  throw AgentFailure::invalidArgument("Unknown preferences operation.");
-}
+const FamilyHandlers preferencesFamily{kPreferencesHandlers, "Unknown preferences operation."};
 
 }  // namespace pellam::agent::engine

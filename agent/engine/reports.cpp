@@ -87,17 +87,18 @@ Json report(const AgentRequest& request, const Archive& archive, Instant now, bo
   return result;
 }
 
+// The summary and the pay-period report differ only in the range they select.
+Json totalsReport(const CommandCall& c) { return report(c.request, c.archive, reportTime(c.request, c.now), false); }
+Json dailyReport(const CommandCall& c) { return report(c.request, c.archive, reportTime(c.request, c.now), true); }
+
+constexpr HandlerRow kReportsHandlers[] = {
+    {"reports.summary", totalsReport},
+    {"reports.daily", dailyReport},
+    {"reports.payperiod", totalsReport},
+};
+
 }  // namespace
 
-Json reports(const AgentRequest& request, Archive& archive, Instant now) {
-  const std::string& command = request.command;
-  const bool daily = command == "reports.daily";
-  if (!daily && command != "reports.summary" && command != "reports.payperiod") {
-    throw AgentFailure::invalidArgument("Unknown reports operation.");
-  }
-  static const ArgumentNames allowed{selectionKeys, {"at"}};
-  checkArguments(request, allowed);
-  return report(request, archive, reportTime(request, now), daily);
-}
+const FamilyHandlers reportsFamily{kReportsHandlers, "Unknown reports operation."};
 
 }  // namespace pellam::agent::engine

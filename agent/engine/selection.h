@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "agent/wire/command_arguments.h"
 #include "agent/wire/wire.h"
 #include "core/records/records.h"
 #include "core/calendar/reporting_calendar.h"
@@ -18,7 +19,7 @@
 namespace pellam::agent::engine {
 
 // The argument names a command that selects entries adds to the names it allows.
-inline constexpr std::array<std::string_view, 6> selectionKeys = {"job", "from", "through", "query", "tag", "range"};
+inline constexpr std::array<std::string_view, 6> selectionKeys = argumentNames(selectionArguments);
 
 // One date argument. A text of the shape yyyy-MM-dd is a calendar day, read strictly in the
 // calendar's zone: its first instant (00:00, or the end of a gap that swallows midnight);

@@ -21,8 +21,6 @@ bool carries(const Entry& entry, const std::string& tag) {
 }
 
 Json listTags(const AgentRequest& request, const Archive& archive) {
-  static const ArgumentNames allowed{"limit", "offset"};
-  checkArguments(request, allowed);
   // Many entries share few tags: drop the copies before sorting what is left.
   std::unordered_set<std::string_view> distinct;
   for (const Entry& entry : archive.entries) distinct.insert(entry.tags.begin(), entry.tags.end());
@@ -34,9 +32,6 @@ Json listTags(const AgentRequest& request, const Archive& archive) {
 // Rename and merge are one operation: renaming onto a tag an entry already carries leaves
 // it one copy. Remove is the same with nothing to rename to.
 Json replace(const AgentRequest& request, Archive& archive, bool removing) {
-  static const ArgumentNames renaming{"tag", "to"};
-  static const ArgumentNames removal{"tag"};
-  checkArguments(request, removing ? removal : renaming);
 
   const std::string tag = required("tag", request);  // verbatim
   const auto firstCarrier = std::find_if(archive.entries.begin(), archive.entries.end(),
@@ -74,14 +69,15 @@ Json replace(const AgentRequest& request, Archive& archive, bool removing) {
   return result;
 }
 
+constexpr HandlerRow kTagsHandlers[] = {
+    {"tags.list", [](const CommandCall& c) { return listTags(c.request, c.archive); }},
+    {"tags.rename", [](const CommandCall& c) { return replace(c.request, c.archive, false); }},
+    {"tags.merge", [](const CommandCall& c) { return replace(c.request, c.archive, false); }},
+    {"tags.remove", [](const CommandCall& c) { return replace(c.request, c.archive, true); }},
+};
+
 }  // namespace
 
-Json tags(const AgentRequest& request, Archive& archive, Instant) {
-  const std::string& command = request.command;
-  if (command == "tags.list") return listTags(request, archive);
-  if (command == "tags.rename" || command == "tags.merge") return replace(request, archive, false);
-  if (command == "tags.remove") return replace(request, archive, true);
-  throw AgentFailure::invalidArgument("Unknown tags operation.");
-}
+const FamilyHandlers tagsFamily{kTagsHandlers, "Unknown tags operation."};
 
 }  // namespace pellam::agent::engine

@@ -17,8 +17,6 @@ namespace pellam::agent::engine {
 namespace {
 
 Json status(const AgentRequest& request, const Archive& archive, Instant now) {
-  static const ArgumentNames allowed{"job"};
-  checkArguments(request, allowed);
   std::optional<Uuid> onlyJob;
   if (const std::string* key = argument(request, "job")) onlyJob = archive.jobs[jobIndex(*key, archive)].id;
 
@@ -56,8 +54,6 @@ Json status(const AgentRequest& request, const Archive& archive, Instant now) {
 }
 
 Json clockIn(const AgentRequest& request, Archive& archive, Instant now, EntryJournal& journal) {
-  static const ArgumentNames allowed{"job"};
-  checkArguments(request, allowed);
   const Job& job = archive.jobs[jobIndex(required("job", request), archive)];
   if (job.archived) throw AgentFailure::invalidArgument("Unarchive the job before clocking in.");
 
@@ -83,8 +79,6 @@ Json clockIn(const AgentRequest& request, Archive& archive, Instant now, EntryJo
 // The entry clock-out, break and resume act on: the one named by --entry, or else the one
 // running timer of the whole archive; checked against --if-match.
 std::size_t selectedTimer(const AgentRequest& request, const Archive& archive) {
-  static const ArgumentNames allowed{"entry", "paid", "kind", "if-match"};
-  checkArguments(request, allowed);
   std::size_t index = 0;
   if (argument(request, "entry") != nullptr) {
     index = entryIndex(archive, "entry", request);
@@ -150,16 +144,16 @@ Json resume(const AgentRequest& request, Archive& archive, Instant now, EntryJou
   return record("entry", archive.entries[index], request);
 }
 
+constexpr HandlerRow kTimerHandlers[] = {
+    {"timer.status", [](const CommandCall& c) { return status(c.request, c.archive, c.now); }},
+    {"timer.clock-in", [](const CommandCall& c) { return clockIn(c.request, c.archive, c.now, c.journal); }},
+    {"timer.clock-out", [](const CommandCall& c) { return clockOut(c.request, c.archive, c.now, c.journal); }},
+    {"timer.break", [](const CommandCall& c) { return startBreak(c.request, c.archive, c.now, c.journal); }},
+    {"timer.resume", [](const CommandCall& c) { return resume(c.request, c.archive, c.now, c.journal); }},
+};
+
 }  // namespace
 
-Json timer(const AgentRequest& request, Archive& archive, Instant now, EntryJournal& journal) {
-  const std::string& command = request.command;
-  if (command == "timer.status") return status(request, archive, now);
-  if (command == "timer.clock-in") return clockIn(request, archive, now, journal);
-  if (command == "timer.clock-out") return clockOut(request, archive, now, journal);
-  if (command == "timer.break") return startBreak(request, archive, now, journal);
-  if (command == "timer.resume") return resume(request, archive, now, journal);
-  throw AgentFailure::invalidArgument("Unknown timer operation.");
-}
+const FamilyHandlers timerFamily{kTimerHandlers, "Unknown timer operation."};
 
 }  // namespace pellam::agent::engine

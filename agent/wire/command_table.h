@@ -1,13 +1,18 @@
 #pragma once
 // Every command the system sends, each in one row, with what the places that handle
-// commands need to know about it: the catalogue lists, the command line's operand keys and
-// argument check, the engine's dispatch and its snapshot before a run, and the rule of what
-// a locked app still answers. A new command is a new row here and a handler in its family.
+// commands need to know about it: the catalogue lists, the arguments it accepts and the
+// command line's operand keys, the engine's dispatch and its snapshot before a run, whether
+// it only reads, and the rule of what a locked app still answers. A new command is a new row
+// here and one handler in its family's table: the engine's in agent/engine/<family>.cpp, the
+// app's in host/app_commands.cpp.
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "agent/wire/command_arguments.h"
 
 namespace pellam::agent {
 
@@ -49,10 +54,9 @@ struct CommandRow {
   bool readOnly;
   // The argument keys the command line's positional operands fill, in order.
   ArgumentNameList operands;
-  // Every argument name the command accepts, for the app commands, whose names the
-  // command line and the host check against this list; none for the engine's commands,
-  // whose families check their own.
-  std::optional<ArgumentNameList> arguments;
+  // Every argument the command accepts; the engine and the host refuse any other before the
+  // command runs, and the command line checks the app's commands against it too.
+  ArgumentList arguments;
 };
 
 // The engine's commands in catalogue order, then the app's commands in theirs.
@@ -60,6 +64,9 @@ std::span<const CommandRow> commandTable();
 
 // The command's row; null for a name outside the catalogue.
 const CommandRow* findCommand(std::string_view name);
+
+// The row's position in commandTable().
+std::size_t rowIndex(const CommandRow& row);
 
 // Whether a locked app still answers the command (only what it takes to see the app and
 // unlock it); false for names outside the catalogue.
@@ -74,8 +81,12 @@ bool isReadOnly(std::string_view command);
 // other name (an unknown command to the engine), app commands included.
 std::optional<CommandFamily> engineFamily(std::string_view name);
 
-// For a command with a fixed list of argument names, fails with "Unknown arguments for
-// <command>: <names>." when any argument is not on it; nothing for other commands.
+// Fails with "Unknown arguments for <command>: <names>." when any argument is not one the
+// row lists.
+void checkArguments(const CommandRow& row, const std::map<std::string, std::string>& arguments);
+
+// checkArguments for an app command, which the command line checks before sending it;
+// nothing for the engine's commands (the engine checks them) or names outside the catalogue.
 void checkFixedArguments(std::string_view command, const std::map<std::string, std::string>& arguments);
 
 }  // namespace pellam::agent

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "agent/wire/command_line_options.h"
 #include "agent/wire/failure.h"
 
 namespace pellam::cli {
@@ -103,6 +104,24 @@ TEST(OptionsTest, RequireArgumentsNamesTheUnknownSorted) {
   } catch (const agent::AgentFailure& failure) {
     EXPECT_EQ(failure.message, "Unknown options: out.");
   }
+}
+
+// The parser takes its global options from the wire's table: each one is consumed there (a
+// flag refuses a value, a value option wants one) and never reaches the command's arguments.
+TEST(OptionsTest, GlobalOptionsAreTheWiresTable) {
+  for (const agent::GlobalOptionRow& row : agent::globalOptions) {
+    const std::string name(row.name);
+    SCOPED_TRACE(name);
+    try {
+      CLIOptions::parse({"--" + name + (row.takesValue ? "" : "=x")});
+      FAIL() << "parsed";
+    } catch (const agent::AgentFailure& failure) {
+      EXPECT_EQ(failure.message, "--" + name + (row.takesValue ? " requires a value. Booleans use true or false."
+                                                               : " does not take a value."));
+    }
+  }
+  CLIOptions parsed = CLIOptions::parse({"--json", "--dry-run", "--timeout", "5", "--out", "f", "--job", "J"});
+  EXPECT_EQ(parsed.arguments, (std::map<std::string, std::string>{{"job", "J"}}));
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ from vantry_run import VANTRY  # noqa: E402
 SOURCE = os.environ.get("PELLAM_SOURCE_DIR", os.path.join(HERE, "..", ".."))
 BUILD = os.environ.get("VANTRY_BUILD_DIR", os.path.join(SOURCE, "build"))
 SCRIPTS = os.path.join(BUILD, "completions")
-ENGINE = os.path.join(SOURCE, "completions", "vantry-complete.sh")
+ENGINE = os.path.join(SCRIPTS, "vantry-complete.sh")  # filled from the command table at build time
 BASH_COMPLETION = "/usr/share/bash-completion/bash_completion"
 SEPARATOR = "@@@"
 

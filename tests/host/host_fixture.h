@@ -21,7 +21,8 @@ namespace pellam::host::testing {
 // A stand-in for the engine: jobs.create appends a job named by `name`; jobs.list counts the
 // jobs; anything else is unknown. The real engine is exercised end to end.
 inline Engine fakeEngine() {
-  return [](const agent::AgentRequest& request, Archive& archive, const ValidationIndex&, Instant) -> CommandOutcome {
+  return [](const agent::AgentRequest& request, const agent::CommandRow*, Archive& archive, const ValidationIndex&,
+            Instant) -> CommandOutcome {
     if (request.command == "jobs.create") {
       Job job(request.arguments.at("name"));
       Json result = Json::object();

@@ -19,11 +19,12 @@ struct WatchedHost {
       : store(folders.data, fs),
         heartbeat(fs, folders, false),
         processor(fs, folders, store, heartbeat,
-                  [this, duringRun, engine = fakeEngine()](const agent::AgentRequest& request, Archive& archive,
+                  [this, duringRun, engine = fakeEngine()](const agent::AgentRequest& request,
+                                                           const agent::CommandRow* row, Archive& archive,
                                                            const ValidationIndex& known, Instant now) {
                     ++runs;
                     if (duringRun) duringRun(runs);
-                    return engine(request, archive, known, now);
+                    return engine(request, row, archive, known, now);
                   }) {}
   int runs = 0;
   ArchiveStore store;

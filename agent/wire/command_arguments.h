@@ -1,0 +1,119 @@
+#pragma once
+// The arguments a command accepts, as its row in the command table lists them. An argument's
+// name is the option without its dashes (`daily-overtime`); every value travels as text.
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+namespace pellam::agent {
+
+struct ArgumentSpec {
+  std::string_view name;
+  // For an option that sets one field of a record: the field's JSON key (`dailyOvertime`).
+  std::string_view field{};
+};
+
+using ArgumentList = std::span<const ArgumentSpec>;
+
+// Arguments that set no record field, by name.
+template <typename... Names>
+constexpr std::array<ArgumentSpec, sizeof...(Names)> plainArguments(Names... names) {
+  return {ArgumentSpec{names}...};
+}
+
+// One list of the given lists, in order.
+template <std::size_t... N>
+constexpr std::array<ArgumentSpec, (N + ... + 0)> joinedArguments(const std::array<ArgumentSpec, N>&... lists) {
+  std::array<ArgumentSpec, (N + ... + 0)> all{};
+  std::size_t at = 0;
+  ((std::copy(lists.begin(), lists.end(), all.begin() + static_cast<std::ptrdiff_t>(at)), at += N), ...);
+  return all;
+}
+
+// The names alone, for places that want only those.
+template <std::size_t N>
+constexpr std::array<std::string_view, N> argumentNames(const std::array<ArgumentSpec, N>& list) {
+  std::array<std::string_view, N> names{};
+  for (std::size_t i = 0; i < N; ++i) names[i] = list[i].name;
+  return names;
+}
+
+constexpr bool accepts(ArgumentList list, std::string_view name) {
+  return std::any_of(list.begin(), list.end(), [&](const ArgumentSpec& spec) { return spec.name == name; });
+}
+
+// Which option sets which record field. A table's options are also the option names its
+// commands accept; fields not listed (every `id`, for one) cannot be patched.
+inline constexpr std::array<ArgumentSpec, 24> jobFields = {{
+    {"name", "name"},
+    {"color", "color"},
+    {"rate", "rate"},
+    {"currency", "currency"},
+    {"withholding", "withholding"},
+    {"mileage-rate", "mileageRate"},
+    {"daily-overtime", "dailyOvertime"},
+    {"daily-double-time", "dailyDoubleTime"},
+    {"weekly-overtime", "weeklyOvertime"},
+    {"overtime-multiplier", "overtimeMultiplier"},
+    {"double-time-multiplier", "doubleTimeMultiplier"},
+    {"rounding", "rounding"},
+    {"rounding-minutes", "roundingMinutes"},
+    {"auto-break-after-hours", "autoBreakAfterHours"},
+    {"auto-break-minutes", "autoBreakMinutes"},
+    {"target-hours", "targetHours"},
+    {"schedule", "schedule"},
+    {"pay-anchor", "payAnchor"},
+    {"archived", "archived"},
+    {"notes", "notes"},
+    {"latitude", "latitude"},
+    {"longitude", "longitude"},
+    {"location-radius", "locationRadius"},
+    {"location-mode", "locationMode"},
+}};
+
+inline constexpr std::array<ArgumentSpec, 14> entryFields = {{
+    {"job-id", "jobID"},
+    {"start", "start"},
+    {"end", "end"},
+    {"pauses", "pauses"},
+    {"break-minutes", "manualBreakMinutes"},
+    {"time-adjustment-minutes", "timeAdjustmentMinutes"},
+    {"rate", "rate"},
+    {"tips", "tips"},
+    {"miles", "miles"},
+    {"adjustment", "adjustment"},
+    {"adjustment-taxable", "adjustmentTaxable"},
+    {"comment", "comment"},
+    {"tags", "tags"},
+    {"source", "source"},
+}};
+
+inline constexpr std::array<ArgumentSpec, 7> filterFields = {{
+    {"name", "name"},
+    {"query", "query"},
+    {"tag", "tag"},
+    {"job-id", "jobID"},
+    {"range", "range"},
+    {"from", "from"},
+    {"through", "through"},
+}};
+
+inline constexpr std::array<ArgumentSpec, 9> preferenceFields = {{
+    {"multiple-timers", "multipleTimers"},
+    {"decimal-hours", "decimalHours"},
+    {"week-starts-on", "weekStartsOn"},
+    {"time-zone", "timeZone"},
+    {"lock-on-launch", "lockOnLaunch"},
+    {"reminders-enabled", "remindersEnabled"},
+    {"reminder-hour", "reminderHour"},
+    {"reminder-minute", "reminderMinute"},
+    {"reminder-weekdays", "reminderWeekdays"},
+}};
+
+// The arguments that select entries by job, dates, text, tag and range, shared by
+// entries.list, the reports, export and reports.print.
+inline constexpr auto selectionArguments = plainArguments("job", "from", "through", "query", "tag", "range");
+
+}  // namespace pellam::agent
