@@ -16,9 +16,10 @@ fuzz=false
 packages=(g++ cmake ninja-build pkg-config python3 tzdata
   libsimdjson-dev libhowardhinnant-date-dev libicu-dev libssl-dev libxxhash-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev python3-openpyxl
-  man-db groff-base bash-completion zsh fish faketime)
+  man-db groff-base bash-completion zsh fish faketime systemd)
 # man-db and groff check the manual pages; bash-completion, zsh and fish load the completions;
-# faketime moves the clock of a host and a client together in the end-to-end tests.
+# faketime moves the clock of a host and a client together in the end-to-end tests; systemd
+# brings systemd-analyze, which checks the user unit.
 # The sanitizer build is clang's, so that CI checks both compilers; its runtime is separate.
 $sanitize && packages+=(clang libclang-rt-dev)
 # The fuzz targets compare the JSON reader with nlohmann's.
