@@ -132,6 +132,6 @@ else
 The demo host is stopped now. To keep using it, run scripts/demo.sh --keep and then, e.g.:
   export VANTRY_DATA_DIR="$data"
   $vantry jobs list
-or serve any folder yourself: $host --data-dir PATH   (and vantry --data-dir PATH ...)
+or serve any folder yourself: $host --detach --data-dir PATH   (and vantry --data-dir PATH ...)
 EOT
 fi
