@@ -69,6 +69,20 @@ class DetachedHost(unittest.TestCase):
             finally:
                 self.stop(pid, os.path.join(folder, "AgentAPI", "host.log"))
 
+    def test_an_unreadable_data_file_is_ready_too_and_refused_by_the_commands(self):
+        os.makedirs(self.folder)
+        with open(os.path.join(self.folder, "pellam.json"), "w") as f:
+            f.write("{not json")
+        pid = self.start()
+        try:
+            status, out, _ = vantry("--data-dir", self.folder, "jobs", "list", "--json", env=self.env)
+            self.assertEqual(status, 1)
+            self.assertEqual(json.loads(out)["error"]["code"], "data_unreadable")
+        finally:
+            self.stop(pid)
+        with open(os.path.join(self.folder, "pellam.json")) as f:
+            self.assertEqual(f.read(), "{not json")
+
     def test_command_substitution_returns_with_the_pid(self):
         # The host keeps no descriptor of the caller's: $(...) sees its end at once.
         script = 'pid=$("$HOST" --detach --data-dir "$DATA") && echo "started $pid"'
