@@ -16,6 +16,7 @@
 #include "host/agent_folders.h"
 #include "host/host.h"
 #include "host/log_file.h"
+#include "host/stop_signals.h"
 #include "host/systemd_notify.h"
 
 namespace pellam::host {
@@ -80,6 +81,7 @@ int serve(const HostOptions& options, LogFile& log, int readyPipe) {
 }  // namespace
 
 int runDetached(const HostOptions& options) {
+  ignoreClosedPipes();  // a caller gone before the pid is printed gets exit 1, not a signal
   std::string logPath;
   try {
     // The folders first, so that the default log has its place and a folder that cannot be
@@ -115,8 +117,12 @@ int runDetached(const HostOptions& options) {
   std::string answer = readAll(fds[0]);
   ::close(fds[0]);
   if (answer == kReady) {
-    // A pid that did not reach its reader is not success: a script would lose its host.
-    return writeAllAndClose(STDOUT_FILENO, std::to_string(pid) + "\n") ? 0 : 1;
+    // A pid that did not reach its reader is not success: the script would have lost its
+    // host, so the host is stopped again and the start reported as failed.
+    if (writeAllAndClose(STDOUT_FILENO, std::to_string(pid) + "\n")) return 0;
+    ::kill(pid, SIGTERM);
+    std::cerr << "vantry-host: the pid could not be written to standard output; the host was stopped.\n";
+    return 1;
   }
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {

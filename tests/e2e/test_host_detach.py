@@ -99,6 +99,15 @@ class DetachedHost(unittest.TestCase):
         finally:
             self.stop(pid)
 
+    def test_a_pid_nobody_reads_stops_the_host_again(self):
+        process = subprocess.Popen([HOST, "--detach", "--data-dir", self.folder], stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, env=self.env)
+        process.stdout.close()  # the reader is gone before the host is ready
+        err = process.stderr.read().decode()
+        self.assertEqual(process.wait(timeout=20), 1)
+        self.assertIn("the pid could not be written to standard output; the host was stopped.", err)
+        wait_stopped(os.path.join(self.folder, "AgentAPI", "host.log"))
+
     def test_the_log_is_private_and_goes_where_it_is_told(self):
         log_path = os.path.join(self.scratch.name, "logs", "vantry.log")
         os.makedirs(os.path.dirname(log_path))
