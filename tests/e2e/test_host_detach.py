@@ -19,11 +19,21 @@ def detach(*args, env=None, timeout=30):
     return done.returncode, done.stdout.decode(), done.stderr.decode()
 
 
-def wait_stopped(log_path, timeout=10):
+def ended(pid):
+    """Whether the process is gone, or a zombie whose new parent has not reaped it yet."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] == "Z"
+    except FileNotFoundError:
+        return True
+
+
+def wait_stopped(log_path, pid=None, timeout=10):
+    """Until the log says the host stopped and (given its pid) the process has ended, lock released."""
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         with open(log_path, encoding="utf-8") as f:
-            if f.read().endswith("vantry-host: stopped\n"):
+            if f.read().endswith("vantry-host: stopped\n") and (pid is None or ended(pid)):
                 return
         time.sleep(0.01)
     raise AssertionError("the detached host did not stop")
@@ -47,7 +57,7 @@ class DetachedHost(unittest.TestCase):
 
     def stop(self, pid, log_path=None):
         os.kill(pid, signal.SIGTERM)
-        wait_stopped(log_path or os.path.join(self.folder, "AgentAPI", "host.log"))
+        wait_stopped(log_path or os.path.join(self.folder, "AgentAPI", "host.log"), pid)
 
     def test_a_command_right_after_the_start_is_answered_every_time(self):
         # Each run a new folder, with a job in it: nothing may be missing when it says ready.
@@ -104,6 +114,7 @@ class DetachedHost(unittest.TestCase):
                                    stderr=subprocess.PIPE, env=self.env)
         process.stdout.close()  # the reader is gone before the host is ready
         err = process.stderr.read().decode()
+        process.stderr.close()
         self.assertEqual(process.wait(timeout=20), 1)
         self.assertIn("the pid could not be written to standard output; the host was stopped.", err)
         wait_stopped(os.path.join(self.folder, "AgentAPI", "host.log"))
@@ -185,7 +196,7 @@ class DefaultFolder(unittest.TestCase):
         folder = data["dataDirectory"]
         os.kill(int(out), signal.SIGTERM)
         log_path = os.path.join(folder, "AgentAPI", "host.log")
-        wait_stopped(log_path)
+        wait_stopped(log_path, int(out))
         with open(log_path, encoding="utf-8") as f:
             return folder, f.readline()
 
