@@ -90,7 +90,7 @@ int runDetached(const HostOptions& options) {
     AgentFolders folders(options.dataDirectory);
     fs->createDirectories(folders.data, kPrivateFolderMode);
     folders.prepare(*fs);
-    logPath = options.logFile.value_or(folders.api + "/host.log");
+    logPath = options.logFile.value_or(folders.hostLog);
   } catch (const std::exception& error) {
     return fail(error.what());
   }

@@ -22,22 +22,21 @@ if [ -f "$data/host.pid" ]; then
   old=$(cat "$data/host.pid")
   if [ "$(ps -o comm= -p "$old" 2>/dev/null)" = "vantry-host" ]; then
     kill "$old"
-    while [ -n "$(ps -o stat= -p "$old" 2>/dev/null | grep -v '^Z')" ]; do sleep 0.05; done
+    while kill -0 "$old" 2>/dev/null; do sleep 0.05; done
   fi
 fi
 rm -rf "$data"
 mkdir -p "$data"
 
-# --detach returns once the host answers (or exits 1 with the reason).
-host_pid=$("$host" --detach --data-dir "$data" --log-file "$data/host.log") || exit 1
+"$host" --data-dir "$data" >/dev/null 2>"$data/host.log" &
+host_pid=$!
 echo "$host_pid" >"$data/host.pid"
-# Gone, or a zombie its new parent has not reaped yet: stopped either way.
-running() { case "$(ps -o stat= -p "$1" 2>/dev/null)" in "" | Z*) return 1 ;; esac; }
-stop_host() {
-  kill "$host_pid" 2>/dev/null || return 0
-  while running "$host_pid"; do sleep 0.05; done
-}
+stop_host() { kill "$host_pid" 2>/dev/null && wait "$host_pid" 2>/dev/null || true; }
 $keep || trap stop_host EXIT
+until grep -q serving "$data/host.log" 2>/dev/null; do
+  kill -0 "$host_pid" 2>/dev/null || { cat "$data/host.log"; exit 1; }
+  sleep 0.05
+done
 printf 'vantry-host (pid %s) serves %s\n' "$host_pid" "$data"
 
 answer=""
@@ -132,6 +131,6 @@ else
 The demo host is stopped now. To keep using it, run scripts/demo.sh --keep and then, e.g.:
   export VANTRY_DATA_DIR="$data"
   $vantry jobs list
-or serve any folder yourself: $host --detach --data-dir PATH   (and vantry --data-dir PATH ...)
+or serve any folder yourself: $host --data-dir PATH   (and vantry --data-dir PATH ...)
 EOT
 fi

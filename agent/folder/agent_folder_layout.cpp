@@ -28,7 +28,8 @@ AgentFolderLayout::AgentFolderLayout(std::string dataDirectory)
       responses(api + "/Responses"),
       staged(api + "/Staged"),
       rejected(api + "/Rejected"),
-      retention(api + "/retention.json") {}
+      retention(api + "/retention.json"),
+      hostLog(api + "/host.log") {}
 
 std::string AgentFolderLayout::requestPath(const Uuid& id) const {
   return requests + "/" + id.text() + std::string(kJson);

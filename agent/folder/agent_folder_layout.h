@@ -16,6 +16,8 @@
 //                                             landed, with the data file's token before and
 //                                             after that save
 //   AgentAPI/Rejected/<name>.<UUID>           a request file that was not a request, set aside
+//   AgentAPI/host.log, host.log.1             the log of a host started with --detach, and
+//                                             the one before it
 //
 // <ID> is a request's identifier as canonical upper-case UUID text; <UUID> a fresh random one.
 #include <optional>
@@ -38,6 +40,7 @@ struct AgentFolderLayout {
   std::string staged;
   std::string rejected;
   std::string retention;
+  std::string hostLog;
 
   std::string requestPath(const Uuid& id) const;
   std::string responsePath(const Uuid& id) const;
