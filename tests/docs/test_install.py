@@ -23,8 +23,10 @@ FILES = [
 
 
 def install(*args, env=None):
-    done = subprocess.run(["cmake", "--install", BUILD, *args], capture_output=True, timeout=120,
-                          env=env or os.environ)
+    # A home folder that holds no prefix of these tests, so the unit's place does not depend on
+    # where the temporary folders are (a prefix in the home folder takes share/systemd/user).
+    env = env or dict(os.environ, HOME="/nonexistent-home")
+    done = subprocess.run(["cmake", "--install", BUILD, *args], capture_output=True, timeout=120, env=env)
     if done.returncode != 0:
         raise AssertionError(done.stdout.decode() + done.stderr.decode())
 
