@@ -1,6 +1,7 @@
 #include "host/host.h"
 
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -73,7 +74,7 @@ class Loop {
     store_.setNotices([this](const std::string& text) { log_.line("vantry-host: " + text); });
   }
 
-  int run(StopSignals& signals) {
+  int run(StopSignals& signals, const std::function<void()>& onReady) {
     // A heartbeat write cut short by a kill leaves its temporary file behind.
     pruneOlderThan(*fs_, folders_.api, std::chrono::system_clock::now() - std::chrono::minutes(1),
                    isHeartbeatLeftover);
@@ -90,8 +91,10 @@ class Loop {
                  "staged answer dropped: pellam.json was changed while the host was down; the request runs again", 0);
     }
     prune();
+    readArchive();
     log_.line("vantry-host: serving " + folders_.data + (heartbeat_.locked() ? " (locked)" : "") +
               (lockedByPreference_ ? "; lockOnLaunch is on: vantry app unlock unlocks it" : ""));
+    if (onReady) onReady();
 
     if (remindersWanted_) {
       reminders_.emplace([this](const std::string& text) { log_.line(text); }, fs_, folders_.reminders);
@@ -234,6 +237,15 @@ class Loop {
     }
   }
 
+  // Read before the host says it is ready, so that the first command does not wait for a
+  // large archive; an unreadable one is refused by the commands that need it.
+  void readArchive() {
+    try {
+      store_.current();
+    } catch (const std::exception&) {
+    }
+  }
+
   void prune() {
     try {
       retention_.prune();
@@ -265,11 +277,15 @@ class Loop {
 
 }  // namespace
 
-int runHost(const HostOptions& options, std::ostream& out, std::shared_ptr<FileSystem> fs) {
+int runHost(const HostOptions& options, std::ostream& out, std::shared_ptr<FileSystem> fs,
+            std::function<void()> onReady) {
   // A log line written after the log's reader went away must not end the host: the write
   // fails instead, and the line is dropped.
   ignoreClosedPipes();
   HostLog log(out);
+  log.line(std::string("vantry-host: ") + kHostVersion + ", pid " + std::to_string(::getpid()) + ": data folder " +
+           options.dataDirectory +
+           (options.dataDirectoryOrigin.empty() ? "" : " (" + options.dataDirectoryOrigin + ")"));
   StopSignals signals;
   try {
     AgentFolders folders(options.dataDirectory);
@@ -278,7 +294,7 @@ int runHost(const HostOptions& options, std::ostream& out, std::shared_ptr<FileS
     FileStatus locked;
     std::unique_ptr<FileLock> lock = lockFolder(*fs, folders.data, locked);
     Loop loop(options, log, locked, fs);
-    return loop.run(signals);
+    return loop.run(signals, onReady);
   } catch (const std::exception& error) {
     log.line(std::string("vantry-host: ") + error.what());
     return 1;

@@ -29,7 +29,8 @@ AgentFolderLayout::AgentFolderLayout(std::string dataDirectory)
       staged(api + "/Staged"),
       rejected(api + "/Rejected"),
       retention(api + "/retention.json"),
-      reminders(api + "/reminders.json") {}
+      reminders(api + "/reminders.json"),
+      hostLog(api + "/host.log") {}
 
 std::string AgentFolderLayout::requestPath(const Uuid& id) const {
   return requests + "/" + id.text() + std::string(kJson);

@@ -17,6 +17,8 @@
 //                                             landed, with the data file's token before and
 //                                             after that save
 //   AgentAPI/Rejected/<name>.<UUID>           a request file that was not a request, set aside
+//   AgentAPI/host.log, host.log.1             the log of a host started with --detach, and
+//                                             the one before it
 //
 // <ID> is a request's identifier as canonical upper-case UUID text; <UUID> a fresh random one.
 #include <optional>
@@ -40,6 +42,7 @@ struct AgentFolderLayout {
   std::string rejected;
   std::string retention;
   std::string reminders;
+  std::string hostLog;
 
   std::string requestPath(const Uuid& id) const;
   std::string responsePath(const Uuid& id) const;

@@ -80,8 +80,13 @@ TEST(OptionsTest, DefaultDataDirectoryFollowsTheEnvironment) {
   setenv("PELLAM_DESKTOP_DATA_DIR", "/b", 1);
   EXPECT_EQ(CLIOptions::parse({}).dataDirectory, "/a");
   setenv("VANTRY_DATA_DIR", "", 1);  // set but empty: the second variable is not consulted
+  unsetenv("XDG_DATA_HOME");
+#ifdef __APPLE__
   EXPECT_EQ(CLIOptions::parse({}).dataDirectory,
             "/home/tester/Library/Containers/com.pellam.desktop/Data/Library/Application Support/Pellam Desktop");
+#else
+  EXPECT_EQ(CLIOptions::parse({}).dataDirectory, "/home/tester/.local/share/vantry");
+#endif
   unsetenv("VANTRY_DATA_DIR");
   EXPECT_EQ(CLIOptions::parse({}).dataDirectory, "/b");
   setenv("PELLAM_DESKTOP_DATA_DIR", "~/c", 1);

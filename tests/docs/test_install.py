@@ -1,5 +1,6 @@
 """`cmake --install` puts every file where a distribution would, and the user unit is sound."""
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -22,8 +23,10 @@ FILES = [
 
 
 def install(*args, env=None):
-    done = subprocess.run(["cmake", "--install", BUILD, *args], capture_output=True, timeout=120,
-                          env=env or os.environ)
+    # A home folder that holds no prefix of these tests, so the unit's place does not depend on
+    # where the temporary folders are (a prefix in the home folder takes share/systemd/user).
+    env = env or dict(os.environ, HOME="/nonexistent-home")
+    done = subprocess.run(["cmake", "--install", BUILD, *args], capture_output=True, timeout=120, env=env)
     if done.returncode != 0:
         raise AssertionError(done.stdout.decode() + done.stderr.decode())
 
@@ -60,6 +63,51 @@ class Install(unittest.TestCase):
             env = dict(os.environ, MANPATH=os.path.join(prefix, "share", "man") + ":")
             done = subprocess.run(["systemd-analyze", "verify", unit], capture_output=True, env=env, timeout=60)
             self.assertEqual((done.returncode, done.stderr.decode()), (0, ""))
+
+    def test_the_unit_goes_where_the_user_manager_looks(self):
+        with tempfile.TemporaryDirectory() as home:
+            cases = [
+                ("a prefix in the home folder", os.path.join(home, ".local"), "share/systemd/user"),
+                ("/usr/local", "/usr/local", "lib/systemd/user"),
+                ("/usr", "/usr", "lib/systemd/user"),
+                ("elsewhere", "/opt/vantry", "lib/systemd/user"),
+            ]
+            for what, prefix, folder in cases:
+                stage = os.path.join(home, "stage-" + what.replace(" ", "-").replace("/", ""))
+                env = dict(os.environ, HOME=home)
+                if not prefix.startswith(home):
+                    env["DESTDIR"] = stage
+                install("--prefix", prefix, env=env)
+                root = stage if "DESTDIR" in env else ""
+                unit = root + os.path.join(prefix, folder, "vantry-host.service")
+                self.assertTrue(os.path.isfile(unit), what)
+                self.assertEqual(unit_settings(unit)["ExecStart"], os.path.join(prefix, "bin", "vantry-host"), what)
+                other = "lib/systemd/user" if folder.startswith("share") else "share/systemd/user"
+                self.assertFalse(os.path.exists(root + os.path.join(prefix, other)), what)
+
+    def test_strip_installs_stripped_programs_and_installing_leaves_the_build_tree_alone(self):
+        def build_tree():
+            seen = {}
+            for folder, _, names in os.walk(BUILD):
+                for name in names:
+                    path = os.path.join(folder, name)
+                    if name == "install_manifest.txt":  # cmake --install's own record
+                        continue
+                    info = os.lstat(path)
+                    seen[path] = (info.st_mtime_ns, info.st_size)
+            return seen
+
+        before = build_tree()
+        with tempfile.TemporaryDirectory() as prefix:
+            install("--prefix", prefix, "--strip")
+            for program in ("vantry", "vantry-host"):
+                sections = subprocess.run(["readelf", "-S", "-W", os.path.join(prefix, "bin", program)],
+                                          capture_output=True, check=True).stdout.decode()
+                self.assertNotIn(".symtab", sections, program)
+                self.assertNotIn(".debug_", sections, program)
+            done = subprocess.run([os.path.join(prefix, "bin", "vantry-host"), "--version"], capture_output=True)
+            self.assertEqual((done.returncode, done.stdout), (0, b"vantry-host 1.0 (Vantry CLI 1.0; protocol 1)\n"))
+        self.assertEqual(build_tree(), before)
 
     def test_a_staged_install_names_the_final_place_of_the_host(self):
         with tempfile.TemporaryDirectory() as stage:

@@ -68,6 +68,7 @@ class LogReaderGone(HostCase):
         process = subprocess.Popen([HOST, "--data-dir", self.folder], stdout=subprocess.DEVNULL,
                                    stderr=subprocess.PIPE)
         try:
+            self.assertIn(b"data folder", process.stderr.readline())  # the first line names the folder
             self.assertIn(b"serving", process.stderr.readline())
             process.stderr.close()
             for name in ("First", "Second", "Third"):  # each one a log line nobody reads
