@@ -7,6 +7,10 @@ namespace pellam {
 // (`>&-`) can print nothing, and the next file it opened would take that number.
 bool isOpenDescriptor(int fd);
 
+// Writes all of `bytes` to `fd`, going on after short writes and interruptions. False when a
+// write fails (the rest is then not written).
+bool writeAll(int fd, std::string_view bytes);
+
 // Writes all of `bytes` to `fd`, then closes it, so that an error the system reports only at
 // close (some network file systems) is seen too. False when any write or the close fails: a
 // full disk, a closed or read-only descriptor, a reader that left while SIGPIPE is ignored.

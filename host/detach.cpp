@@ -26,18 +26,6 @@ namespace {
 constexpr const char* kReady = "ready\n";
 constexpr const char* kFailed = "failed ";
 
-void writeAll(int fd, const std::string& text) {
-  const char* data = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    ssize_t written = ::write(fd, data, left);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;
-    data += written;
-    left -= static_cast<std::size_t>(written);
-  }
-}
-
 std::string readAll(int fd) {
   std::string text;
   char buffer[512];

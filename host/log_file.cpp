@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "core/standard_output.h"
+
 namespace pellam::host {
 
 LogFile::LogFile(std::string path, std::uint64_t cap)
@@ -63,15 +65,7 @@ int LogFile::sync() {
   std::string_view body(lines.data(), lines.size() - 1);
   std::size_t start = body.rfind('\n');
   lastLine_ = std::string(body.substr(start == std::string_view::npos ? 0 : start + 1));
-  const char* data = lines.data();
-  std::size_t left = lines.size();
-  while (left > 0) {
-    ssize_t written = ::write(fd_, data, left);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) break;
-    data += written;
-    left -= static_cast<std::size_t>(written);
-  }
+  writeAll(fd_, lines);
   rotateIfFull();
   return 0;
 }
