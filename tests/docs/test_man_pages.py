@@ -160,6 +160,22 @@ class Rendering(unittest.TestCase):
                       ".leading dot", "$ vantry jobs list --query '.x'"]:
             self.assertIn(piece, text)
 
+    def test_the_date_is_the_newest_source_unless_source_date_epoch_says(self):
+        with tempfile.TemporaryDirectory() as folder:
+            older, newer = os.path.join(folder, "a"), os.path.join(folder, "b")
+            for path, seconds in [(older, 1700000000), (newer, 1772409600)]:
+                open(path, "w").close()
+                os.utime(path, (seconds, seconds))
+            saved = os.environ.pop("SOURCE_DATE_EPOCH", None)
+            try:
+                self.assertEqual(make_man_pages.page_date([older, newer]), "2026-03-02")
+                os.environ["SOURCE_DATE_EPOCH"] = "0"
+                self.assertEqual(make_man_pages.page_date([older, newer]), "1970-01-01")
+            finally:
+                os.environ.pop("SOURCE_DATE_EPOCH", None)
+                if saved is not None:
+                    os.environ["SOURCE_DATE_EPOCH"] = saved
+
     def test_a_guide_without_a_section_a_page_needs_is_refused(self):
         table = {"commands": [], "globalOptions": [], "argumentsFileOption": "args-file"}
         guide = read(os.path.join(SOURCE, "docs", "CLI.md"))
