@@ -23,13 +23,14 @@ from markdown_roff import (blocks, code, code_block, escape, inline, line, rende
 # The guide's sections each page takes.
 HOST = "vantry-host"
 FILES_AND_ENVIRONMENT = "Files and environment"
-# The named groups of options in the command table, and the guide's headings that hold them.
+# The named groups of options in the command table, as the page calls them (FIELDS and
+# SELECTION hold their options).
 GROUPS = {
-    "job": ("job fields", "FIELDS"),
-    "entry": ("entry fields", "FIELDS"),
-    "filter": ("saved view fields", "FIELDS"),
-    "preferences": ("preference fields", "FIELDS"),
-    "selection": ("selection", "SELECTION"),
+    "job": "job fields",
+    "entry": "entry fields",
+    "filter": "saved view fields",
+    "preferences": "preference fields",
+    "selection": "selection",
 }
 
 
@@ -70,7 +71,7 @@ def command_line(command):
     words = command["words"].split(" ")
     pieces = [code(w) for w in words[1:]]
     pieces += ["\\fI%s\\fR" % code(operand) for operand in command["operands"]]
-    pieces += ["[\\fI%s\\fR]" % escape(GROUPS[group][0]) for group in command["groups"]]
+    pieces += ["[\\fI%s\\fR]" % escape(GROUPS[group]) for group in command["groups"]]
     pieces += ["[\\fB\\-\\-%s\\fR]" % code(option) for option in command["options"]]
     return [".SY " + code(words[0])] + ([line(" ".join(pieces))] if pieces else []) + [".YS"]
 

@@ -96,7 +96,7 @@ class BuiltPages(unittest.TestCase):
         commands = section_text(text, "COMMANDS")
         for command in self.table["commands"]:
             expected = " ".join([command["words"]] + command["operands"]
-                                + ["[%s]" % make_man_pages.GROUPS[group][0] for group in command["groups"]]
+                                + ["[%s]" % make_man_pages.GROUPS[group] for group in command["groups"]]
                                 + ["[--%s]" % option for option in command["options"]])
             self.assertRegex(commands, r"(^| )%s( |$)" % re.escape(expected), command["name"])
 
