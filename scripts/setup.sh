@@ -16,8 +16,8 @@ fuzz=false
 packages=(g++ cmake ninja-build pkg-config python3 tzdata
   libsimdjson-dev libhowardhinnant-date-dev libicu-dev libssl-dev libxxhash-dev zlib1g-dev libsystemd-dev
   libgtest-dev libgmock-dev libbenchmark-dev python3-openpyxl
-  man-db groff-base bash-completion zsh fish faketime systemd dbus-daemon python3-gi)
-# man-db and groff check the manual pages; bash-completion, zsh and fish load the completions;
+  man-db groff-base mandoc bash-completion zsh fish faketime systemd dbus-daemon python3-gi)
+# man-db, groff and mandoc check the manual pages; bash-completion, zsh and fish load the completions;
 # faketime moves the clock of a host and a client together in the end-to-end tests; systemd
 # brings systemd-analyze, which checks the user unit.
 # libsystemd-dev: vantry-host's reminders go to the session bus through sd-bus. dbus-daemon and

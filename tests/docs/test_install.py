@@ -15,6 +15,7 @@ FILES = [
     "bin/vantry-host",
     "share/man/man1/vantry.1",
     "share/man/man1/vantry-host.1",
+    "share/doc/vantry/CLI.md",
     "share/bash-completion/completions/vantry",
     "share/zsh/site-functions/_vantry",
     "share/fish/vendor_completions.d/vantry.fish",
