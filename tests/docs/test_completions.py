@@ -79,7 +79,7 @@ c() {
     return run_shell(["bash", "--norc", "--noprofile", "-c", "\n".join(script)], env)
 
 
-def zsh_complete(lines, env):
+def zsh_complete(lines, env, described=False):
     # Only the folder of compinit itself besides ours: scanning every completion costs seconds.
     script = ["fpath=(%s ${(M)fpath:#*/Completion})" % SCRIPTS, "autoload -U compinit && compinit -u -D",
               "[[ $_comps[vantry] == _vantry ]] || print -u2 not registered",
@@ -95,7 +95,8 @@ c() {
   print -r -- @@@
 }"""]
     script += ["c %s" % shell_quote(line) for line in lines]
-    return run_shell(["zsh", "-f", "-c", "\n".join(script)], env)
+    answers = run_shell(["zsh", "-f", "-c", "\n".join(script)], env)
+    return answers if described else [[without_description(a) for a in answer] for answer in answers]
 
 
 def fish_complete(lines, env):
@@ -120,7 +121,7 @@ def run_shell(command, env):
 
 def without_description(candidate):
     """A zsh candidate "word:description" as its word (colons in it are escaped)."""
-    return re.split(r"(?<!\\):", candidate)[0].replace("\\:", ":")
+    return re.sub(r"\\(.)", r"\1", re.split(r"(?<!\\):", candidate)[0])
 
 
 # Each shell run interactively on a terminal, with its completion loaded and vantry a
@@ -130,7 +131,7 @@ INTERACTIVE = {
              ["source %s" % BASH_COMPLETION, "source %s/vantry" % SCRIPTS,
               "vantry() { printf '%s\\0' \"$@\" >\"$ARGUMENTS_FILE\"; }"]),
     "zsh": (["zsh", "-f", "-i"],
-            ["fpath=(%s ${(M)fpath:#*/Completion})" % SCRIPTS, "autoload -U compinit && compinit -u -D",
+            ["fpath=(%s $fpath)" % SCRIPTS, "autoload -U compinit && compinit -u -D",
              "vantry() { printf '%s\\0' \"$@\" >\"$ARGUMENTS_FILE\"; }"]),
     "fish": (["fish", "--no-config", "-i"],
              ["source %s/vantry.fish" % SCRIPTS,
@@ -223,7 +224,6 @@ class Completions(unittest.TestCase):
                 answers = complete([line for line, _ in CASES], self.env)
                 self.assertEqual(len(answers), len(CASES))
                 for (line, expected), answer in zip(CASES, answers):
-                    answer = [without_description(a) for a in answer] if name == "zsh" else answer
                     for candidate in expected:
                         self.assertIn(candidate, answer, (name, line))
 
@@ -235,9 +235,10 @@ class Completions(unittest.TestCase):
         for name, _ in self.shells():
             self.clear_cache()
             with self.subTest(shell=name):
-                received = type_lines(name, ["vantry jobs show " + typed for typed, _ in TYPED], self.env,
-                                      self.scratch)
-                for (typed, expected), got in zip(TYPED, received):
+                # fish reads a tab in a candidate as the start of its description: it is offered no such name.
+                cases = [(typed, expected) for typed, expected in TYPED if name != "fish" or "\t" not in expected]
+                received = type_lines(name, ["vantry jobs show " + typed for typed, _ in cases], self.env, self.scratch)
+                for (typed, expected), got in zip(cases, received):
                     self.assertEqual(got, ["jobs", "show", expected], (name, typed))
 
     def test_clock_in_offers_only_the_jobs_it_accepts(self):
@@ -245,18 +246,18 @@ class Completions(unittest.TestCase):
             self.clear_cache()
             with self.subTest(shell=name):
                 clock_in, show = complete(["vantry timer clock-in ", "vantry jobs show "], self.env)
-                if name == "zsh":
-                    clock_in, show = [without_description(a) for a in clock_in], [without_description(a) for a in show]
                 self.assertIn("Corner Café", clock_in)
                 self.assertNotIn(ARCHIVED, clock_in)
                 self.assertIn(ARCHIVED, show)
                 for awkward in AWKWARD_NAMES:
-                    self.assertIn(awkward, show)
+                    if name != "fish" or "\t" not in awkward:
+                        self.assertIn(awkward, show)
 
     def test_zsh_describes_commands_operations_and_options(self):
         if not shutil.which("zsh"):
             self.skipTest("zsh is not installed")
-        commands, operations, options = zsh_complete(["vantry ", "vantry jobs ", "vantry jobs list --"], self.env)
+        commands, operations, options = zsh_complete(["vantry ", "vantry jobs ", "vantry jobs list --"], self.env,
+                                                      described=True)
         self.assertIn("export:Write records to a new file", commands)
         self.assertIn("jobs:list, show, create, update, archive, copy", commands)
         self.assertIn("doctor:Read the app heartbeat and readiness", commands)
@@ -275,8 +276,9 @@ class Completions(unittest.TestCase):
                                    self.env)
                 self.assertIn("Corner Café", answers[4])
                 self.assertIn("stock", answers[5])
-                # One request for the job names and one for the tags, whatever the number of Tabs.
-                self.assertEqual(answers_now() - before, 2)
+                # One request each for the jobs clock-in accepts, all jobs and the tags, whatever the
+                # number of Tabs.
+                self.assertEqual(answers_now() - before, 3)
 
     def test_no_host_completes_no_names_quickly(self):
         with tempfile.TemporaryDirectory() as empty:
