@@ -137,6 +137,52 @@ std::string flagPattern() {
   return text;
 }
 
+// A summary goes into a double-quoted shell word inside a single-quoted script.
+bool shellSafe(std::string_view text) { return text.find_first_of("'\"\\$`") == std::string_view::npos; }
+
+// The cases of the engine's describe(): the line shown beside a command word, an
+// operation (after its family, or after `command` by its full name) and a global option.
+std::string descriptionCases() {
+  std::ostringstream cases;
+  std::set<std::string_view> done;
+  for (const CommandRow& family : commandTable()) {
+    std::string_view word = firstWord(family.name);
+    if (!done.insert(word).second) continue;
+    if (operation(family.name).empty()) {
+      cases << "    \"" << word << "\") echo \"" << family.summary << "\" ;;\n";
+      continue;
+    }
+    std::string operations;
+    for (const CommandRow& row : commandTable()) {
+      if (firstWord(row.name) == word) operations += (operations.empty() ? "" : ", ") + std::string(operation(row.name));
+    }
+    cases << "    \"" << word << "\") echo \"" << operations << "\" ;;\n";
+  }
+  for (const CommandRow& row : commandTable()) {
+    cases << "    \"command " << row.name << "\"";
+    if (!operation(row.name).empty()) cases << " | " << pattern(row);
+    cases << ") echo \"" << row.summary << "\" ;;\n";
+  }
+  for (const GlobalOptionRow& global : globalOptions) {
+    cases << "    \"--" << global.name << "\") echo \"" << global.summary << "\" ;;\n";
+  }
+  std::string text = cases.str();
+  text.pop_back();
+  return text;
+}
+
+// Rows whose summary is missing or cannot be put into the scripts; empty when all can.
+std::string badSummaries() {
+  std::string names;
+  for (const CommandRow& row : commandTable()) {
+    if (row.summary.empty() || !shellSafe(row.summary)) names += " " + std::string(row.name);
+  }
+  for (const GlobalOptionRow& global : globalOptions) {
+    if (global.summary.empty() || !shellSafe(global.summary)) names += " --" + std::string(global.name);
+  }
+  return names;
+}
+
 bool replace(std::string& text, std::string_view placeholder, const std::string& value) {
   std::size_t at = text.find(placeholder);
   if (at == std::string::npos) return false;
@@ -157,6 +203,10 @@ int main(int argc, char** argv) {
     std::cerr << "cannot read " << argv[1] << "\n";
     return 1;
   }
+  if (std::string bad = badSummaries(); !bad.empty()) {
+    std::cerr << "summaries missing or holding a quote, backslash, $ or backquote:" << bad << "\n";
+    return 1;
+  }
   const std::pair<std::string_view, std::string> fills[] = {
       {"@COMMAND_WORDS@", commandWords()},
       {"@OPERATIONS@", operationCases()},
@@ -165,6 +215,7 @@ int main(int argc, char** argv) {
       {"@GLOBALS@", globalOptionWords(&GlobalOptionRow::withCommands, true)},
       {"@BEFORE_COMMAND@", globalOptionWords(&GlobalOptionRow::beforeCommand, false)},
       {"@FLAGS@", flagPattern()},
+      {"@DESCRIPTIONS@", descriptionCases()},
   };
   for (const auto& [placeholder, value] : fills) {
     if (!replace(text, placeholder, value)) {

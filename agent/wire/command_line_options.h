@@ -24,17 +24,19 @@ struct GlobalOptionRow {
   bool withCommands;
   // The one command the option belongs to; empty for every command.
   std::string_view onlyFor{};
+  // One line on what it does, for the shells' completion (no quotes or backslashes).
+  std::string_view summary{};
 };
 
 inline constexpr std::array<GlobalOptionRow, 8> globalOptions = {{
-    {"json", GlobalOption::json, false, true, true},
-    {"dry-run", GlobalOption::dryRun, false, false, true},
-    {"help", GlobalOption::help, false, true, false},
-    {"version", GlobalOption::version, false, true, false},
-    {"data-dir", GlobalOption::dataDirectory, true, true, true},
-    {"request-id", GlobalOption::requestId, true, false, true},
-    {"timeout", GlobalOption::timeout, true, false, true},
-    {"out", GlobalOption::out, true, false, false, "export"},
+    {"json", GlobalOption::json, false, true, true, {}, "Print the stable JSON envelope"},
+    {"dry-run", GlobalOption::dryRun, false, false, true, {}, "Check and show the changes without saving"},
+    {"help", GlobalOption::help, false, true, false, {}, "Show the help"},
+    {"version", GlobalOption::version, false, true, false, {}, "Show the CLI and protocol version"},
+    {"data-dir", GlobalOption::dataDirectory, true, true, true, {}, "Use another app data folder"},
+    {"request-id", GlobalOption::requestId, true, false, true, {}, "Replay a request of unknown outcome"},
+    {"timeout", GlobalOption::timeout, true, false, true, {}, "Seconds to wait for the app (1 to 120)"},
+    {"out", GlobalOption::out, true, false, false, "export", "The new file to write"},
 }};
 
 // The global option of that name; null for a command's argument.

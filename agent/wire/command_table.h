@@ -57,6 +57,9 @@ struct CommandRow {
   // Every argument the command accepts; the engine and the host refuse any other before the
   // command runs, and the command line checks the app's commands against it too.
   ArgumentList arguments;
+  // One line on what the command does, shown beside it where commands are listed (the
+  // shells' completion). No quotes or backslashes: it is put into shell scripts.
+  std::string_view summary{};
 };
 
 // The engine's commands in catalogue order, then the app's commands in theirs.

@@ -2,6 +2,7 @@
 their values, and job names and tags from a running host, and never hang."""
 import json
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -22,6 +23,28 @@ SCRIPTS = os.path.join(BUILD, "completions")
 ENGINE = os.path.join(SCRIPTS, "vantry-complete.sh")  # filled from the command table at build time
 BASH_COMPLETION = "/usr/share/bash-completion/bash_completion"
 SEPARATOR = "@@@"
+
+# Jobs whose names need quoting on a command line, and one clock-in refuses (archived).
+AWKWARD_NAMES = ["O'Brien \"Deli\"", "Back\\slash", "Tab\tstop"]
+ARCHIVED = "Warehouse"
+
+# Words typed (after "vantry jobs show ") before Tab, and the argument the command then gets.
+TYPED = [
+    ("'Cor", "Corner Café"),
+    ('"Cor', "Corner Café"),
+    ("Cor", "Corner Café"),
+    ("'Corner C", "Corner Café"),
+    ("Corner\\ C", "Corner Café"),
+    ("'O", AWKWARD_NAMES[0]),
+    ('"O', AWKWARD_NAMES[0]),
+    ("O", AWKWARD_NAMES[0]),
+    ("'Back", AWKWARD_NAMES[1]),
+    ('"Back', AWKWARD_NAMES[1]),
+    ("Back", AWKWARD_NAMES[1]),
+    ("'Tab", AWKWARD_NAMES[2]),
+    ('"Tab', AWKWARD_NAMES[2]),
+    ("Tab", AWKWARD_NAMES[2]),
+]
 
 # Lines typed before Tab, and candidates that must be among the answers.
 CASES = [
@@ -56,12 +79,13 @@ c() {
     return run_shell(["bash", "--norc", "--noprofile", "-c", "\n".join(script)], env)
 
 
-def zsh_complete(lines, env):
+def zsh_complete(lines, env, described=False):
     # Only the folder of compinit itself besides ours: scanning every completion costs seconds.
     script = ["fpath=(%s ${(M)fpath:#*/Completion})" % SCRIPTS, "autoload -U compinit && compinit -u -D",
               "[[ $_comps[vantry] == _vantry ]] || print -u2 not registered",
               # compadd only works inside a completion widget: stand-ins record what is offered.
               "compadd() { [[ $1 == -a ]] && print -rl -- \"${(@P)2}\" }",
+              "_describe() { print -rl -- \"${(@P)argv[-1]}\" }",
               "_files() { print -r -- FILES }", """
 c() {
   local -a words; words=(${(z)1}); [[ $1 == *" " ]] && words+=("")
@@ -71,7 +95,8 @@ c() {
   print -r -- @@@
 }"""]
     script += ["c %s" % shell_quote(line) for line in lines]
-    return run_shell(["zsh", "-f", "-c", "\n".join(script)], env)
+    answers = run_shell(["zsh", "-f", "-c", "\n".join(script)], env)
+    return answers if described else [[without_description(a) for a in answer] for answer in answers]
 
 
 def fish_complete(lines, env):
@@ -94,6 +119,58 @@ def run_shell(command, env):
     return [[a for a in answer.split("\n") if a] for answer in answers[:-1]]
 
 
+def without_description(candidate):
+    """A zsh candidate "word:description" as its word (colons in it are escaped)."""
+    return re.sub(r"\\(.)", r"\1", re.split(r"(?<!\\):", candidate)[0])
+
+
+# Each shell run interactively on a terminal, with its completion loaded and vantry a
+# function that saves its arguments, NUL-separated, to the file named by $ARGUMENTS_FILE.
+INTERACTIVE = {
+    "bash": (["bash", "--norc", "--noprofile", "-i"],
+             ["source %s" % BASH_COMPLETION, "source %s/vantry" % SCRIPTS,
+              "vantry() { printf '%s\\0' \"$@\" >\"$ARGUMENTS_FILE\"; }"]),
+    "zsh": (["zsh", "-f", "-i"],
+            ["fpath=(%s $fpath)" % SCRIPTS, "autoload -U compinit && compinit -u -D",
+             "vantry() { printf '%s\\0' \"$@\" >\"$ARGUMENTS_FILE\"; }"]),
+    "fish": (["fish", "--no-config", "-i"],
+             ["source %s/vantry.fish" % SCRIPTS,
+              "function vantry; string join0 -- $argv >$ARGUMENTS_FILE; end"]),
+}
+
+
+def type_lines(shell, lines, env, scratch):
+    """Types each line, then Tab, then Enter, into the shell; returns the arguments vantry got."""
+    import pexpect
+    command, setup = INTERACTIVE[shell]
+    arguments_file = os.path.join(scratch, "arguments")
+    env = dict(env, ARGUMENTS_FILE=arguments_file, TERM="xterm", PS1="$ ")
+    child = pexpect.spawn(command[0], command[1:], env=env, encoding="utf-8", timeout=20, dimensions=(24, 200))
+    try:
+        for line in setup:
+            child.sendline(line)
+        received = []
+        for line in lines:
+            if os.path.exists(arguments_file):
+                os.remove(arguments_file)
+            child.send(line + "\t")
+            time.sleep(0.3)
+            child.send("\r")
+            deadline = time.monotonic() + 15
+            while not os.path.exists(arguments_file) and time.monotonic() < deadline:
+                time.sleep(0.05)
+            time.sleep(0.1)
+            try:
+                with open(arguments_file, "rb") as f:
+                    received.append(f.read().decode("utf-8").rstrip("\0").split("\0"))
+            except OSError:
+                received.append(None)
+                child.sendcontrol("c")
+        return received
+    finally:
+        child.close(force=True)
+
+
 SHELLS = [("bash", bash_complete), ("zsh", zsh_complete), ("fish", fish_complete)]
 
 
@@ -114,8 +191,9 @@ class Completions(unittest.TestCase):
         cls.env = {"PATH": bin_dir + ":/usr/bin:/bin", "HOME": cls.scratch, "LC_ALL": "C.UTF-8", "TZ": "UTC",
                    "VANTRY_DATA_DIR": cls.data, "XDG_RUNTIME_DIR": cls.scratch, "TERM": "dumb"}
         cls.host = Host(cls.data, log_path=os.path.join(cls.scratch, "host.log"))
-        for name in ("Corner Café", "Night shift"):
+        for name in ("Corner Café", "Night shift", *AWKWARD_NAMES, ARCHIVED):
             assert vantry(cls.env, "jobs", "create", "--name", name, "--json")[0] == 0
+        assert vantry(cls.env, "jobs", "archive", ARCHIVED, "--json")[0] == 0
         assert vantry(cls.env, "entries", "create", "--job", "Night shift", "--start", "2026-03-02T09:00:00Z",
                       "--end", "2026-03-02T10:00:00Z", "--tags", "late night, stock", "--json")[0] == 0
 
@@ -149,6 +227,44 @@ class Completions(unittest.TestCase):
                     for candidate in expected:
                         self.assertIn(candidate, answer, (name, line))
 
+    def test_quoted_words_complete_to_the_name_the_command_gets(self):
+        try:
+            import pexpect  # noqa: F401
+        except ImportError:
+            self.skipTest("pexpect is not installed")
+        for name, _ in self.shells():
+            self.clear_cache()
+            with self.subTest(shell=name):
+                # fish reads a tab in a candidate as the start of its description: it is offered no such name.
+                cases = [(typed, expected) for typed, expected in TYPED if name != "fish" or "\t" not in expected]
+                received = type_lines(name, ["vantry jobs show " + typed for typed, _ in cases], self.env, self.scratch)
+                for (typed, expected), got in zip(cases, received):
+                    self.assertEqual(got, ["jobs", "show", expected], (name, typed))
+
+    def test_clock_in_offers_only_the_jobs_it_accepts(self):
+        for name, complete in self.shells():
+            self.clear_cache()
+            with self.subTest(shell=name):
+                clock_in, show = complete(["vantry timer clock-in ", "vantry jobs show "], self.env)
+                self.assertIn("Corner Café", clock_in)
+                self.assertNotIn(ARCHIVED, clock_in)
+                self.assertIn(ARCHIVED, show)
+                for awkward in AWKWARD_NAMES:
+                    if name != "fish" or "\t" not in awkward:
+                        self.assertIn(awkward, show)
+
+    def test_zsh_describes_commands_operations_and_options(self):
+        if not shutil.which("zsh"):
+            self.skipTest("zsh is not installed")
+        commands, operations, options = zsh_complete(["vantry ", "vantry jobs ", "vantry jobs list --"], self.env,
+                                                      described=True)
+        self.assertIn("export:Write records to a new file", commands)
+        self.assertIn("jobs:list, show, create, update, archive, copy", commands)
+        self.assertIn("doctor:Read the app heartbeat and readiness", commands)
+        self.assertIn("archive:Archive or unarchive a job", operations)
+        self.assertIn("--json:Print the stable JSON envelope", options)
+        self.assertIn("--archived", options)  # a command's own option, not described yet
+
     def test_a_recent_answer_is_reused_instead_of_asking_again(self):
         responses = os.path.join(self.data, "AgentAPI", "Responses")
         for name, complete in self.shells():
@@ -160,8 +276,9 @@ class Completions(unittest.TestCase):
                                    self.env)
                 self.assertIn("Corner Café", answers[4])
                 self.assertIn("stock", answers[5])
-                # One request for the job names and one for the tags, whatever the number of Tabs.
-                self.assertEqual(answers_now() - before, 2)
+                # One request each for the jobs clock-in accepts, all jobs and the tags, whatever the
+                # number of Tabs.
+                self.assertEqual(answers_now() - before, 3)
 
     def test_no_host_completes_no_names_quickly(self):
         with tempfile.TemporaryDirectory() as empty:
