@@ -15,13 +15,14 @@ fuzz=false
 
 packages=(g++ cmake ninja-build pkg-config python3 tzdata
   libsimdjson-dev libhowardhinnant-date-dev libicu-dev libssl-dev libxxhash-dev zlib1g-dev libsystemd-dev
-  libgtest-dev libgmock-dev libbenchmark-dev python3-openpyxl
+  libgtest-dev libgmock-dev libbenchmark-dev python3-openpyxl python3-pexpect
   man-db groff-base mandoc bash-completion zsh fish faketime systemd dbus-daemon python3-gi)
 # man-db, groff and mandoc check the manual pages; bash-completion, zsh and fish load the completions;
 # faketime moves the clock of a host and a client together in the end-to-end tests; systemd
 # brings systemd-analyze, which checks the user unit.
 # libsystemd-dev: vantry-host's reminders go to the session bus through sd-bus. dbus-daemon and
-# python3-gi give the reminder tests a private bus and a notification server to watch.
+# python3-gi give the reminder tests a private bus and a notification server to watch; pexpect
+# types into real bash, zsh and fish sessions for the completion tests.
 # The sanitizer build is clang's, so that CI checks both compilers; its runtime is separate.
 $sanitize && packages+=(clang libclang-rt-dev)
 # The fuzz targets compare the JSON reader with nlohmann's.
