@@ -238,6 +238,25 @@ TEST(ClientFaultTest, AQuickAnswerNeedsNoWatchAndALateOneIsPickedUpThroughTheWat
   EXPECT_LT(latencies[latencies.size() / 2], std::chrono::milliseconds(5));
 }
 
+// The timeout ends the wait when it is due, not at the next 50 ms look after it (a watch that
+// never reports keeps the giving back of a real one out of the time taken).
+TEST(ClientFaultTest, TheTimeoutEndsTheWaitWhenItIsDue) {
+  Exchange silent;
+  silent.fs->setWatches(Watches::silent);
+  silent.fs->afterMove(nullptr);  // no app answers
+  const auto timeout = std::chrono::seconds(1);
+  auto started = std::chrono::steady_clock::now();
+  try {
+    AgentClient(silent.folder.path(), silent.fs).perform(silent.request, timeout);
+    ADD_FAILURE() << "answered without an answer";
+  } catch (const AgentFailure& failure) {
+    EXPECT_EQ(failure.code, "outcome_unknown");
+  }
+  auto waited = std::chrono::steady_clock::now() - started;
+  EXPECT_GE(waited, timeout);
+  EXPECT_LT(waited, timeout + std::chrono::milliseconds(15));
+}
+
 // A notification for some other file only makes the client look again.
 TEST(ClientFaultTest, NotificationsForOtherFilesDoNotEndTheWait) {
   Exchange exchange;
