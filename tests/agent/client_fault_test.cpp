@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <thread>
 
@@ -57,6 +58,7 @@ struct Exchange {
   }
 
   void respond() {
+    answeredAt = std::chrono::steady_clock::now();
     publishFile(real, folders.responses + "/.answer.tmp", folders.responsePath(request.id), answerBytes, 0600,
                 Placement::replace, Durability{false, false});
   }
@@ -117,6 +119,7 @@ struct Exchange {
   std::string requestBytes;
   std::chrono::milliseconds answerDelay{0};
   std::thread responder;
+  std::chrono::steady_clock::time_point answeredAt;
 };
 
 constexpr auto kTimeout = std::chrono::seconds(5);
@@ -193,6 +196,65 @@ TEST(ClientFaultTest, WithoutNotificationsTheAnswerIsStillFoundAndTheTimeoutStil
     EXPECT_GE(waited, std::chrono::milliseconds(300));
     EXPECT_LT(waited, std::chrono::seconds(3));
   }
+}
+
+// An answer within a few milliseconds is found by the first quick looks, without the cost of a
+// watch; a later one is waited for through the watch and picked up at once, not at the next
+// 50 ms look (answers at several offsets from those looks; the median keeps one slow wake-up
+// on a busy machine from deciding).
+TEST(ClientFaultTest, AQuickAnswerNeedsNoWatchAndALateOneIsPickedUpThroughTheWatch) {
+  auto watchedFolder = [](const Exchange& exchange) {
+    for (const auto& operation : exchange.fs->log()) {
+      if (operation.name == "watchFolder") return true;
+    }
+    return false;
+  };
+
+  Exchange quick;
+  quick.answerDelay = std::chrono::milliseconds(3);
+  EXPECT_EQ(AgentClient(quick.folder.path(), quick.fs).perform(quick.request, kTimeout), quick.answer);
+  EXPECT_FALSE(watchedFolder(quick));
+
+  // How long after the answer was written the client began to read it (its return comes
+  // later: giving the watch back takes the kernel a while).
+  std::vector<std::chrono::steady_clock::duration> latencies;
+  for (int delay : {55, 65, 75, 95, 105, 115}) {
+    Exchange late;
+    late.answerDelay = std::chrono::milliseconds(delay);
+    std::chrono::steady_clock::time_point readAt;
+    late.fs->failWhen([&](const FaultInjectingFileSystem::Operation& operation) {
+      if (operation.name == "readFileAtMost" && operation.path == late.folders.responsePath(late.request.id) &&
+          readAt == decltype(readAt)()) {
+        readAt = std::chrono::steady_clock::now();
+      }
+      return false;  // never fails: it only notes the moment
+    });
+    EXPECT_EQ(AgentClient(late.folder.path(), late.fs).perform(late.request, kTimeout), late.answer);
+    late.responder.join();
+    latencies.push_back(readAt - late.answeredAt);
+    EXPECT_TRUE(watchedFolder(late)) << delay << " ms";
+  }
+  std::sort(latencies.begin(), latencies.end());
+  EXPECT_LT(latencies[latencies.size() / 2], std::chrono::milliseconds(5));
+}
+
+// The timeout ends the wait when it is due, not at the next 50 ms look after it (a watch that
+// never reports keeps the giving back of a real one out of the time taken).
+TEST(ClientFaultTest, TheTimeoutEndsTheWaitWhenItIsDue) {
+  Exchange silent;
+  silent.fs->setWatches(Watches::silent);
+  silent.fs->afterMove(nullptr);  // no app answers
+  const auto timeout = std::chrono::seconds(1);
+  auto started = std::chrono::steady_clock::now();
+  try {
+    AgentClient(silent.folder.path(), silent.fs).perform(silent.request, timeout);
+    ADD_FAILURE() << "answered without an answer";
+  } catch (const AgentFailure& failure) {
+    EXPECT_EQ(failure.code, "outcome_unknown");
+  }
+  auto waited = std::chrono::steady_clock::now() - started;
+  EXPECT_GE(waited, timeout);
+  EXPECT_LT(waited, timeout + std::chrono::milliseconds(15));
 }
 
 // A notification for some other file only makes the client look again.
