@@ -52,7 +52,7 @@ bool isOperand(const CommandRow& row, std::string_view name) {
 // followed by the file option that may stand for it, and the global options of its own.
 std::vector<std::string> offeredOptions(const CommandRow& row) {
   std::vector<std::string> options;
-  for (const ArgumentSpec& argument : row.arguments) {
+  for (const CommandArgument& argument : row.arguments) {
     if (isOperand(row, argument.name)) continue;
     options.push_back("--" + std::string(argument.name));
     for (const FileOptionRow& file : fileOptions) {

@@ -64,15 +64,15 @@ Json commandEntry(const CommandRow& row) {
   }
   Json groups = Json::array();
   for (const ArgumentGroup& group : kGroups) {
-    bool all = std::all_of(group.members.begin(), group.members.end(), [&](const ArgumentSpec& member) {
+    bool all = std::all_of(group.members.begin(), group.members.end(), [&](const CommandArgument& member) {
       return !taken.count(member.name) && accepts(row.arguments, member.name);
     });
     if (!all) continue;
     groups.push_back(group.name);
-    for (const ArgumentSpec& member : group.members) taken.insert(member.name);
+    for (const CommandArgument& member : group.members) taken.insert(member.name);
   }
   Json options = Json::array();
-  for (const ArgumentSpec& argument : row.arguments) {
+  for (const CommandArgument& argument : row.arguments) {
     if (taken.count(argument.name)) continue;
     options.push_back(argument.name);
     for (const FileOptionRow& file : fileOptions) {

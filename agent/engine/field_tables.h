@@ -8,7 +8,7 @@
 
 namespace pellam::agent::engine {
 
-using FieldRow = ArgumentSpec;  // name: the option, as in --daily-overtime; field: the JSON key
+using FieldRow = CommandArgument;  // name: the option, as in --daily-overtime; field: the JSON key
 using agent::entryFields;
 using agent::filterFields;
 using agent::jobFields;

@@ -9,24 +9,24 @@
 
 namespace pellam::agent {
 
-struct ArgumentSpec {
+struct CommandArgument {
   std::string_view name;
   // For an option that sets one field of a record: the field's JSON key (`dailyOvertime`).
   std::string_view field{};
 };
 
-using ArgumentList = std::span<const ArgumentSpec>;
+using ArgumentList = std::span<const CommandArgument>;
 
 // Arguments that set no record field, by name.
 template <typename... Names>
-constexpr std::array<ArgumentSpec, sizeof...(Names)> plainArguments(Names... names) {
-  return {ArgumentSpec{names}...};
+constexpr std::array<CommandArgument, sizeof...(Names)> plainArguments(Names... names) {
+  return {CommandArgument{names}...};
 }
 
 // One list of the given lists, in order.
 template <std::size_t... N>
-constexpr std::array<ArgumentSpec, (N + ... + 0)> joinedArguments(const std::array<ArgumentSpec, N>&... lists) {
-  std::array<ArgumentSpec, (N + ... + 0)> all{};
+constexpr std::array<CommandArgument, (N + ... + 0)> joinedArguments(const std::array<CommandArgument, N>&... lists) {
+  std::array<CommandArgument, (N + ... + 0)> all{};
   std::size_t at = 0;
   ((std::copy(lists.begin(), lists.end(), all.begin() + static_cast<std::ptrdiff_t>(at)), at += N), ...);
   return all;
@@ -34,19 +34,19 @@ constexpr std::array<ArgumentSpec, (N + ... + 0)> joinedArguments(const std::arr
 
 // The names alone, for places that want only those.
 template <std::size_t N>
-constexpr std::array<std::string_view, N> argumentNames(const std::array<ArgumentSpec, N>& list) {
+constexpr std::array<std::string_view, N> argumentNames(const std::array<CommandArgument, N>& list) {
   std::array<std::string_view, N> names{};
   for (std::size_t i = 0; i < N; ++i) names[i] = list[i].name;
   return names;
 }
 
 constexpr bool accepts(ArgumentList list, std::string_view name) {
-  return std::any_of(list.begin(), list.end(), [&](const ArgumentSpec& spec) { return spec.name == name; });
+  return std::any_of(list.begin(), list.end(), [&](const CommandArgument& argument) { return argument.name == name; });
 }
 
 // Which option sets which record field. A table's options are also the option names its
 // commands accept; fields not listed (every `id`, for one) cannot be patched.
-inline constexpr std::array<ArgumentSpec, 24> jobFields = {{
+inline constexpr std::array<CommandArgument, 24> jobFields = {{
     {"name", "name"},
     {"color", "color"},
     {"rate", "rate"},
@@ -73,7 +73,7 @@ inline constexpr std::array<ArgumentSpec, 24> jobFields = {{
     {"location-mode", "locationMode"},
 }};
 
-inline constexpr std::array<ArgumentSpec, 14> entryFields = {{
+inline constexpr std::array<CommandArgument, 14> entryFields = {{
     {"job-id", "jobID"},
     {"start", "start"},
     {"end", "end"},
@@ -90,7 +90,7 @@ inline constexpr std::array<ArgumentSpec, 14> entryFields = {{
     {"source", "source"},
 }};
 
-inline constexpr std::array<ArgumentSpec, 7> filterFields = {{
+inline constexpr std::array<CommandArgument, 7> filterFields = {{
     {"name", "name"},
     {"query", "query"},
     {"tag", "tag"},
@@ -100,7 +100,7 @@ inline constexpr std::array<ArgumentSpec, 7> filterFields = {{
     {"through", "through"},
 }};
 
-inline constexpr std::array<ArgumentSpec, 9> preferenceFields = {{
+inline constexpr std::array<CommandArgument, 9> preferenceFields = {{
     {"multiple-timers", "multipleTimers"},
     {"decimal-hours", "decimalHours"},
     {"week-starts-on", "weekStartsOn"},

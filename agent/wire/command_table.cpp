@@ -38,7 +38,7 @@ constexpr std::string_view kScreen[] = {"screen"};
 constexpr std::string_view kFile[] = {"file"};
 
 // The arguments each command accepts.
-constexpr std::array<ArgumentSpec, 0> kNone{};
+constexpr std::array<CommandArgument, 0> kNone{};
 constexpr auto kIdOnly = plainArguments("id");
 constexpr auto kJobOnly = plainArguments("job");
 constexpr auto kPage = plainArguments("limit", "offset");

@@ -89,7 +89,7 @@ TEST(CommandTableTest, EveryRowListsEachArgumentOnceAndAcceptsWhatItsOperandsFil
   for (const CommandRow& row : commandTable()) {
     SCOPED_TRACE(std::string(row.name));
     std::set<std::string_view> names;
-    for (const ArgumentSpec& argument : row.arguments) {
+    for (const CommandArgument& argument : row.arguments) {
       EXPECT_TRUE(names.insert(argument.name).second) << argument.name << " listed twice";
     }
     for (std::string_view operand : row.operands) {

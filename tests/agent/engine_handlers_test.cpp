@@ -41,7 +41,7 @@ TEST(EngineHandlersTest, ArgumentsTheRowDoesNotListAreRefusedBeforeTheCommandRun
     if (row.performer != Performer::engine) continue;
     SCOPED_TRACE(std::string(row.name));
     std::map<std::string, std::string> arguments;
-    for (const ArgumentSpec& argument : row.arguments) arguments[std::string(argument.name)] = "x";
+    for (const CommandArgument& argument : row.arguments) arguments[std::string(argument.name)] = "x";
     arguments["zz-unknown"] = "1";
     Outcome outcome = run(sampleArchive(), request(std::string(row.name), arguments));
     EXPECT_EQ(summary(outcome), "invalid_argument: Unknown arguments for " + std::string(row.name) + ": zz-unknown.");
