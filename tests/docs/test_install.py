@@ -89,7 +89,10 @@ class Install(unittest.TestCase):
     def test_strip_installs_stripped_programs_and_installing_leaves_the_build_tree_alone(self):
         def build_tree():
             seen = {}
-            for folder, _, names in os.walk(BUILD):
+            for folder, folders, names in os.walk(BUILD):
+                # ctest's own logs, which grow while other tests run beside this one
+                if folder == BUILD and "Testing" in folders:
+                    folders.remove("Testing")
                 for name in names:
                     path = os.path.join(folder, name)
                     if name == "install_manifest.txt":  # cmake --install's own record
