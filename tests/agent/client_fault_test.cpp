@@ -5,13 +5,13 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
 #include "agent/client/client.h"
 #include "core/file_placement.h"
 #include "support/fault_injecting_file_system.h"
+#include "support/folder_notifications.h"
 #include "support/temporary_folder.h"
 
 namespace pellam::agent {
@@ -217,11 +217,7 @@ TEST(ClientFaultTest, AQuickAnswerNeedsNoWatchAndALateOneIsPickedUpThroughTheWat
   EXPECT_FALSE(watchedFolder(quick));
 
   // Without folder notifications (the portable build) a late answer waits for the 50 ms looks.
-  char probe[] = "/tmp/pellam-watch-probe-XXXXXX";
-  const std::string probeFolder = mkdtemp(probe);
-  const bool notifies = RealFileSystem().watchFolder(probeFolder) != nullptr;
-  std::filesystem::remove_all(probeFolder);
-  if (!notifies) GTEST_SKIP() << "no folder notifications on this system: a late answer is found by the 50 ms looks";
+  if (!pellam::testing::hasFolderNotifications()) GTEST_SKIP() << "no folder notifications on this system: a late answer is found by the 50 ms looks";
 
   // How long after the answer was written the client began to read it (its return comes
   // later: giving the watch back takes the kernel a while).

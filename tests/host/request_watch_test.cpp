@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "support/fault_injecting_file_system.h"
+#include "support/folder_notifications.h"
 #include "host/host.h"
 #include "host/request_watcher.h"
 #include "host_fixture.h"
@@ -83,16 +84,8 @@ class SerializedFileSystem final : public FileSystem {
   std::shared_ptr<FileSystem> base_;
 };
 
-bool hasNotifications() {
-  char pattern[] = "/tmp/pellam-watch-probe-XXXXXX";
-  std::string folder = mkdtemp(pattern);
-  bool has = RealFileSystem().watchFolder(folder) != nullptr;
-  std::filesystem::remove_all(folder);
-  return has;
-}
-
 TEST_F(HostFolderTest, TheWatcherAnnouncesArrivalsButNotAFileStillBeingWritten) {
-  if (!hasNotifications()) GTEST_SKIP() << "no folder notifications on this system";
+  if (!pellam::testing::hasFolderNotifications()) GTEST_SKIP() << "no folder notifications on this system";
   RequestWatcher watcher(folders_.requests, RealFileSystem::shared());
   ASSERT_TRUE(watcher.watch());
   EXPECT_GE(watcher.descriptor(), 0);
