@@ -9,10 +9,31 @@
 
 namespace pellam::agent {
 
+// What an argument's text must hold. Every value still travels as text; the type says which
+// text the engine accepts, for the places that describe arguments (agent tools, manuals,
+// completions).
+enum class ArgumentType {
+  text,        // any text
+  integer,     // a whole number in digits
+  decimal,     // a decimal number (money, hours, multipliers, coordinates)
+  boolean,     // true or false
+  date,        // a calendar day, YYYY-MM-DD
+  instant,     // a moment with its offset (ISO 8601)
+  identifier,  // a record's id (or, where the command says so, a name)
+  choice,      // one of `choices`
+  json,        // a JSON document (patches, pause lists)
+  base64,      // file content in Base64
+};
+
 struct CommandArgument {
   std::string_view name;
   // For an option that sets one field of a record: the field's JSON key (`dailyOvertime`).
   std::string_view field{};
+  ArgumentType type{ArgumentType::text};
+  // For a `choice`: every value it accepts.
+  std::span<const std::string_view> choices{};
+  // One line on what it holds (no quotes or backslashes: it goes into shell scripts).
+  std::string_view summary{};
 };
 
 using ArgumentList = std::span<const CommandArgument>;

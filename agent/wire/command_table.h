@@ -60,6 +60,8 @@ struct CommandRow {
   // One line on what the command does, shown beside it where commands are listed (the
   // shells' completion). No quotes or backslashes: it is put into shell scripts.
   std::string_view summary{};
+  // The arguments a request must carry for this command (a subset of `arguments`).
+  ArgumentNameList required{};
 };
 
 // The engine's commands in catalogue order, then the app's commands in theirs.
