@@ -5,14 +5,6 @@
 
 namespace pellam {
 
-namespace {
-
-constexpr std::array<std::string_view, 4> kRoundingTexts = {"None", "Nearest", "Up", "Down"};
-constexpr std::array<std::string_view, 4> kPayScheduleTexts = {"Weekly", "Every two weeks", "Twice a month",
-                                                               "Monthly"};
-
-}  // namespace
-
 std::string_view rawValue(Rounding rounding) { return kRoundingTexts[static_cast<std::size_t>(rounding)]; }
 
 std::string_view rawValue(PaySchedule schedule) {

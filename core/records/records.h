@@ -19,6 +19,7 @@
 
 #include "core/decimal.h"
 #include "core/instant.h"
+#include "core/records/record_choices.h"
 #include "core/uuid.h"
 
 namespace pellam {
@@ -149,10 +150,6 @@ struct Preferences {
 // The calendar of the user's reports: the preferences' time zone and first weekday
 // (core/calendar/reporting_calendar.h).
 ReportingCalendar reportingCalendar(const Preferences& preferences);
-
-// The `range` texts a saved view may hold.
-inline constexpr std::array<std::string_view, 7> kSavedFilterRanges = {
-    "Today", "This week", "This month", "This year", "Pay period", "All time", "Custom"};
 
 // A saved view of the records.
 struct SavedFilter {

@@ -42,7 +42,7 @@ bool isValidJob(const Job& job) {
          doubleTimeOrder && within(job.roundingMinutes, 1, 120) && within(job.autoBreakAfterHours, 0, 168) &&
          within(job.autoBreakMinutes, 0, 1440) && within(job.targetHours, 0, 24) && within(job.latitude, -90, 90) &&
          within(job.longitude, -180, 180) && within(job.locationRadius, 50, 100'000) &&
-         (job.locationMode == "Off" || job.locationMode == "Remind" || job.locationMode == "Automatic") &&
+         std::find(kLocationModes.begin(), kLocationModes.end(), job.locationMode) != kLocationModes.end() &&
          isCurrencyCode(job.currency);
 }
 
