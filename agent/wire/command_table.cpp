@@ -73,6 +73,7 @@ constexpr CommandArgument running{"running", {}, T::boolean, {}, "Whether the en
 constexpr CommandArgument tag{"tag", {}, T::text, {}, "Tag name"};
 constexpr CommandArgument to{"to", {}, T::text, {}, "New tag name, or the tag to merge into"};
 constexpr CommandArgument at{"at", {}, T::instant, {}, "Moment to report at instead of now"};
+constexpr CommandArgument payPeriodRange{"range", {}, T::text, {}, "Ignored, the range is always the pay period"};
 constexpr CommandArgument exportFormat{"format", {}, T::choice, kExportFormats, "File format"};
 constexpr CommandArgument importFormat{"format", {}, T::choice, kImportFormats, "Format of the file"};
 constexpr CommandArgument content{"content", {}, T::base64, {}, "File content in Base64"};
@@ -108,6 +109,11 @@ constexpr auto kFiltersCreate = joinedArguments(filterFields, argumentList(plain
 constexpr auto kFiltersUpdate =
     joinedArguments(filterFields, argumentList(plain::filterId, plain::patch, plain::ifMatch));
 constexpr auto kReport = joinedArguments(selectionArguments, argumentList(plain::at));
+// reports.payperiod accepts a range but always takes the pay period.
+static_assert(selectionArguments[5].name == "range");
+constexpr auto kPayPeriodReport =
+    argumentList(selectionArguments[0], selectionArguments[1], selectionArguments[2], selectionArguments[3],
+                 selectionArguments[4], plain::payPeriodRange, plain::at);
 constexpr auto kExport = joinedArguments(selectionArguments, argumentList(plain::exportFormat, plain::at));
 constexpr auto kImport = argumentList(plain::content, plain::importFormat, plain::importPreview);
 constexpr auto kScreenId = argumentList(plain::screen, plain::screenJob);
@@ -154,7 +160,8 @@ constexpr std::array kCommands = {
     // The other reports need `job` only for the range pay-period.
     engineCommand("reports.summary", "Hours and pay per job", F::reports, reads, untouched, kReport),
     engineCommand("reports.daily", "Hours and pay per day", F::reports, reads, untouched, kReport),
-    engineCommand("reports.payperiod", "Pay for one pay period", F::reports, reads, untouched, kReport, {}, kJob),
+    engineCommand("reports.payperiod", "Pay for one pay period", F::reports, reads, untouched, kPayPeriodReport, {},
+                  kJob),
     engineCommand("export", "Write records to a new file", F::exportRecords, reads, untouched, kExport),
     engineCommand("import.preview", "Check a file before importing it", F::importRecords, reads, untouched, kImport,
                   kFile, kContentFormat),
