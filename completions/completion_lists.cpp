@@ -1,7 +1,9 @@
 // Fills the completion engine's template (completions/vantry-complete.sh.in) with the lists
 // the command table and the command line's option tables hold: the command words, the
-// operations of each family, each command's options and the keys its operands fill.
+// operations of each family, each command's options with their summaries and the values of
+// those that take one of a few, and the keys its operands fill.
 //   completion_lists TEMPLATE OUTPUT
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <set>
@@ -30,13 +32,17 @@ std::string joined(const std::vector<std::string>& words) {
   return text;
 }
 
-// The case pattern that matches the first two words of a command line for `row`.
-std::string pattern(const CommandRow& row) {
+// The case pattern that matches the first two words of a command line for `row`, followed
+// by `then` (a space and an option, for the patterns of one option of the command).
+std::string pattern(const CommandRow& row, std::string_view then = {}) {
   std::string_view op = operation(row.name);
-  if (op.empty()) return "\"" + std::string(row.name) + " \"*";  // a second word is its own (export's format)
-  std::string text = "\"" + std::string(firstWord(row.name)) + " " + std::string(op) + "\"";
+  // A second word is its own (export's format).
+  if (op.empty()) return "\"" + std::string(row.name) + " \"*" + (then.empty() ? "" : "\"" + std::string(then) + "\"");
+  std::string text = "\"" + std::string(firstWord(row.name)) + " " + std::string(op) + std::string(then) + "\"";
   for (const OperationAlias& alias : operationAliases) {
-    if (alias.operation == op) text += " | \"" + std::string(firstWord(row.name)) + " " + std::string(alias.word) + "\"";
+    if (alias.operation == op) {
+      text += " | \"" + std::string(firstWord(row.name)) + " " + std::string(alias.word) + std::string(then) + "\"";
+    }
   }
   return text;
 }
@@ -171,6 +177,51 @@ std::string descriptionCases() {
   return text;
 }
 
+// The arguments a command offers as options (not those its operands fill), each with the
+// patterns that match it after that command's first two words.
+template <typename Line>
+std::string perOptionCases(Line line) {
+  // One case per line of text, so that options shared by several commands are listed once.
+  std::vector<std::pair<std::string, std::string>> cases;  // line, patterns
+  for (const CommandRow& row : commandTable()) {
+    for (const CommandArgument& argument : row.arguments) {
+      if (isOperand(row, argument.name)) continue;
+      std::string text = line(argument);
+      if (text.empty()) continue;
+      std::string patterns = pattern(row, " --" + std::string(argument.name));
+      auto same = std::find_if(cases.begin(), cases.end(), [&](const auto& c) { return c.first == text; });
+      if (same == cases.end()) {
+        cases.emplace_back(text, patterns);
+      } else {
+        same->second += " | " + patterns;
+      }
+    }
+  }
+  std::ostringstream out;
+  for (const auto& [text, patterns] : cases) out << "    " << patterns << ") " << text << " ;;\n";
+  std::string all = out.str();
+  if (!all.empty()) all.pop_back();
+  return all;
+}
+
+// The values of a choice or a boolean, one per line (a choice may hold spaces).
+std::string choiceCases() {
+  return perOptionCases([](const CommandArgument& argument) {
+    std::string line;
+    if (argument.type == ArgumentType::boolean) return std::string("printf \"%s\\n\" true false");
+    if (argument.type != ArgumentType::choice) return line;
+    line = "printf \"%s\\n\"";
+    for (std::string_view choice : argument.choices) line += " \"" + std::string(choice) + "\"";
+    return line;
+  });
+}
+
+// The line shown beside each option of a command.
+std::string optionDescriptionCases() {
+  return perOptionCases(
+      [](const CommandArgument& argument) { return "echo \"" + std::string(argument.summary) + "\""; });
+}
+
 // Rows whose summary is missing or cannot be put into the scripts; empty when all can.
 std::string badSummaries() {
   std::string names;
@@ -179,6 +230,12 @@ std::string badSummaries() {
   }
   for (const GlobalOptionRow& global : globalOptions) {
     if (global.summary.empty() || !shellSafe(global.summary)) names += " --" + std::string(global.name);
+  }
+  for (const CommandRow& row : commandTable()) {
+    for (const CommandArgument& argument : row.arguments) {
+      bool safe = shellSafe(argument.summary) && std::all_of(argument.choices.begin(), argument.choices.end(), shellSafe);
+      if (argument.summary.empty() || !safe) names += " " + std::string(row.name) + "/" + std::string(argument.name);
+    }
   }
   return names;
 }
@@ -204,7 +261,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (std::string bad = badSummaries(); !bad.empty()) {
-    std::cerr << "summaries missing or holding a quote, backslash, $ or backquote:" << bad << "\n";
+    std::cerr << "summaries or choices missing or holding a quote, backslash, $ or backquote:" << bad << "\n";
     return 1;
   }
   const std::pair<std::string_view, std::string> fills[] = {
@@ -216,6 +273,8 @@ int main(int argc, char** argv) {
       {"@BEFORE_COMMAND@", globalOptionWords(&GlobalOptionRow::beforeCommand, false)},
       {"@FLAGS@", flagPattern()},
       {"@DESCRIPTIONS@", descriptionCases()},
+      {"@OPTION_DESCRIPTIONS@", optionDescriptionCases()},
+      {"@CHOICES@", choiceCases()},
   };
   for (const auto& [placeholder, value] : fills) {
     if (!replace(text, placeholder, value)) {

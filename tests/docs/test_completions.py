@@ -60,6 +60,19 @@ CASES = [
     ("vantry export csv --format ", ["csv", "xlsx"]),
     ("vantry jobs list --archived ", ["true", "false"]),
     ("vantry timer break --paid ", ["true", "false"]),
+    # The values of an option that takes one of a few, some holding spaces.
+    ("vantry jobs create --schedule ", ["Weekly", "Every two weeks", "Twice a month", "Monthly"]),
+    ("vantry jobs update Acme --rounding ", ["None", "Nearest", "Up", "Down"]),
+    ("vantry filters create --range ", ["This week", "All time", "Custom"]),
+    ("vantry preferences set --week-starts-on ", ["1", "7"]),
+    ("vantry import preview --format ", ["json", "csv"]),
+]
+
+# Lines whose answers must not hold a candidate: a value the command would refuse.
+NOT_OFFERED = [
+    ("vantry import preview --format ", "xlsx"),
+    ("vantry filters create --range ", "week"),
+    ("vantry reports summary --range ", "This week"),
 ]
 
 
@@ -226,6 +239,10 @@ class Completions(unittest.TestCase):
                 for (line, expected), answer in zip(CASES, answers):
                     for candidate in expected:
                         self.assertIn(candidate, answer, (name, line))
+                refused = complete([line for line, _ in NOT_OFFERED], self.env)
+                for (line, candidate), answer in zip(NOT_OFFERED, refused):
+                    self.assertTrue(answer, (name, line))
+                    self.assertNotIn(candidate, answer, (name, line))
 
     def test_quoted_words_complete_to_the_name_the_command_gets(self):
         try:
@@ -256,14 +273,23 @@ class Completions(unittest.TestCase):
     def test_zsh_describes_commands_operations_and_options(self):
         if not shutil.which("zsh"):
             self.skipTest("zsh is not installed")
-        commands, operations, options = zsh_complete(["vantry ", "vantry jobs ", "vantry jobs list --"], self.env,
-                                                      described=True)
+        lines = ["vantry ", "vantry jobs ", "vantry jobs list --", "vantry jobs archive Acme --", "vantry export csv --",
+                 "vantry reports pay-period --", "vantry jobs create --schedule "]
+        commands, operations, options, archive, export, pay_period, schedules = zsh_complete(lines, self.env,
+                                                                                              described=True)
         self.assertIn("export:Write records to a new file", commands)
         self.assertIn("jobs:list, show, create, update, archive, copy", commands)
         self.assertIn("doctor:Read the app heartbeat and readiness", commands)
         self.assertIn("archive:Archive or unarchive a job", operations)
         self.assertIn("--json:Print the stable JSON envelope", options)
-        self.assertIn("--archived", options)  # a command's own option, not described yet
+        # A command's own options, each described for that command: one name may mean
+        # different things in two commands.
+        self.assertIn("--archived:Only archived jobs, or with false only active ones", options)
+        self.assertIn("--archived:Archive the job, or with false unarchive it", archive)
+        self.assertIn("--range:Named range around now", export)
+        self.assertIn("--out:The new file to write", export)
+        self.assertIn("--range:Ignored, the range is always the pay period", pay_period)
+        self.assertIn("Every two weeks", schedules)
 
     def test_a_recent_answer_is_reused_instead_of_asking_again(self):
         responses = os.path.join(self.data, "AgentAPI", "Responses")
