@@ -66,13 +66,19 @@ def option_name(cell):
     return found.group(1) if found else ""
 
 
+def option_piece(option, choices):
+    """An option in brackets, with its values when it takes one of a few."""
+    values = " " + "|".join(code(choice) for choice in choices) if choices else ""
+    return "[\\fB\\-\\-%s\\fR%s]" % (code(option), values)
+
+
 def command_line(command):
     """One command with its operands and options, as one synopsis."""
     words = command["words"].split(" ")
     pieces = [code(w) for w in words[1:]]
     pieces += ["\\fI%s\\fR" % code(operand) for operand in command["operands"]]
     pieces += ["[\\fI%s\\fR]" % escape(GROUPS[group]) for group in command["groups"]]
-    pieces += ["[\\fB\\-\\-%s\\fR]" % code(option) for option in command["options"]]
+    pieces += [option_piece(option, command["choices"].get(option)) for option in command["options"]]
     return [".SY " + code(words[0])] + ([line(" ".join(pieces))] if pieces else []) + [".YS"]
 
 

@@ -2,7 +2,7 @@
 // the page's list of commands and options comes from the table the programs run on:
 //   man_command_table OUTPUT.json
 // One member per command: the words typed, the operands, the options (record fields and the
-// selection arguments as named groups), whether the app carries it out, only reads, or is
+// selection arguments as named groups) with the values of those that take one of a few, whether the app carries it out, only reads, or is
 // answered while locked; and the global options.
 #include <algorithm>
 #include <fstream>
@@ -72,9 +72,15 @@ Json commandEntry(const CommandRow& row) {
     for (const CommandArgument& member : group.members) taken.insert(member.name);
   }
   Json options = Json::array();
+  Json choices = Json::object();
   for (const CommandArgument& argument : row.arguments) {
     if (taken.count(argument.name)) continue;
     options.push_back(argument.name);
+    if (!argument.choices.empty()) {
+      Json values = Json::array();
+      for (std::string_view choice : argument.choices) values.push_back(choice);
+      choices[std::string(argument.name)] = values;
+    }
     for (const FileOptionRow& file : fileOptions) {
       if (!file.operand && file.argument == argument.name) options.push_back(file.name);
     }
@@ -88,6 +94,7 @@ Json commandEntry(const CommandRow& row) {
   entry["operands"] = operands;
   entry["groups"] = groups;
   entry["options"] = options;
+  entry["choices"] = choices;
   entry["app"] = row.performer == Performer::app;
   entry["readOnly"] = row.readOnly;
   entry["answeredWhileLocked"] = row.answeredWhileLocked;

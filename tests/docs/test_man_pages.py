@@ -52,6 +52,12 @@ def guide_catalogue():
 
 
 @unittest.skipUnless(shutil.which("man") and shutil.which("groff"), "man and groff are not installed")
+def option_shown(command, option):
+    """An option as the page shows it: with its values when it takes one of a few."""
+    choices = command["choices"].get(option)
+    return "[--%s%s]" % (option, " " + "|".join(choices) if choices else "")
+
+
 class BuiltPages(unittest.TestCase):
     def setUp(self):
         self.table = json.loads(read(os.path.join(BUILD, "docs", "command_table.json")))
@@ -97,7 +103,7 @@ class BuiltPages(unittest.TestCase):
         for command in self.table["commands"]:
             expected = " ".join([command["words"]] + command["operands"]
                                 + ["[%s]" % make_man_pages.GROUPS[group] for group in command["groups"]]
-                                + ["[--%s]" % option for option in command["options"]])
+                                + [option_shown(command, option) for option in command["options"]])
             self.assertRegex(commands, r"(^| )%s( |$)" % re.escape(expected), command["name"])
 
     def test_environment_and_files_name_what_each_program_reads(self):
