@@ -233,7 +233,8 @@ std::string badSummaries() {
   }
   for (const CommandRow& row : commandTable()) {
     for (const CommandArgument& argument : row.arguments) {
-      bool safe = shellSafe(argument.summary) && std::all_of(argument.choices.begin(), argument.choices.end(), shellSafe);
+      const bool safe =
+          shellSafe(argument.summary) && std::all_of(argument.choices.begin(), argument.choices.end(), shellSafe);
       if (argument.summary.empty() || !safe) names += " " + std::string(row.name) + "/" + std::string(argument.name);
     }
   }

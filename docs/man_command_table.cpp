@@ -2,8 +2,9 @@
 // the page's list of commands and options comes from the table the programs run on:
 //   man_command_table OUTPUT.json
 // One member per command: the words typed, the operands, the options (record fields and the
-// selection arguments as named groups) with the values of those that take one of a few, whether the app carries it out, only reads, or is
-// answered while locked; and the global options.
+// selection arguments as named groups) with the values of those that take one of a few,
+// whether the app carries it out, only reads, or is answered while locked; and the global
+// options.
 #include <algorithm>
 #include <fstream>
 #include <iostream>

@@ -1,5 +1,7 @@
 #include <sys/stat.h>
 
+#include <map>
+
 #include "agent/wire/catalogue.h"
 #include "host/app_commands.h"
 #include "host_fixture.h"
@@ -186,6 +188,45 @@ TEST_F(HostFolderTest, AppCommandsTheHostCannotCarryOutShareOneCode) {
   place(extra);
   host.processor.handle(extra.id.text() + ".json");
   EXPECT_EQ(response(extra.id).error->message, "Unknown arguments for app.lock: id.");
+}
+
+// The app rows the host carries out and their required arguments hold each other: with all
+// of them the command runs, without any one it is refused.
+TEST_F(HostFolderTest, AppCommandsLackingARequiredArgumentAreRefused) {
+  HostParts host(folders_);
+  auto run = [&](AgentRequest request) {
+    place(request);
+    host.processor.handle(request.id.text() + ".json");
+    return response(request.id);
+  };
+  run(makeRequest("jobs.create", {{"name", "First"}}));
+  run(makeRequest("jobs.create", {{"name", "Second"}}));  // the first file becomes a backup
+  Json list = parseJson(*run(makeRequest("backups.list")).data);
+  ASSERT_EQ(list.find("items")->asArray().size(), 1u);
+  std::string id = list.find("items")->asArray()[0].find("id")->asString();
+  Json preview = parseJson(*run(makeRequest("backups.preview", {{"id", id}})).data);
+  std::string token = preview.find("preview")->asString();
+
+  const std::map<std::string, std::map<std::string, std::string>> working = {
+      {"backups.preview", {{"id", id}}},
+      {"backups.restore", {{"id", id}, {"preview", token}}},
+  };
+  for (const auto& [command, arguments] : working) {
+    const agent::CommandRow* row = agent::findCommand(command);
+    ASSERT_NE(row, nullptr);
+    ASSERT_FALSE(row->required.empty()) << command;
+    for (std::string_view name : row->required) {
+      SCOPED_TRACE(command + " without " + std::string(name));
+      std::map<std::string, std::string> lacking = arguments;
+      ASSERT_EQ(lacking.erase(std::string(name)), 1u);
+      AgentRequest request = makeRequest(command, lacking);
+      request.dryRun = true;
+      EXPECT_FALSE(run(request).ok);
+    }
+    AgentRequest complete = makeRequest(command, arguments);
+    complete.dryRun = true;
+    EXPECT_TRUE(run(complete).ok) << command;
+  }
 }
 
 // Pruning counts every entry named like a backup; only regular, visible files are offered.
