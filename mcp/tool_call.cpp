@@ -47,9 +47,9 @@ std::string absolutePathArgument(const std::string& name, const Json& value) {
   return path;
 }
 
-// The command line a call stands for: `vantry command NAME` with the arguments as an
-// argument file gives them, so both build the same request and fingerprint.
-cli::CLIOptions commandLine(const agent::CommandRow& row, const Json& arguments, const ServerSettings& settings) {
+}  // namespace
+
+cli::CLIOptions toolCommandLine(const agent::CommandRow& row, const Json& arguments, const ServerSettings& settings) {
   cli::CLIOptions options;
   options.words = {"command", std::string(row.name)};
   options.dataDirectory = settings.dataDirectory;
@@ -57,6 +57,7 @@ cli::CLIOptions commandLine(const agent::CommandRow& row, const Json& arguments,
   const std::vector<ToolArgument> known = toolArguments(row);
   for (const auto& [name, value] : arguments.asObject()) {
     auto argument = std::find_if(known.begin(), known.end(), [&](const ToolArgument& a) { return a.name == name; });
+    if (argument == known.end()) throw ToolInputError(toolName(row.name) + " takes no argument named " + name + ".");
     if (!argument->option) {
       options.arguments[name] = cli::argumentText(value);
       continue;
@@ -75,6 +76,8 @@ cli::CLIOptions commandLine(const agent::CommandRow& row, const Json& arguments,
   }
   return options;
 }
+
+namespace {
 
 Json textContent(std::string text) {
   Json content = Json::object();
@@ -163,7 +166,7 @@ Json callTool(const agent::CommandRow& row, const Json& arguments, const ServerS
   Json requestID;
   AgentFailure failure = AgentFailure::operationFailed("");
   try {
-    cli::CLIOptions options = commandLine(row, arguments, settings);
+    cli::CLIOptions options = toolCommandLine(row, arguments, settings);
     agent::AgentRequest request = cli::buildRequest(options);
     requestID = request.id.text();
     agent::AgentResponse response =

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "agent/wire/command_table.h"
+#include "cli/options.h"
 #include "core/json.h"
 #include "mcp/server_settings.h"
 
@@ -16,6 +17,12 @@ class ToolInputError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// The command line a call stands for: `vantry command NAME` with the arguments as an
+// argument file gives them (non-string values as their JSON text), the tool options as the
+// global options, so both build the same request and fingerprint. Throws AgentFailure for a
+// request-id that is not a UUID or a path that is not absolute.
+cli::CLIOptions toolCommandLine(const agent::CommandRow& row, const Json& arguments, const ServerSettings& settings);
 
 // Throws ToolInputError when `arguments` break the tool's schema.
 void checkToolArguments(const agent::CommandRow& row, const Json& arguments);
