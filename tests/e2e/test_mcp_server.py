@@ -109,6 +109,14 @@ class WithHost(unittest.TestCase):
         self.assertEqual((status, error), (1, envelope["error"]))
         self.assertIsNotNone(request_id)
 
+        # Standard error logs each call without its arguments or records.
+        self.assertEqual(self.mcp.close(), 0)
+        with open(os.path.join(self.scratch.name, "mcp.log"), encoding="utf-8") as f:
+            log = f.read()
+        self.assertRegex(log, r"\nvantry-mcp: jobs_create %s ok \d+ ms\n" % created["job"]["id"])
+        self.assertRegex(log, r"\nvantry-mcp: jobs_show %s not_found \d+ ms\n" % request_id)
+        self.assertNotIn("Dock", log)
+
     def test_a_repeated_request_id_replays_and_a_dry_run_changes_nothing(self):
         before = structured(self.mcp.call("jobs_list", {}))["total"]
         arguments = {"name": "Replayed", "request-id": REQUEST_ID}
