@@ -167,6 +167,12 @@ class WithHost(unittest.TestCase):
         self.assertIsNotNone(request_id)
         with open(out, "rb") as f:
             self.assertEqual(f.read(), first)
+        # The written file (a header and no entry) goes to the host as vantry sends it: read by
+        # the server, as Base64, with its extension as the format; the host's answer is the same.
+        error, _ = failure(self.mcp.call("import_preview", {"file": out}))
+        status, printed = self.vantry("import", "preview", out)
+        self.assertEqual((status, error), (1, printed["error"]))
+        self.assertEqual(error["message"], "The CSV has no entries.")
         error, request_id = failure(self.mcp.call("export", {"format": "csv", "out": "entries.csv"}))
         self.assertEqual((error["code"], error["message"], request_id),
                          ("invalid_argument", "out must be an absolute path.", None))
