@@ -13,13 +13,14 @@ using F = CommandFamily;
 
 enum class Entries { untouched, mayChange };
 enum class WhenLocked { refused, answered };
-enum class Effect { reads, acts };
+// `adds` only adds records; `acts` changes records or the app in any other way.
+enum class Effect { reads, adds, acts };
 
 constexpr CommandRow engineCommand(std::string_view name, std::string_view summary, F family, Effect effect,
                                    Entries entries, ArgumentList arguments = {}, ArgumentNameList operands = {},
                                    ArgumentNameList required = {}) {
   return {name,      family,    Performer::engine, entries == Entries::mayChange, false, effect == Effect::reads,
-          operands,  arguments, summary,           required};
+          operands,  arguments, summary,           required, effect == Effect::adds};
 }
 
 constexpr CommandRow appCommand(std::string_view name, std::string_view summary, F family, Effect effect,
@@ -27,7 +28,7 @@ constexpr CommandRow appCommand(std::string_view name, std::string_view summary,
                                 ArgumentNameList required = {}, WhenLocked locked = WhenLocked::refused,
                                 Entries entries = Entries::untouched) {
   return {name,     family,    Performer::app, entries == Entries::mayChange, locked == WhenLocked::answered,
-          effect == Effect::reads, operands, arguments, summary, required};
+          effect == Effect::reads, operands, arguments, summary, required, effect == Effect::adds};
 }
 
 // Lists of argument names: the keys the command line's operands fill, and the arguments a
@@ -125,27 +126,28 @@ constexpr auto kBackupRestore = argumentList(plain::backupId, plain::backupPrevi
 constexpr auto untouched = Entries::untouched;
 constexpr auto mayChange = Entries::mayChange;
 constexpr auto reads = Effect::reads;
+constexpr auto adds = Effect::adds;
 constexpr auto acts = Effect::acts;
 
 constexpr std::array kCommands = {
     engineCommand("capabilities", "List every engine and app command", F::capabilities, reads, untouched, kNone),
     engineCommand("jobs.list", "List jobs", F::jobs, reads, untouched, kJobsList),
     engineCommand("jobs.show", "Show one job", F::jobs, reads, untouched, kJobKeyOnly, kId, kId),
-    engineCommand("jobs.create", "Create a job", F::jobs, acts, untouched, kJobsCreate),
+    engineCommand("jobs.create", "Create a job", F::jobs, adds, untouched, kJobsCreate),
     engineCommand("jobs.update", "Change a job", F::jobs, acts, untouched, kJobsUpdate, kId, kId),
     engineCommand("jobs.archive", "Archive or unarchive a job", F::jobs, acts, untouched, kJobsArchive, kId, kId),
-    engineCommand("jobs.copy", "Copy a job", F::jobs, acts, untouched, kJobsCopy, kId, kId),
+    engineCommand("jobs.copy", "Copy a job", F::jobs, adds, untouched, kJobsCopy, kId, kId),
     engineCommand("timer.status", "Show the running timers", F::timer, reads, untouched, kJobOnly),
-    engineCommand("timer.clock-in", "Start a job timer", F::timer, acts, mayChange, kJobOnly, kJob, kJob),
+    engineCommand("timer.clock-in", "Start a job timer", F::timer, adds, mayChange, kJobOnly, kJob, kJob),
     engineCommand("timer.clock-out", "Stop a timer", F::timer, acts, mayChange, kTimerEntry, kEntry),
     engineCommand("timer.break", "Start a break", F::timer, acts, mayChange, kTimerEntry, kEntry),
     engineCommand("timer.resume", "End a break and work on", F::timer, acts, mayChange, kTimerEntry, kEntry),
     engineCommand("entries.list", "List entries", F::entries, reads, untouched, kEntriesList),
     engineCommand("entries.show", "Show one entry", F::entries, reads, untouched, kEntryIdOnly, kId, kId),
     // A new entry also needs `start` or `patch`: either does, so neither is required alone.
-    engineCommand("entries.create", "Add an entry", F::entries, acts, mayChange, kEntriesCreate, {}, kJob),
+    engineCommand("entries.create", "Add an entry", F::entries, adds, mayChange, kEntriesCreate, {}, kJob),
     engineCommand("entries.update", "Change an entry", F::entries, acts, mayChange, kEntriesUpdate, kId, kId),
-    engineCommand("entries.copy", "Copy an entry", F::entries, acts, mayChange, kStoredEntry, kId, kId),
+    engineCommand("entries.copy", "Copy an entry", F::entries, adds, mayChange, kStoredEntry, kId, kId),
     engineCommand("entries.delete", "Delete an entry", F::entries, acts, mayChange, kStoredEntry, kId, kId),
     engineCommand("preferences.get", "Show the preferences", F::preferences, reads, untouched, kNone),
     engineCommand("preferences.set", "Change the preferences", F::preferences, acts, untouched, kPreferencesSet),
@@ -154,7 +156,7 @@ constexpr std::array kCommands = {
     engineCommand("tags.merge", "Merge a tag into another", F::tags, acts, mayChange, kTagTo, kTagThenTo, kTagThenTo),
     engineCommand("tags.remove", "Remove a tag from every entry", F::tags, acts, mayChange, kTagOnly, kTag, kTag),
     engineCommand("filters.list", "List saved views", F::filters, reads, untouched, kPage),
-    engineCommand("filters.create", "Save a view", F::filters, acts, untouched, kFiltersCreate),
+    engineCommand("filters.create", "Save a view", F::filters, adds, untouched, kFiltersCreate),
     engineCommand("filters.update", "Change a saved view", F::filters, acts, untouched, kFiltersUpdate, kId, kId),
     engineCommand("filters.delete", "Delete a saved view", F::filters, acts, untouched, kStoredFilter, kId, kId),
     // The other reports need `job` only for the range pay-period.
