@@ -10,6 +10,10 @@ request comes from its log (one line per request, ending in milliseconds). With
 --timew-entries, also times `timew summary :all` (Timewarrior, when installed) on a database
 of that many intervals beside `vantry reports summary` at the same size.
 
+With --compare-host PATH (another build's vantry-host, say the one before a change), the
+same commands run against it too, on a copy of the same archive, interleaved with this
+build's: one line per command and host.
+
 Prints medians (and p95) per command. The machine may be shared: say so with the figures.
 """
 import argparse
@@ -40,40 +44,62 @@ def start_host(host, folder):
     return served, log, log_path
 
 
-def last_host_ms(log_path, command):
+def log_lines(log_path):
+    return open(log_path, encoding="utf-8", errors="replace").read().splitlines()
+
+
+def host_ms_after(log_path, seen, command):
+    """The milliseconds of the first request of `command` logged after line `seen`. The host
+    logs a request after publishing its answer, so the line may come just after vantry exits."""
     pattern = re.compile(r" %s \S+ ([0-9.]+)ms$" % re.escape(command))
-    for line in reversed(open(log_path, encoding="utf-8", errors="replace").read().splitlines()):
-        match = pattern.search(line)
-        if match:
-            return float(match.group(1))
+    deadline = time.perf_counter() + 1.0
+    while time.perf_counter() < deadline:
+        for line in log_lines(log_path)[seen:]:
+            match = pattern.search(line)
+            if match:
+                return float(match.group(1))
+        time.sleep(0.002)
     return None
 
 
-def time_commands(vantry, folder, log_path, commands, runs):
-    base = [vantry, "--json", "--data-dir", folder]
-    for _, words, _ in commands:  # warm-up: the host reads the data file at its first request
-        for _ in range(3):
-            subprocess.run(base + words, check=True, stdout=subprocess.DEVNULL)
-    ends = {label: [] for label, _, _ in commands}
-    hosts = {label: [] for label, _, _ in commands}
+def time_commands(vantry, hosts, commands, runs, out):
+    """`hosts`: (name, folder, log path). Every run goes through each command on each host in turn."""
+    counter = iter(range(10**9))
+
+    def words_of(words):
+        # export writes a new file each time (--out never replaces one).
+        return [w if w != "OUT" else os.path.join(out, "r%d.txt" % next(counter)) for w in words]
+
+    for _, folder, _ in hosts:
+        for _, words, _ in commands:  # warm-up: the host reads the data file at its first request
+            for _ in range(3):
+                subprocess.run([vantry, "--json", "--data-dir", folder] + words_of(words), check=True,
+                               stdout=subprocess.DEVNULL)
+    ends = {(name, label): [] for name, _, _ in hosts for label, _, _ in commands}
+    host_ms = {key: [] for key in ends}
     for _ in range(runs):  # interleaved: a load that comes and goes touches every command alike
         for label, words, wire in commands:
-            start = time.perf_counter()
-            subprocess.run(base + words, check=True, stdout=subprocess.DEVNULL)
-            ends[label].append((time.perf_counter() - start) * 1000)
-            host_ms = last_host_ms(log_path, wire)
-            if host_ms is not None:
-                hosts[label].append(host_ms)
-    return ends, hosts
+            for name, folder, log_path in hosts:
+                command = [vantry, "--json", "--data-dir", folder] + words_of(words)
+                seen = len(log_lines(log_path))
+                start = time.perf_counter()
+                subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
+                ends[(name, label)].append((time.perf_counter() - start) * 1000)
+                measured = host_ms_after(log_path, seen, wire)
+                if measured is not None:
+                    host_ms[(name, label)].append(measured)
+    return ends, host_ms
 
 
-def report(entries, ends, hosts):
-    floor = statistics.median(ends["jobs list"])
-    for label in ends:
-        end = statistics.median(ends[label])
-        host = statistics.median(hosts[label]) if hosts[label] else float("nan")
-        print("%-9d %-30s %8.1fms %8.1fms %8.1fms %6.2fx" % (entries, label, end, percentile(ends[label], 0.95),
-                                                            host, end / floor))
+def report(entries, hosts, commands, ends, host_ms):
+    for name, _, _ in hosts:
+        floor = statistics.median(ends[(name, "jobs list")])
+        for label, _, _ in commands:
+            key = (name, label)
+            end = statistics.median(ends[key])
+            host = statistics.median(host_ms[key]) if host_ms[key] else float("nan")
+            print("%-9d %-8s %-30s %8.1fms %8.1fms %8.1fms %6.2fx" % (entries, name, label, end,
+                                                                     percentile(ends[key], 0.95), host, end / floor))
 
 
 def timew_database(folder, intervals):
@@ -102,51 +128,47 @@ def main():
     parser.add_argument("--runs", type=int, default=30)
     parser.add_argument("--entries", type=int, default=100000)
     parser.add_argument("--timew-entries", type=int, default=10000)
+    parser.add_argument("--compare-host", help="another vantry-host to run the same commands against")
     options = parser.parse_args()
     vantry = os.path.join(options.build, "cli", "vantry")
     host = os.path.join(options.build, "host", "vantry-host")
     writer = os.path.join(options.build, "bench", "write_archive")
 
-    print("%-9s %-30s %10s %10s %10s %7s" % ("entries", "command", "end-to-end", "p95", "host", "/floor"))
-    folder = tempfile.mkdtemp(prefix="pellam-window-")
+    print("%-9s %-8s %-30s %10s %10s %10s %7s" % ("entries", "host", "command", "end-to-end", "p95", "host",
+                                                   "/floor"))
+    root = tempfile.mkdtemp(prefix="pellam-window-")
+    served = []
     try:
-        subprocess.run([writer, str(options.entries), os.path.join(folder, "pellam.json")], check=True,
-                       stdout=subprocess.DEVNULL)
-        served, log, log_path = start_host(host, folder)
-        out = os.path.join(folder, "out")
+        builds = [("this", host)] + ([("compared", options.compare_host)] if options.compare_host else [])
+        hosts = []
+        for name, program in builds:
+            folder = os.path.join(root, name)
+            os.makedirs(folder)
+            subprocess.run([writer, str(options.entries), os.path.join(folder, "pellam.json")], check=True,
+                           stdout=subprocess.DEVNULL)
+            process, log, log_path = start_host(program, folder)
+            served.append((process, log))
+            hosts.append((name, folder, log_path))
+        out = os.path.join(root, "out")
         os.makedirs(out)
-        counter = iter(range(10**9))
-        try:
-            week = ["--range", "week", "--at", WEEK_AT]
-            commands = [
-                ("jobs list", ["jobs", "list"], "jobs.list"),
-                ("reports summary --range week", ["reports", "summary"] + week, "reports.summary"),
-                ("reports daily --range week", ["reports", "daily"] + week, "reports.daily"),
-                ("entries list (that week)", ["entries", "list", "--from", WEEK_FROM, "--through", WEEK_THROUGH],
-                 "entries.list"),
-                ("reports summary (all)", ["reports", "summary"], "reports.summary"),
-            ]
-            ends, hosts = time_commands(vantry, folder, log_path, commands, options.runs)
-            # export writes a new file each time (--out never replaces one).
-            export_ends, export_hosts = [], []
-            for _ in range(options.runs):
-                path = os.path.join(out, "r%d.txt" % next(counter))
-                start = time.perf_counter()
-                subprocess.run([vantry, "--json", "--data-dir", folder, "export", "txt", "--out", path] + week,
-                               check=True, stdout=subprocess.DEVNULL)
-                export_ends.append((time.perf_counter() - start) * 1000)
-                host_ms = last_host_ms(log_path, "export")
-                if host_ms is not None:
-                    export_hosts.append(host_ms)
-            ends["export txt --range week"] = export_ends
-            hosts["export txt --range week"] = export_hosts
-            report(options.entries, ends, hosts)
-        finally:
-            served.terminate()
-            served.wait()
-            log.close()
+        week = ["--range", "week", "--at", WEEK_AT]
+        commands = [
+            ("jobs list", ["jobs", "list"], "jobs.list"),
+            ("reports summary --range week", ["reports", "summary"] + week, "reports.summary"),
+            ("reports daily --range week", ["reports", "daily"] + week, "reports.daily"),
+            ("export txt --range week", ["export", "txt", "--out", "OUT"] + week, "export"),
+            ("entries list (that week)", ["entries", "list", "--from", WEEK_FROM, "--through", WEEK_THROUGH],
+             "entries.list"),
+            ("reports summary (all)", ["reports", "summary"], "reports.summary"),
+        ]
+        ends, host_ms = time_commands(vantry, hosts, commands, options.runs, out)
+        report(options.entries, hosts, commands, ends, host_ms)
     finally:
-        shutil.rmtree(folder)
+        for process, log in served:
+            process.terminate()
+            process.wait()
+            log.close()
+        shutil.rmtree(root)
 
     timew = shutil.which("timew")
     if options.timew_entries:
@@ -168,10 +190,11 @@ def main():
                 for _ in range(3):
                     subprocess.run(base, check=True, stdout=subprocess.DEVNULL)
                 for _ in range(options.runs):
+                    seen = len(log_lines(log_path))
                     start = time.perf_counter()
                     subprocess.run(base, check=True, stdout=subprocess.DEVNULL)
                     ours.append((time.perf_counter() - start) * 1000)
-                    host_side.append(last_host_ms(log_path, "reports.summary") or float("nan"))
+                    host_side.append(host_ms_after(log_path, seen, "reports.summary") or float("nan"))
                     start = time.perf_counter()
                     subprocess.run([timew, "summary", ":all"], check=True, stdout=subprocess.DEVNULL, env=env)
                     theirs.append((time.perf_counter() - start) * 1000)
