@@ -5,8 +5,10 @@
 // Decimal throughout; times are double seconds.
 //
 // Callers:
-//  - reports and exports run `calculate` over the whole archive and filter its lines
-//    afterwards, so overtime earned earlier in a week is the same whatever is shown;
+//  - reports and exports take the lines of `calculate` over the whole archive and filter
+//    them afterwards, so overtime earned earlier in a week is the same whatever is shown;
+//    the host keeps them per job and week (core/payroll/pay_line_cache.h), built from the
+//    pieces below, with the same result;
 //  - timers and entries use `daySeconds` for the worked time of one entry;
 //  - the pay-period range of entry selection uses `payPeriod`.
 #include <span>
