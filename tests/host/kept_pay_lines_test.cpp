@@ -2,7 +2,7 @@
 // what it answers must be, to the byte, what the engine answers over the same archive with
 // nothing kept. Random sequences of changes (timers, entry edits, job pay settings, zone and
 // first weekday, imports, an outside edit, a failed save, dry runs) run through the host's
-// own request path; after each, every report, the txt and xlsx exports and entries.list over
+// own request path (a restored backup too); after each, every report, the txt and xlsx exports and entries.list over
 // several windows are compared with the whole calculation. A failure names its seed; set
 // PELLAM_KEPT_LINES_SEED to run that seed alone.
 #include <cstdlib>
@@ -232,8 +232,9 @@ void KeptPayLinesTest::runSeed(unsigned seed) {
     const std::vector<std::string> ids = entryIds();
     const std::string entry = ids.empty() ? "none" : s.oneOf(ids);
     std::string label;
-    switch (s.pick(0, 13)) {
+    switch (s.pick(0, 15)) {
       case 0:
+      case 14:
         label = "clock-in";
         send("timer.clock-in", {{"job", s.oneOf(jobs)}});
         break;
@@ -328,6 +329,22 @@ void KeptPayLinesTest::runSeed(unsigned seed) {
         if (!edited.entries.empty()) edited.entries.erase(edited.entries.begin());
         edited.entries.push_back(s.someEntry(edited));
         writeFile(folders_.data + "/pellam.json", encodeArchiveJson(edited));
+        break;
+      }
+      case 13: {
+        label = "restore";
+        // A backup taken before an earlier save replaces the archive whole.
+        const agent::AgentResponse listed = send("backups.list", {});
+        if (!listed.ok) break;
+        const Json backups = parseJson(*listed.data);
+        const Json::Array& items = backups.find("items")->asArray();
+        if (items.empty()) break;
+        const std::string id =
+            items[static_cast<std::size_t>(s.pick(0, static_cast<int>(items.size()) - 1))].find("id")->asString();
+        const agent::AgentResponse preview = send("backups.preview", {{"id", id}});
+        if (preview.ok) {
+          send("backups.restore", {{"id", id}, {"preview", parseJson(*preview.data).find("preview")->asString()}});
+        }
         break;
       }
       case 12:
