@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "agent/engine/archive_indexes.h"
 #include "agent/engine/execute.h"
 #include "agent/engine/report_lines.h"
 #include "bench/archive_generator.h"
@@ -16,6 +17,7 @@
 #include "core/payroll/payroll.h"
 #include "core/sha256.h"
 #include "core/validation/validation.h"
+#include "core/validation/validation_index.h"
 
 namespace pellam::bench {
 namespace {
@@ -49,6 +51,50 @@ void BM_ReportsSummaryYear(benchmark::State& state) {
 }
 void BM_Export(benchmark::State& state, const char* format) {
   runCommand(state, request("export", {{"format", format}}));
+}
+
+// One week's commands as the host runs them (known valid, in place), with the pay lines and
+// entries kept between calls (kept) or computed over the whole archive each time (whole).
+// The kept runs are warm: the first call, which builds what is kept, costs about one whole
+// calculation and is not timed.
+const char* const kWeekAt = "2020-06-10T12:00:00Z";  // inside the generated history
+
+void runWindowCommand(benchmark::State& state, const AgentRequest& req, bool kept) {
+  Archive archive = sample(static_cast<std::size_t>(state.range(0)));
+  const ValidationIndex known(archive);
+  agent::ArchiveIndexes indexes;
+  const agent::CommandRow* row = agent::findCommand(req.command);
+  auto once = [&] {
+    return kept ? agent::AgentCommands::executeInPlace(req, row, archive, kNow, known, indexes)
+                : agent::AgentCommands::executeInPlace(req, row, archive, kNow, known);
+  };
+  std::size_t resultBytes = once().result.size();
+  for (auto _ : state) {
+    auto execution = once();
+    resultBytes = execution.result.size();
+    benchmark::DoNotOptimize(execution.result.data());
+  }
+  state.counters["resultBytes"] = static_cast<double>(resultBytes);
+}
+
+AgentRequest weekRequest(const char* command, std::map<std::string, std::string> arguments = {}) {
+  arguments.emplace("range", "week");
+  arguments.emplace("at", kWeekAt);
+  return request(command, std::move(arguments));
+}
+
+void BM_WeekSummary(benchmark::State& state, bool kept) {
+  runWindowCommand(state, weekRequest("reports.summary"), kept);
+}
+void BM_WeekDaily(benchmark::State& state, bool kept) { runWindowCommand(state, weekRequest("reports.daily"), kept); }
+void BM_WeekExportTxt(benchmark::State& state, bool kept) {
+  runWindowCommand(state, weekRequest("export", {{"format", "txt"}}), kept);
+}
+void BM_WeekEntriesList(benchmark::State& state, bool kept) {
+  runWindowCommand(state, request("entries.list", {{"from", "2020-06-07"}, {"through", "2020-06-13"}}), kept);
+}
+void BM_WholeHistorySummary(benchmark::State& state, bool kept) {
+  runWindowCommand(state, request("reports.summary", {}), kept);
 }
 
 // The parts.
@@ -101,6 +147,17 @@ BENCHMARK_CAPTURE(BM_Export, csv, "csv")->PELLAM_SIZES;
 BENCHMARK_CAPTURE(BM_Export, xlsx, "xlsx")->PELLAM_SIZES;
 BENCHMARK_CAPTURE(BM_Export, txt, "txt")->PELLAM_SIZES;
 BENCHMARK_CAPTURE(BM_Export, json, "json")->PELLAM_SIZES;
+#define PELLAM_WINDOW_SIZES Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond)
+BENCHMARK_CAPTURE(BM_WeekSummary, whole, false)->PELLAM_WINDOW_SIZES;
+BENCHMARK_CAPTURE(BM_WeekSummary, kept, true)->PELLAM_WINDOW_SIZES;
+BENCHMARK_CAPTURE(BM_WeekDaily, whole, false)->PELLAM_WINDOW_SIZES;
+BENCHMARK_CAPTURE(BM_WeekDaily, kept, true)->PELLAM_WINDOW_SIZES;
+BENCHMARK_CAPTURE(BM_WeekExportTxt, whole, false)->PELLAM_WINDOW_SIZES;
+BENCHMARK_CAPTURE(BM_WeekExportTxt, kept, true)->PELLAM_WINDOW_SIZES;
+BENCHMARK_CAPTURE(BM_WeekEntriesList, whole, false)->PELLAM_WINDOW_SIZES;
+BENCHMARK_CAPTURE(BM_WeekEntriesList, kept, true)->PELLAM_WINDOW_SIZES;
+BENCHMARK_CAPTURE(BM_WholeHistorySummary, whole, false)->PELLAM_WINDOW_SIZES;
+BENCHMARK_CAPTURE(BM_WholeHistorySummary, kept, true)->PELLAM_WINDOW_SIZES;
 BENCHMARK(BM_PartValidate)->PELLAM_SIZES;
 BENCHMARK(BM_PartCalculate)->PELLAM_SIZES;
 BENCHMARK(BM_PartReportLines)->PELLAM_SIZES;

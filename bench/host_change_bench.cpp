@@ -119,10 +119,10 @@ void BM_HostChange(benchmark::State& state, Change change) {
   host::Heartbeat heartbeat(fs, folders, false);
   double engineSeconds = 0;
   host::Engine engine = [&](const agent::AgentRequest& request, const agent::CommandRow* row, Archive& archive,
-                           const ValidationIndex& known, Instant now) {
+                           const ValidationIndex& known, agent::ArchiveIndexes& indexes, Instant now) {
     auto start = Clock::now();
     host::Engine real = host::commandEngine();
-    host::CommandOutcome outcome = real(request, row, archive, known, now);
+    host::CommandOutcome outcome = real(request, row, archive, known, indexes, now);
     engineSeconds += since(start);
     return outcome;
   };

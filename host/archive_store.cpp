@@ -228,10 +228,15 @@ void ArchiveStore::write(PendingWrite pending) {
     if (pending.replacement) {
       cachedArchive_ = std::move(pending.replacement);
       known_.emplace(*cachedArchive_);
+      indexes_.clear();
     } else if (pending.entryOrigins && known_) {
       known_->adopt(*cachedArchive_, *pending.entryOrigins);
+      indexes_.adopt(*cachedArchive_, *pending.entryOrigins);
     } else if (cachedArchive_) {
       known_.emplace(*cachedArchive_);  // validated whole by prepareChange
+      indexes_.clear();
+    } else {
+      indexes_.clear();
     }
     if (cachedArchive_) {
       if (encoded_) spareStorage_ = std::move(*encoded_).takeStorage();
@@ -263,6 +268,7 @@ void ArchiveStore::forget() {
   cachedMayChangeUnseen_ = false;
   cachedArchive_.reset();
   known_.reset();
+  indexes_.clear();
   encoded_.reset();
   spareStorage_ = std::string();
   cachedState_.reset();

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "agent/engine/archive_indexes.h"
 #include "agent/wire/failure.h"
 #include "core/storage/archive_io.h"
 #include "core/storage/encoded_archive.h"
@@ -30,7 +31,9 @@ namespace pellam::host {
 // what that validation established (ValidationIndex), so a command checks only what it
 // changes, and the archive's last encoding (EncodedArchive), so a save formats only the
 // entries that changed. Both follow each saved change; anything else (a failed save, a
-// change of the file behind the host's back) drops them with the archive.
+// change of the file behind the host's back) drops them with the archive. So do the engine's
+// indexes of the archive (entries by start, pay lines per job and week), which read-only
+// commands read instead of looking at every entry.
 class ArchiveStore {
  public:
   // What a state token is when there is no data file.
@@ -62,6 +65,8 @@ class ArchiveStore {
 
   // What the validation of the archive current() returned established; only after current().
   const ValidationIndex& knownValid() const;
+  // What the engine keeps of the archive current() returned; only after current().
+  agent::ArchiveIndexes& indexes() { return indexes_; }
 
   bool dataFileExists() { return identity().exists; }
   bool dataFileIsFolder() { return identity().isDirectory; }
@@ -125,6 +130,7 @@ class ArchiveStore {
   bool cachedMayChangeUnseen_ = false;  // the bytes must be compared before cachedIdentity_ is trusted
   std::optional<Archive> cachedArchive_;
   std::optional<ValidationIndex> known_;       // of cachedArchive_
+  agent::ArchiveIndexes indexes_;              // of cachedArchive_, built as commands ask
   std::optional<EncodedArchive> encoded_;      // of cachedArchive_ as it was last saved or read
   std::string spareStorage_;                   // the buffer of the encoding before, for the next
   std::optional<std::string> cachedState_;            // of the file with cachedIdentity_

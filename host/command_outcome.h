@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "agent/engine/archive_indexes.h"
 #include "agent/wire/command_table.h"
 #include "agent/wire/wire.h"
 #include "core/records/entry_origins.h"
@@ -37,9 +38,10 @@ struct CommandOutcome {
 // The command engine as the host calls it: the request and its row in the command table
 // (null for a name outside the catalogue), the host's own archive (changed in place when the
 // command changes the records; left exactly as it was when it throws), what the host knows
-// of its validity, the time.
+// of its validity, what the engine keeps of it between commands (told of every change the
+// host keeps), the time.
 using Engine = std::function<CommandOutcome(const agent::AgentRequest&, const agent::CommandRow*, Archive&,
-                                            const ValidationIndex&, Instant)>;
+                                            const ValidationIndex&, agent::ArchiveIndexes&, Instant)>;
 
 // The real engine (agent/engine), adapted.
 Engine commandEngine();

@@ -6,6 +6,7 @@
 #include <span>
 #include <string_view>
 
+#include "agent/engine/archive_indexes.h"
 #include "agent/engine/entry_journal.h"
 #include "agent/wire/wire.h"
 #include "core/instant.h"
@@ -21,6 +22,9 @@ struct CommandCall {
   Instant now;
   // The timer and entries families record their changes of `archive.entries` here.
   EntryJournal& journal;
+  // What is kept of `archive` between commands, when its owner keeps it; only commands that
+  // change nothing may read it.
+  ArchiveIndexes* indexes = nullptr;
 };
 
 using CommandHandler = Json (*)(const CommandCall& call);

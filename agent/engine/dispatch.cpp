@@ -63,11 +63,13 @@ Json run(const AgentRequest& request, Archive& archive, Instant now) {
   return run(request, findCommand(request.command), archive, now, journal);
 }
 
-Json run(const AgentRequest& request, const CommandRow* row, Archive& archive, Instant now, EntryJournal& journal) {
+Json run(const AgentRequest& request, const CommandRow* row, Archive& archive, Instant now, EntryJournal& journal,
+         ArchiveIndexes* indexes) {
   if (row != nullptr) {
     if (CommandHandler handler = handlerFor(*row)) {
       checkArguments(*row, request.arguments);
-      return handler(CommandCall{request, archive, now, journal});
+      // What is kept stands for the archive as it was; a command that changes it reads none.
+      return handler(CommandCall{request, archive, now, journal, row->readOnly ? indexes : nullptr});
     }
   }
   // Not an engine command: a family that owns the name's prefix refuses it in its own words.

@@ -18,7 +18,9 @@ namespace pellam::agent::engine {
 // the handler runs. Names outside every family fail with unknown_command, unknown names
 // inside a family (app commands included) with that family's message. The timer and entries
 // families record their changes of `archive.entries` in `journal`.
-Json run(const AgentRequest& request, const CommandRow* row, Archive& archive, Instant now, EntryJournal& journal);
+// `indexes`, when given, stand for `archive` and are handed to read-only commands only.
+Json run(const AgentRequest& request, const CommandRow* row, Archive& archive, Instant now, EntryJournal& journal,
+         ArchiveIndexes* indexes = nullptr);
 // The same, looking the row up, where nothing needs to be put back.
 Json run(const AgentRequest& request, Archive& archive, Instant now);
 

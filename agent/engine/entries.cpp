@@ -20,8 +20,8 @@ namespace {
 // Setting `end` to null makes an entry run again.
 const NullableFields kNullable = {"end"};
 
-Json list(const AgentRequest& request, const Archive& archive, Instant now) {
-  std::vector<const Entry*> kept = selectedEntries(request, archive, now);
+Json list(const AgentRequest& request, const Archive& archive, Instant now, ArchiveIndexes* indexes) {
+  std::vector<const Entry*> kept = selectedEntries(readSelection(request, archive, now), archive, indexes);
   if (const std::string* text = argument(request, "running")) {
     const bool running = boolean(*text, "running");
     std::erase_if(kept, [&](const Entry* entry) { return entry->isRunning() != running; });
@@ -113,7 +113,7 @@ Json remove(const AgentRequest& request, Archive& archive, EntryJournal& journal
 }
 
 constexpr HandlerRow kEntriesHandlers[] = {
-    {"entries.list", [](const CommandCall& c) { return list(c.request, c.archive, c.now); }},
+    {"entries.list", [](const CommandCall& c) { return list(c.request, c.archive, c.now, c.indexes); }},
     {"entries.show", [](const CommandCall& c) { return show(c.request, c.archive); }},
     {"entries.create", [](const CommandCall& c) { return create(c.request, c.archive, c.now, c.journal); }},
     {"entries.update", [](const CommandCall& c) { return update(c.request, c.archive, c.now, c.journal); }},

@@ -44,7 +44,7 @@ bool restoresRecords(const std::string& command) { return command == "import.app
 // Runs the command with `known` standing for the archive's validation, or validating the
 // archive whole without it.
 AgentInPlaceExecution executeWith(const AgentRequest& request, const CommandRow* row, Archive& archive, Instant now,
-                                  const ValidationIndex* known) {
+                                  const ValidationIndex* known, ArchiveIndexes* indexes = nullptr) {
   if (request.version != kProtocolVersion) {
     throw AgentFailure::unsupportedVersion(kProtocolVersionMismatchMessage);
   }
@@ -69,7 +69,7 @@ AgentInPlaceExecution executeWith(const AgentRequest& request, const CommandRow*
     before.restoreInto(archive);
   };
   try {
-    execution.result = AgentWire::encode(engine::run(request, row, archive, now, journal));
+    execution.result = AgentWire::encode(engine::run(request, row, archive, now, journal, indexes));
     witness.check(archive, journal, request.command);
     same = before.matches(archive) && !journal.changed(archive.entries);
     // An unchanged archive passed validation as the input; only a changed one needs the gate.
@@ -111,6 +111,11 @@ AgentInPlaceExecution executeInPlace(const AgentRequest& request, Archive& archi
 AgentInPlaceExecution executeInPlace(const AgentRequest& request, const CommandRow* row, Archive& archive, Instant now,
                                      const ValidationIndex& known) {
   return executeWith(request, row, archive, now, &known);
+}
+
+AgentInPlaceExecution executeInPlace(const AgentRequest& request, const CommandRow* row, Archive& archive, Instant now,
+                                     const ValidationIndex& known, ArchiveIndexes& indexes) {
+  return executeWith(request, row, archive, now, &known, &indexes);
 }
 
 AgentExecution execute(const AgentRequest& request, Archive archive, Instant now) {

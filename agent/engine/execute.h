@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "agent/engine/archive_indexes.h"
 #include "agent/wire/command_table.h"
 #include "agent/wire/wire.h"
 #include "core/instant.h"
@@ -52,6 +53,11 @@ AgentInPlaceExecution executeInPlace(const AgentRequest& request, Archive& archi
 // (null for a name outside the catalogue), as the host does once per request.
 AgentInPlaceExecution executeInPlace(const AgentRequest& request, const CommandRow* row, Archive& archive, Instant now,
                                      const ValidationIndex& known);
+// The same with what the caller keeps of the archive between commands (agent/engine/
+// archive_indexes.h), which read-only commands read instead of looking at every entry. The
+// caller tells `indexes` of a change it keeps (ArchiveIndexes::adopt with entryOrigins).
+AgentInPlaceExecution executeInPlace(const AgentRequest& request, const CommandRow* row, Archive& archive, Instant now,
+                                     const ValidationIndex& known, ArchiveIndexes& indexes);
 
 }  // namespace AgentCommands
 }  // namespace pellam::agent

@@ -33,8 +33,8 @@ Decimal hoursOf(double seconds) { return Decimal::fromDouble(seconds).value_or(D
 
 // One row per pay line, by day and then job; the date cell shows the line's calendar day
 // in the reporting zone.
-std::string payLineWorkbook(const AgentRequest& request, const Archive& archive, Instant now) {
-  std::vector<PayLine> lines = reportLines(request, archive, now);
+std::string payLineWorkbook(const Selection& selection, const Archive& archive, ArchiveIndexes* indexes) {
+  std::vector<PayLine> lines = reportLines(selection, archive, indexes);
   std::stable_sort(lines.begin(), lines.end(), [](const PayLine& a, const PayLine& b) {
     if (a.day != b.day) return a.day < b.day;
     return a.jobID < b.jobID;  // byte order is upper-case text order
@@ -65,7 +65,7 @@ std::string payLineWorkbook(const AgentRequest& request, const Archive& archive,
   return Spreadsheet::xlsx(rows);
 }
 
-ExportFile build(const AgentRequest& request, const Archive& archive, Instant now) {
+ExportFile build(const AgentRequest& request, const Archive& archive, Instant now, ArchiveIndexes* indexes) {
   const std::string* formatText = argument(request, "format");
   const std::string_view format = formatText ? std::string_view(*formatText) : std::string_view("json");
   if (format == "json") {
@@ -77,14 +77,15 @@ ExportFile build(const AgentRequest& request, const Archive& archive, Instant no
     return {"Vantry Backup.json", "application/json", encodeArchiveJson(archive)};
   }
   if (format == "csv") {
-    return {"Vantry Entries.csv", "text/csv", CSV::exportEntries(archive, selectedEntries(request, archive, now))};
+    const Selection selection = readSelection(request, archive, now);
+    return {"Vantry Entries.csv", "text/csv", CSV::exportEntries(archive, selectedEntries(selection, archive, indexes))};
   }
   if (format == "xlsx") {
     return {"Vantry Report.xlsx", "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet",
-            payLineWorkbook(request, archive, now)};
+            payLineWorkbook(readSelection(request, archive, now), archive, indexes)};
   }
   if (format == "txt" || format == "text") {
-    return {"Vantry Report.txt", "text/plain; charset=utf-8", formattedReport(request, archive, now)};
+    return {"Vantry Report.txt", "text/plain; charset=utf-8", formattedReport(readSelection(request, archive, now), archive, indexes)};
   }
   throw AgentFailure::invalidArgument("--format must be json, csv, xlsx, or txt (text is an alias).");
 }
@@ -92,7 +93,7 @@ ExportFile build(const AgentRequest& request, const Archive& archive, Instant no
 Json exportRecords(const CommandCall& call) {
   const AgentRequest& request = call.request;
   const Archive& archive = call.archive;
-  const ExportFile file = build(request, archive, reportTime(request, call.now));
+  const ExportFile file = build(request, archive, reportTime(request, call.now), call.indexes);
 
   Json result = Json::object();
   result["filename"] = file.filename;

@@ -17,32 +17,36 @@ Instant reportTime(const AgentRequest& request, Instant now) {
   throw AgentFailure::invalidArgument("Use an ISO 8601 timestamp with timezone, such as 2026-10-22T09:00:00-04:00.");
 }
 
-std::vector<PayLine> reportLines(const AgentRequest& request, const Archive& archive, Instant now) {
-  const auto given = [&](std::string_view name) {
-    const std::string* value = argument(request, name);
-    return value && (name == "job" || !value->empty());  // an empty query or tag matches everything
-  };
+std::vector<PayLine> reportLines(const Selection& selection, const Archive& archive, ArchiveIndexes* indexes) {
+  const Window& window = selection.window;
   // Without a job, a query, a tag or a window (the usual whole-history report) every entry is
-  // selected and no line needs a look-up; the window is still read for its refusals.
-  std::optional<Window> window;
-  if (!given("job")) window = bounds(request, archive, now);
-  const bool everyEntry = window && !window->lower && !window->upper && !given("query") && !given("tag");
+  // selected and no line needs a look-up (an empty query or tag matches everything).
+  const bool everyEntry = !selection.job && selection.query.empty() && selection.tag.empty() && !window.lower &&
+                          !window.upper;
   std::vector<Uuid> ids;
   if (!everyEntry) {
-    const std::vector<const Entry*> selected = selectedEntries(request, archive, now);
-    if (!window) window = bounds(request, archive, now);
+    const std::vector<const Entry*> selected = selectedEntries(selection, archive, indexes);
     ids.reserve(selected.size());
     for (const Entry* entry : selected) ids.push_back(entry->id);
     std::sort(ids.begin(), ids.end());
   }
-
-  std::vector<PayLine> lines = Payroll(archive.preferences).calculate(archive, now);
-  std::erase_if(lines, [&](const PayLine& line) {
-    if (window->lower && line.day < *window->lower) return true;
-    if (window->upper && !(line.day < *window->upper)) return true;
-    return !everyEntry && !std::binary_search(ids.begin(), ids.end(), line.entryID);
-  });
+  std::vector<PayLine> lines;
+  if (indexes) {
+    lines = indexes->payLines(archive, selection.now, window.lower, window.upper);
+  } else {
+    lines = Payroll(archive.preferences).calculate(archive, selection.now);
+    std::erase_if(lines, [&](const PayLine& line) {
+      return (window.lower && line.day < *window.lower) || (window.upper && !(line.day < *window.upper));
+    });
+  }
+  if (!everyEntry) {
+    std::erase_if(lines, [&](const PayLine& line) { return !std::binary_search(ids.begin(), ids.end(), line.entryID); });
+  }
   return lines;
+}
+
+std::vector<PayLine> reportLines(const AgentRequest& request, const Archive& archive, Instant now) {
+  return reportLines(readSelection(request, archive, now), archive);
 }
 
 JobsByID::JobsByID(const Archive& archive) {

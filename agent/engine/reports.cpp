@@ -56,9 +56,11 @@ Json::Array days(const std::vector<PayLine>& lines, const JobsByID& jobs) {
   return days;
 }
 
-Json report(const AgentRequest& request, const Archive& archive, Instant now, bool daily) {
-  const std::vector<PayLine> lines = reportLines(request, archive, now);
-  const Window window = bounds(request, archive, now);
+Json report(const CommandCall& call, bool daily) {
+  const Archive& archive = call.archive;
+  const Selection selection = readSelection(call.request, archive, reportTime(call.request, call.now));
+  const std::vector<PayLine> lines = reportLines(selection, archive, call.indexes);
+  const Window& window = selection.window;
   const JobsByID jobs(archive);
 
   std::map<std::string_view, ReportTotals> byCurrency;  // plain text order of the codes
@@ -88,8 +90,8 @@ Json report(const AgentRequest& request, const Archive& archive, Instant now, bo
 }
 
 // The summary and the pay-period report differ only in the range they select.
-Json totalsReport(const CommandCall& c) { return report(c.request, c.archive, reportTime(c.request, c.now), false); }
-Json dailyReport(const CommandCall& c) { return report(c.request, c.archive, reportTime(c.request, c.now), true); }
+Json totalsReport(const CommandCall& c) { return report(c, false); }
+Json dailyReport(const CommandCall& c) { return report(c, true); }
 
 constexpr HandlerRow kReportsHandlers[] = {
     {"reports.summary", totalsReport},

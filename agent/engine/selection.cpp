@@ -1,6 +1,7 @@
 #include "agent/engine/selection.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 
 #include "agent/engine/arguments.h"
@@ -44,7 +45,10 @@ Instant calendarDate(std::string_view text, const ReportingCalendar& calendar) {
   throw AgentFailure::invalidArgument("Use an ISO 8601 timestamp with timezone, such as 2026-10-22T09:00:00-04:00.");
 }
 
-Window bounds(const AgentRequest& request, const Archive& archive, Instant now) {
+namespace {
+
+// The window of a request whose `job`, when given, is `job` (looked up already).
+Window boundsWith(const AgentRequest& request, const Archive& archive, Instant now, const Job* job) {
   const Payroll payroll(archive.preferences);
   const ReportingCalendar& calendar = payroll.calendar();
 
@@ -66,8 +70,8 @@ Window bounds(const AgentRequest& request, const Archive& archive, Instant now) 
   } else if (range == "year") {
     span(calendar.year(now));
   } else if (range == "pay-period") {
-    const Job& job = archive.jobs[jobIndex(required("job", request), archive)];
-    span(payroll.payPeriod(now, job));
+    if (!job) job = &archive.jobs[jobIndex(required("job", request), archive)];
+    span(payroll.payPeriod(now, *job));
   } else {
     throw AgentFailure::invalidArgument("--range must be all, today, week, month, year, or pay-period.");
   }
@@ -84,12 +88,42 @@ Window bounds(const AgentRequest& request, const Archive& archive, Instant now) 
   return window;
 }
 
+// Whether `entry` lies in the selection's window: it ends (or runs until `now`) at or
+// after the lower side and starts before the upper side.
+bool overlaps(const Entry& entry, const Selection& selection) {
+  const Window& window = selection.window;
+  if (window.lower && (entry.end ? *entry.end : selection.now) < *window.lower) return false;
+  return !window.upper || entry.start < *window.upper;
+}
+
+}  // namespace
+
+Window bounds(const AgentRequest& request, const Archive& archive, Instant now) {
+  return boundsWith(request, archive, now, nullptr);
+}
+
+Selection readSelection(const AgentRequest& request, const Archive& archive, Instant now) {
+  Selection selection;
+  selection.now = now;
+  const Job* job = nullptr;
+  if (const std::string* name = argument(request, "job")) {
+    job = &archive.jobs[jobIndex(*name, archive)];
+    selection.job = job->id;
+  }
+  selection.window = boundsWith(request, archive, now, job);
+  selection.query = FoldedQuery(text(request, "query"));
+  selection.tag = std::string(text(request, "tag"));
+  return selection;
+}
+
 std::vector<const Entry*> selectedEntries(const AgentRequest& request, const Archive& archive, Instant now) {
-  std::optional<Uuid> jobID;
-  if (const std::string* job = argument(request, "job")) jobID = archive.jobs[jobIndex(*job, archive)].id;
-  const Window window = bounds(request, archive, now);
-  const FoldedQuery query(text(request, "query"));
-  const std::string_view tag = text(request, "tag");
+  return selectedEntries(readSelection(request, archive, now), archive);
+}
+
+std::vector<const Entry*> selectedEntries(const Selection& selection, const Archive& archive, ArchiveIndexes* indexes) {
+  const std::optional<Uuid>& jobID = selection.job;
+  const FoldedQuery& query = selection.query;
+  const std::string_view tag = selection.tag;
 
   // The query is looked for in the job's name, the comment and the tags joined by spaces,
   // so it may span them. Names are folded once per job.
@@ -113,11 +147,10 @@ std::vector<const Entry*> selectedEntries(const AgentRequest& request, const Arc
 
   std::vector<const Entry*> kept;
   std::string haystack;
-  for (const Entry& entry : archive.entries) {
-    if (jobID && entry.jobID != *jobID) continue;
-    if (window.lower && (entry.end ? *entry.end : now) < *window.lower) continue;
-    if (window.upper && !(entry.start < *window.upper)) continue;
-    if (!tag.empty() && std::find(entry.tags.begin(), entry.tags.end(), tag) == entry.tags.end()) continue;
+  auto consider = [&](const Entry& entry) {
+    if (jobID && entry.jobID != *jobID) return;
+    if (!overlaps(entry, selection)) return;
+    if (!tag.empty() && std::find(entry.tags.begin(), entry.tags.end(), tag) == entry.tags.end()) return;
     if (!query.empty()) {
       haystack.assign(foldedName(entry.jobID));
       haystack += ' ';
@@ -126,14 +159,29 @@ std::vector<const Entry*> selectedEntries(const AgentRequest& request, const Arc
         haystack += ' ';
         folding.append(haystack, entryTag);
       }
-      if (!query.foundInFolded(haystack)) continue;
+      if (!query.foundInFolded(haystack)) return;
     }
     kept.push_back(&entry);
+  };
+  const Window& window = selection.window;
+  if (indexes && (window.lower || window.upper)) {
+    // Only entries that start in the window or up to 366 days before it, and running ones.
+    for (std::size_t position : indexes->starts(archive).mayOverlap(archive.entries, window.lower, window.upper)) {
+      consider(archive.entries[position]);
+    }
+  } else {
+    for (const Entry& entry : archive.entries) consider(entry);
   }
   std::sort(kept.begin(), kept.end(), [](const Entry* a, const Entry* b) {
     if (a->start != b->start) return a->start > b->start;
     return a->id > b->id;  // byte order is the order of the upper-case text
   });
+#ifndef NDEBUG
+  // Builds for tests prove the index's answer against a look at every entry.
+  if (indexes && selectedEntries(selection, archive, nullptr) != kept) {
+    throw std::logic_error("The entries found by start differ from those of a full look.");
+  }
+#endif
   return kept;
 }
 

@@ -11,10 +11,12 @@
 #include <string_view>
 #include <vector>
 
+#include "agent/engine/archive_indexes.h"
 #include "agent/wire/command_arguments.h"
 #include "agent/wire/wire.h"
 #include "core/records/records.h"
 #include "core/calendar/reporting_calendar.h"
+#include "core/text/text_search.h"
 
 namespace pellam::agent::engine {
 
@@ -41,11 +43,30 @@ struct Window {
 // `through` that is a calendar day includes that whole day; a timestamp is excluded.
 Window bounds(const AgentRequest& request, const Archive& archive, Instant now);
 
-// The entries of the archive that the request selects, newest first (equal starts by
-// identifier text, descending): of the `job` if given, overlapping the window (a running
-// entry lasts until `now`), carrying the exact `tag` if given, and whose job name, comment
-// and tags, joined with single spaces, contain `query` ignoring case if given. The
-// pointers point into `archive`.
+// A command's selection, read once: the job, the window, the query and the tag, and the
+// moment it is taken at (`now`, or the reports' and export's `at`). Reading it checks its
+// arguments in one order, so the first broken rule decides the message: the job (when
+// given), then the range with its pay-period job, `from` and `through`.
+struct Selection {
+  std::optional<Uuid> job;
+  Window window;
+  FoldedQuery query{""};
+  std::string tag;
+  Instant now;
+};
+Selection readSelection(const AgentRequest& request, const Archive& archive, Instant now);
+
+// The entries of the archive that the selection selects, newest first (equal starts by
+// identifier text, descending): of its job if given, overlapping the window (a running
+// entry lasts until `now`), carrying the exact tag if given, and whose job name, comment
+// and tags, joined with single spaces, contain the query ignoring case if given. The
+// pointers point into `archive`. With `indexes` (which stand for `archive`) the window's
+// entries are found by start instead of looking at every entry.
+std::vector<const Entry*> selectedEntries(const Selection& selection, const Archive& archive,
+                                          ArchiveIndexes* indexes = nullptr);
+std::vector<const Entry*> selectedEntries(const Selection& selection, Archive&& archive,
+                                          ArchiveIndexes* indexes = nullptr) = delete;
+// The same, reading the request's selection.
 std::vector<const Entry*> selectedEntries(const AgentRequest& request, const Archive& archive, Instant now);
 std::vector<const Entry*> selectedEntries(const AgentRequest& request, Archive&& archive, Instant now) = delete;
 

@@ -66,8 +66,13 @@ void appendTotals(std::string& out, std::string_view currency, const ReportTotal
 }  // namespace
 
 std::string formattedReport(const AgentRequest& request, const Archive& archive, Instant now) {
-  std::vector<PayLine> lines = reportLines(request, archive, now);
-  const Window window = bounds(request, archive, now);
+  return formattedReport(readSelection(request, archive, now), archive);
+}
+
+std::string formattedReport(const Selection& selection, const Archive& archive, ArchiveIndexes* indexes) {
+  std::vector<PayLine> lines = reportLines(selection, archive, indexes);
+  const Window& window = selection.window;
+  const Instant now = selection.now;
   const ReportingCalendar calendar = reportingCalendar(archive.preferences);
   const JobsByID jobs(archive);
 

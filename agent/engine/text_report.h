@@ -5,6 +5,8 @@
 // currency code.
 #include <string>
 
+#include "agent/engine/archive_indexes.h"
+#include "agent/engine/selection.h"
 #include "agent/wire/wire.h"
 #include "core/instant.h"
 #include "core/records/records.h"
@@ -13,5 +15,8 @@ namespace pellam::agent::engine {
 
 // `now` is the moment the report is taken at (reportTime, agent/engine/report_lines.h).
 std::string formattedReport(const AgentRequest& request, const Archive& archive, Instant now);
+// The same for a selection read already (its `now` is the moment the report is taken at),
+// its lines kept in `indexes` when given (agent/engine/report_lines.h).
+std::string formattedReport(const Selection& selection, const Archive& archive, ArchiveIndexes* indexes = nullptr);
 
 }  // namespace pellam::agent::engine

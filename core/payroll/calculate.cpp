@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/huge_pages.h"
+#include "core/payroll/hour_fractions.h"
 #include "core/payroll/payroll.h"
 
 namespace pellam {
@@ -48,36 +49,6 @@ Decimal decimalOf(double value) {
   // Every time here is finite and far inside the decimal's range.
   return Decimal::fromDouble(value).value_or(Decimal());
 }
-
-// decimal(seconds) / 3600, remembered for recent lengths: typed and rounded entries repeat
-// a few lengths (whole minutes, full shifts), and this division is the dearest step of a
-// line. The value is the same computed or remembered.
-class HourFractions {
- public:
-  HourFractions() : slots_(kSlots) {}
-
-  const Decimal& of(double seconds) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &seconds, sizeof bits);
-    Slot& slot = slots_[(bits ^ (bits >> 29) ^ (bits >> 43)) & (kSlots - 1)];
-    if (!slot.used || slot.bits != bits) {
-      slot.bits = bits;
-      slot.used = true;
-      slot.value = decimalOf(seconds) / hour_;
-    }
-    return slot.value;
-  }
-
- private:
-  static constexpr std::size_t kSlots = 4096;
-  struct Slot {
-    std::uint64_t bits = 0;
-    bool used = false;
-    Decimal value;
-  };
-  std::vector<Slot> slots_;
-  const Decimal hour_ = 3600;
-};
 
 // The second step, for one item: `seconds`, the entry's time on `day` (in the week that
 // starts at `week`), split into regular time, overtime and double time against the job's
@@ -185,6 +156,42 @@ std::vector<Payroll::WorkItem> Payroll::workItems(const Archive& archive, Instan
     return a.entryID < b.entryID;
   });
   return items;
+}
+
+void Payroll::appendWork(const Entry& entry, const Job& job, Instant now, DayLocator& locator, Scratch& scratch,
+                         std::vector<DayWork>& items) const {
+  daySeconds(entry, job, now, locator, scratch, scratch.days);
+  if (scratch.days.empty()) {
+    items.push_back({locator.startOfDay(entry.start), 0, &entry, true});
+    return;
+  }
+  for (std::size_t d = 0; d < scratch.days.size(); ++d) {
+    items.push_back({scratch.days[d].day, scratch.days[d].seconds, &entry, d + 1 == scratch.days.size()});
+  }
+}
+
+void Payroll::orderWork(std::span<DayWork> items) {
+  std::sort(items.begin(), items.end(), [](const DayWork& a, const DayWork& b) {
+    if (a.day != b.day) return a.day < b.day;
+    if (a.entry->start != b.entry->start) return a.entry->start < b.entry->start;
+    return a.entry->id < b.entry->id;
+  });
+}
+
+void Payroll::classifyWeek(std::span<const DayWork> items, const Job& job, HourFractions& fractions,
+                           std::vector<PayLine>& lines) const {
+  JobTotals totals;
+  // One week: its start is only compared with itself.
+  const double week = 0;
+  for (const DayWork& item : items) {
+    PayLine line;
+    line.entryID = item.entry->id;
+    line.jobID = job.id;
+    line.day = item.day;
+    classifyTime(item.day.seconds, week, item.seconds, *item.entry, job, totals, fractions, line);
+    settleMoney(item.isLast, *item.entry, job, line);
+    lines.push_back(line);
+  }
 }
 
 // Three steps: each entry's time per day in day order, then per item its time classes and

@@ -5,10 +5,13 @@
 // Decimal throughout; times are double seconds.
 //
 // Callers:
-//  - reports and exports run `calculate` over the whole archive and filter its lines
-//    afterwards, so overtime earned earlier in a week is the same whatever is shown;
+//  - reports and exports take the lines of `calculate` over the whole archive and filter
+//    them afterwards, so overtime earned earlier in a week is the same whatever is shown;
+//    the host keeps them per job and week (core/payroll/pay_line_cache.h), built from the
+//    pieces below, with the same result;
 //  - timers and entries use `daySeconds` for the worked time of one entry;
 //  - the pay-period range of entry selection uses `payPeriod`.
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -25,6 +28,17 @@ struct DayTime {
   double seconds = 0;
   bool operator==(const DayTime&) const = default;
 };
+
+// One entry's time on one calendar day, waiting to be classified: what calculate orders
+// and then splits into regular time, overtime and double time.
+struct DayWork {
+  Instant day;  // the start of the day
+  double seconds = 0;
+  const Entry* entry = nullptr;
+  bool isLast = false;  // the entry's latest day, which carries its extras and mileage
+};
+
+class HourFractions;
 
 class Payroll {
  public:
@@ -59,12 +73,29 @@ class Payroll {
   // splits before the 16th; monthly is the calendar month.
   CalendarInterval payPeriod(Instant date, const Job& job) const;
 
- private:
-  // Buffers that calculate reuses from one entry to the next.
+  // Buffers reused from one entry to the next.
   struct Scratch {
     std::vector<const TimePause*> unpaidPauses;
     std::vector<std::pair<double, double>> segments;  // worked stretches [from, to)
+    std::vector<DayTime> days;
   };
+
+  // The pieces of calculate, for callers that keep lines by job and calendar week. Every
+  // line of a job depends only on that job and on its entries' time in the line's own week
+  // (daily totals are per day, the weekly total per week), so the lines of one (job, week)
+  // computed from those entries alone are the lines calculate gives for it.
+  //
+  // Appends what calculate makes of `entry` of `job`: one item per day of daySeconds, or
+  // one item of no time on its start day when it cannot be measured.
+  void appendWork(const Entry& entry, const Job& job, Instant now, DayLocator& locator, Scratch& scratch,
+                  std::vector<DayWork>& items) const;
+  // Orders items as calculate does: by day, then entry start, then entry id text.
+  static void orderWork(std::span<DayWork> items);
+  // Appends the lines of `items`, ordered, all of `job` and all in one calendar week.
+  void classifyWeek(std::span<const DayWork> items, const Job& job, HourFractions& fractions,
+                    std::vector<PayLine>& lines) const;
+
+ private:
   // daySeconds into `days` (cleared first), with the caller's locator and buffers.
   void daySeconds(const Entry& entry, const Job& job, Instant now, DayLocator& locator, Scratch& scratch,
                   std::vector<DayTime>& days) const;

@@ -17,13 +17,13 @@ using namespace std::chrono_literals;
 // change, the engine's own retryable conflict, and a read that fails.
 Engine engineWithAnswersThatChangeNothing() {
   return [fake = fakeEngine()](const agent::AgentRequest& request, const agent::CommandRow* row, Archive& archive,
-                               const ValidationIndex& index, Instant now) -> CommandOutcome {
+                               const ValidationIndex& index, agent::ArchiveIndexes& indexes, Instant now) -> CommandOutcome {
     if (request.command == "jobs.update") return {"{\"changed\":false}", false, std::nullopt, std::nullopt};
     if (request.command == "timer.clock-in") {
       throw agent::AgentFailure("conflict", "This record changed. Read it again before applying your update.", true);
     }
     if (request.command == "jobs.show") throw agent::AgentFailure("not_found", "No such job.", false);
-    return fake(request, row, archive, index, now);
+    return fake(request, row, archive, index, indexes, now);
   };
 }
 

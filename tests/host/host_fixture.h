@@ -22,7 +22,7 @@ namespace pellam::host::testing {
 // jobs; anything else is unknown. The real engine is exercised end to end.
 inline Engine fakeEngine() {
   return [](const agent::AgentRequest& request, const agent::CommandRow*, Archive& archive, const ValidationIndex&,
-            Instant) -> CommandOutcome {
+            agent::ArchiveIndexes&, Instant) -> CommandOutcome {
     if (request.command == "jobs.create") {
       Job job(request.arguments.at("name"));
       Json result = Json::object();

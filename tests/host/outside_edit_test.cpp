@@ -21,10 +21,11 @@ struct WatchedHost {
         processor(fs, folders, store, heartbeat,
                   [this, duringRun, engine = fakeEngine()](const agent::AgentRequest& request,
                                                            const agent::CommandRow* row, Archive& archive,
-                                                           const ValidationIndex& known, Instant now) {
+                                                           const ValidationIndex& known,
+                                                           agent::ArchiveIndexes& indexes, Instant now) {
                     ++runs;
                     if (duringRun) duringRun(runs);
-                    return engine(request, row, archive, known, now);
+                    return engine(request, row, archive, known, indexes, now);
                   }) {}
   int runs = 0;
   ArchiveStore store;
