@@ -47,12 +47,13 @@ Decimal hoursOf(double seconds) { return Decimal::fromDouble(seconds).value_or(D
 // in the reporting zone.
 std::string payLineWorkbook(const AgentRequest& request, const Archive& archive, Instant now) {
   std::vector<PayLine> lines = reportLines(request, archive, now);
+  // Before the sort and the rows take memory: a row a line (a date, two
+  // texts, eight numbers), and the titles, which weigh more.
+  refuseUnsendableFile(worksheetRowLowerBound(2, 9) * (lines.size() + 1));
   std::stable_sort(lines.begin(), lines.end(), [](const PayLine& a, const PayLine& b) {
     if (a.day != b.day) return a.day < b.day;
     return a.jobID < b.jobID;  // byte order is upper-case text order
   });
-  // A row a line (a date, two texts, eight numbers), and the titles, which weigh more.
-  refuseUnsendableFile(worksheetRowLowerBound(2, 9) * (lines.size() + 1));
   const ReportingCalendar calendar = reportingCalendar(archive.preferences);
   const JobsByID jobs(archive);
 
