@@ -1,20 +1,47 @@
 #include "core/base64.h"
 
-#include <openssl/evp.h>
-
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace pellam {
 
+namespace {
+
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// The two characters of every 12-bit half of a group of three bytes: a group is encoded with
+// two look-ups (several times OpenSSL's EVP_EncodeBlock on an export's megabytes).
+constexpr std::array<std::array<char, 2>, 4096> pairTable() {
+  std::array<std::array<char, 2>, 4096> table{};
+  for (std::size_t v = 0; v < 4096; ++v) table[v] = {kAlphabet[v >> 6], kAlphabet[v & 63]};
+  return table;
+}
+
+constexpr auto kPairs = pairTable();
+
+}  // namespace
+
 void appendBase64(std::string& out, std::string_view bytes) {
   const std::size_t start = out.size();
-  // Room for the NUL that EVP_EncodeBlock writes after the text (an export's file can be tens
-  // of megabytes: encoded in place, never copied).
-  out.resize(start + base64Length(bytes.size()) + 1);
-  int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data() + start),
-                                reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
-  out.resize(start + static_cast<std::size_t>(written));
+  // Encoded in place: an export's file can be tens of megabytes, never copied.
+  out.resize(start + base64Length(bytes.size()));
+  char* to = out.data() + start;
+  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t whole = bytes.size() / 3 * 3;
+  for (std::size_t i = 0; i < whole; i += 3, to += 4) {
+    const std::uint32_t group = (std::uint32_t(in[i]) << 16) | (std::uint32_t(in[i + 1]) << 8) | in[i + 2];
+    std::memcpy(to, kPairs[group >> 12].data(), 2);
+    std::memcpy(to + 2, kPairs[group & 0xFFF].data(), 2);
+  }
+  const std::size_t rest = bytes.size() - whole;
+  if (rest > 0) {
+    const std::uint32_t group = (std::uint32_t(in[whole]) << 16) | (rest == 2 ? std::uint32_t(in[whole + 1]) << 8 : 0);
+    to[0] = kAlphabet[group >> 18];
+    to[1] = kAlphabet[(group >> 12) & 63];
+    to[2] = rest == 2 ? kAlphabet[(group >> 6) & 63] : '=';
+    to[3] = '=';
+  }
 }
 
 std::string base64Encode(std::string_view bytes) {
@@ -33,8 +60,7 @@ constexpr std::uint32_t kOutside = 1u << 24;
 constexpr std::array<std::uint32_t, 256> decodeTable(int shift) {
   std::array<std::uint32_t, 256> table{};
   for (auto& v : table) v = kOutside;
-  const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  for (std::uint32_t i = 0; i < 64; ++i) table[static_cast<unsigned char>(alphabet[i])] = i << shift;
+  for (std::uint32_t i = 0; i < 64; ++i) table[static_cast<unsigned char>(kAlphabet[i])] = i << shift;
   return table;
 }
 
