@@ -1,57 +1,110 @@
 #include "core/base64.h"
 
-#include <openssl/evp.h>
-
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace pellam {
 
+namespace {
+
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// The two characters of every 12-bit half of a group of three bytes: a group is encoded with
+// two look-ups (several times OpenSSL's EVP_EncodeBlock on an export's megabytes).
+constexpr std::array<std::array<char, 2>, 4096> pairTable() {
+  std::array<std::array<char, 2>, 4096> table{};
+  for (std::size_t v = 0; v < 4096; ++v) table[v] = {kAlphabet[v >> 6], kAlphabet[v & 63]};
+  return table;
+}
+
+constexpr auto kPairs = pairTable();
+
+}  // namespace
+
+void appendBase64(std::string& out, std::string_view bytes) {
+  const std::size_t start = out.size();
+  // Encoded in place: an export's file can be tens of megabytes, never copied.
+  out.resize(start + base64Length(bytes.size()));
+  char* to = out.data() + start;
+  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t whole = bytes.size() / 3 * 3;
+  for (std::size_t i = 0; i < whole; i += 3, to += 4) {
+    const std::uint32_t group = (std::uint32_t(in[i]) << 16) | (std::uint32_t(in[i + 1]) << 8) | in[i + 2];
+    std::memcpy(to, kPairs[group >> 12].data(), 2);
+    std::memcpy(to + 2, kPairs[group & 0xFFF].data(), 2);
+  }
+  const std::size_t rest = bytes.size() - whole;
+  if (rest > 0) {
+    const std::uint32_t group = (std::uint32_t(in[whole]) << 16) | (rest == 2 ? std::uint32_t(in[whole + 1]) << 8 : 0);
+    to[0] = kAlphabet[group >> 18];
+    to[1] = kAlphabet[(group >> 12) & 63];
+    to[2] = rest == 2 ? kAlphabet[(group >> 6) & 63] : '=';
+    to[3] = '=';
+  }
+}
+
 std::string base64Encode(std::string_view bytes) {
-  // One buffer, with room for the NUL that EVP_EncodeBlock writes after the text (an export's
-  // file can be tens of megabytes).
-  std::string buffer(4 * ((bytes.size() + 2) / 3) + 1, '\0');
-  int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(buffer.data()),
-                                reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
-  buffer.resize(static_cast<std::size_t>(written));
-  return buffer;
+  std::string text;
+  appendBase64(text, bytes);
+  return text;
 }
 
 namespace {
 
-constexpr std::array<signed char, 256> decodeTable() {
-  std::array<signed char, 256> table{};
-  for (auto& v : table) v = -1;
-  const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  for (int i = 0; i < 64; ++i) table[static_cast<unsigned char>(alphabet[i])] = static_cast<signed char>(i);
+// One table per position in a group of four characters, each holding the character's six
+// bits already shifted into place, so that a group decodes with three ORs. A character
+// outside the alphabet sets a bit above the 24 bits of the group, which the ORs keep.
+constexpr std::uint32_t kOutside = 1u << 24;
+
+constexpr std::array<std::uint32_t, 256> decodeTable(int shift) {
+  std::array<std::uint32_t, 256> table{};
+  for (auto& v : table) v = kOutside;
+  for (std::uint32_t i = 0; i < 64; ++i) table[static_cast<unsigned char>(kAlphabet[i])] = i << shift;
   return table;
 }
 
-constexpr auto kDecode = decodeTable();
+constexpr auto kDecode0 = decodeTable(18);
+constexpr auto kDecode1 = decodeTable(12);
+constexpr auto kDecode2 = decodeTable(6);
+constexpr auto kDecode3 = decodeTable(0);
+
+std::uint32_t group(const unsigned char* in) {
+  return kDecode0[in[0]] | kDecode1[in[1]] | kDecode2[in[2]] | kDecode3[in[3]];
+}
 
 }  // namespace
 
 std::optional<std::string> base64Decode(std::string_view text) {
   if (text.size() % 4 != 0) return std::nullopt;
-  std::string out;
-  out.reserve(text.size() / 4 * 3);
-  for (std::size_t i = 0; i < text.size(); i += 4) {
-    bool last = i + 4 == text.size();
-    int padding = 0;
-    if (last && text[i + 3] == '=') padding = text[i + 2] == '=' ? 2 : 1;
-    int v[4] = {0, 0, 0, 0};
-    for (int k = 0; k < 4 - padding; ++k) {
-      v[k] = kDecode[static_cast<unsigned char>(text[i + k])];
-      if (v[k] < 0) return std::nullopt;
-    }
-    std::uint32_t word = (std::uint32_t(v[0]) << 18) | (std::uint32_t(v[1]) << 12) | (std::uint32_t(v[2]) << 6) |
-                         std::uint32_t(v[3]);
-    out.push_back(static_cast<char>(word >> 16));
-    if (padding < 2) out.push_back(static_cast<char>((word >> 8) & 0xFF));
-    if (padding < 1) out.push_back(static_cast<char>(word & 0xFF));
-    // Bits that padding drops must be zero, or two texts would decode to the same bytes.
-    if (padding == 1 && (word & 0xFF) != 0) return std::nullopt;
-    if (padding == 2 && (word & 0xFFFF) != 0) return std::nullopt;
+  if (text.empty()) return std::string();
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t groups = text.size() / 4;
+  int padding = 0;
+  if (text.back() == '=') padding = text[text.size() - 2] == '=' ? 2 : 1;
+
+  std::string out(groups * 3 - static_cast<std::size_t>(padding), '\0');
+  auto* to = reinterpret_cast<unsigned char*>(out.data());
+  // Every group but the last has no padding; an '=' among them is outside the alphabet.
+  std::uint32_t seen = 0;
+  for (std::size_t g = 0; g + 1 < groups; ++g, in += 4, to += 3) {
+    const std::uint32_t word = group(in);
+    seen |= word;
+    to[0] = static_cast<unsigned char>(word >> 16);
+    to[1] = static_cast<unsigned char>(word >> 8);
+    to[2] = static_cast<unsigned char>(word);
   }
+  unsigned char last[4] = {in[0], in[1], in[2], in[3]};
+  for (int k = 4 - padding; k < 4; ++k) last[k] = 'A';  // padding counts as zero bits
+  const std::uint32_t word = group(last);
+  seen |= word;
+  if (seen & kOutside) return std::nullopt;
+  // Bits that padding drops must be zero, or two texts would decode to the same bytes.
+  if (padding == 1 && (word & 0xFF) != 0) return std::nullopt;
+  if (padding == 2 && (word & 0xFFFF) != 0) return std::nullopt;
+  to[0] = static_cast<unsigned char>(word >> 16);
+  if (padding < 2) to[1] = static_cast<unsigned char>(word >> 8);
+  if (padding < 1) to[2] = static_cast<unsigned char>(word);
   return out;
 }
 

@@ -1,6 +1,8 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "core/json.h"
 
@@ -73,6 +75,23 @@ constexpr std::array<bool, 256> escapedBytes(bool slash) {
 constexpr auto kEscaped = escapedBytes(false);
 constexpr auto kEscapedWithSlash = escapedBytes(true);
 
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+
+// Whether some byte of the word is zero (exact for the question "is there one").
+constexpr std::uint64_t hasZeroByte(std::uint64_t word) { return (word - kOnes) & ~word & kHighBits; }
+
+// Whether any of the eight bytes at `bytes` may need an escape: a control, '"', '\\', or
+// '/' when slashes are escaped. Never false for a byte that does.
+bool mayNeedEscape(const char* bytes, bool escapeSlash) {
+  std::uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  std::uint64_t hit = (word - kOnes * 0x20) & ~word & kHighBits;  // a byte below 0x20
+  hit |= hasZeroByte(word ^ (kOnes * '"')) | hasZeroByte(word ^ (kOnes * '\\'));
+  if (escapeSlash) hit |= hasZeroByte(word ^ (kOnes * '/'));
+  return hit != 0;
+}
+
 }  // namespace
 
 void appendJsonString(std::string& out, std::string_view text, bool escapeSlash) {
@@ -83,6 +102,9 @@ void appendJsonString(std::string& out, std::string_view text, bool escapeSlash)
   // is megabytes without one).
   std::size_t runStart = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
+    // Eight bytes at a time while none of them needs an escape.
+    while (i + 8 <= text.size() && !mayNeedEscape(text.data() + i, escapeSlash)) i += 8;
+    if (i == text.size()) break;
     auto byte = static_cast<unsigned char>(text[i]);
     if (!escaped[byte]) continue;
     out.append(text.data() + runStart, i - runStart);

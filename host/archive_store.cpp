@@ -124,7 +124,7 @@ Archive& ArchiveStore::current() {
   }
   std::string state = contentDigest(bytes);
   try {
-    cachedArchive_ = ArchiveIO::decode(bytes);
+    cachedArchive_ = ArchiveIO::decodeRead(bytes);
   } catch (const std::bad_alloc&) {
     throw;
   } catch (const std::exception& error) {

@@ -176,7 +176,8 @@ RequestProcessor::Answer RequestProcessor::answer(const std::string& path, const
   // clock-in that found its timer running must not run again on a replay.
   result.held = (row != nullptr && row->readOnly) || (request.dryRun && !result.outcome.changes());
 
-  if (result.encoded().size() > agent::AgentWire::maximumResponseBytes) {
+  // Measured before it is written: an answer too large to send is never built.
+  if (agent::AgentWire::encodedSize(result.response) > agent::AgentWire::maximumResponseBytes) {
     // Too large to answer, so it is not carried out either.
     if (result.outcome.changedInPlace) store_.forget();
     result.outcome = CommandOutcome();

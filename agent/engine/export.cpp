@@ -12,9 +12,12 @@
 #include "agent/engine/report_lines.h"
 #include "agent/engine/selection.h"
 #include "agent/engine/text_report.h"
+#include "agent/wire/failure_messages.h"
+#include "agent/wire/wire.h"
 #include "core/storage/archive_json.h"
 #include "core/base64.h"
 #include "core/exchange/csv_entry_export.h"
+#include "core/exchange/worksheet_xml.h"
 #include "core/exchange/xlsx_writer.h"
 #include "core/calendar/reporting_calendar.h"
 #include "core/sha256.h"
@@ -29,12 +32,24 @@ struct ExportFile {
   std::string bytes;
 };
 
+// An answer carries its file in Base64 inside the result, which it carries in Base64 again:
+// the least it can weigh with a file of `fileBytes` bytes or more. When even that is past
+// what an answer may be, nothing more is built (a 100k workbook would be hundreds of MB).
+void refuseUnsendableFile(std::size_t fileBytes) {
+  if (base64Length(base64Length(fileBytes)) > AgentWire::maximumResponseBytes) {
+    throw AgentFailure::responseTooLarge(kResponseTooLargeMessage);
+  }
+}
+
 Decimal hoursOf(double seconds) { return Decimal::fromDouble(seconds).value_or(Decimal()) / Decimal(3600); }
 
 // One row per pay line, by day and then job; the date cell shows the line's calendar day
 // in the reporting zone.
 std::string payLineWorkbook(const Selection& selection, const Archive& archive, ArchiveIndexes* indexes) {
   std::vector<PayLine> lines = reportLines(selection, archive, indexes);
+  // Before the sort and the rows take memory: a row a line (a date, two
+  // texts, eight numbers), and the titles, which weigh more.
+  refuseUnsendableFile(worksheetRowLowerBound(2, 9) * (lines.size() + 1));
   std::stable_sort(lines.begin(), lines.end(), [](const PayLine& a, const PayLine& b) {
     if (a.day != b.day) return a.day < b.day;
     return a.jobID < b.jobID;  // byte order is upper-case text order
@@ -94,6 +109,7 @@ Json exportRecords(const CommandCall& call) {
   const AgentRequest& request = call.request;
   const Archive& archive = call.archive;
   const ExportFile file = build(request, archive, reportTime(request, call.now), call.indexes);
+  refuseUnsendableFile(file.bytes.size());
 
   Json result = Json::object();
   result["filename"] = file.filename;

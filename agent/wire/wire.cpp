@@ -109,6 +109,57 @@ Json toJson(const AgentStatus& status) {
 
 std::string encode(const Json& value) { return writeJson(value); }
 
+namespace {
+
+// The members of a response after `data`, in key order: "error", "id", "ok",
+// "requestFingerprint", "version".
+std::string responseTail(const AgentResponse& response) {
+  std::string out;
+  if (response.error) {
+    out += "\"error\":";
+    out += writeJson(response.error->toJson());
+    out += ',';
+  }
+  out += "\"id\":";
+  appendJsonString(out, response.id.text());
+  out += response.ok ? ",\"ok\":true," : ",\"ok\":false,";
+  if (response.requestFingerprint) {
+    out += "\"requestFingerprint\":";
+    appendJsonString(out, *response.requestFingerprint);
+    out += ',';
+  }
+  out += "\"version\":";
+  out += std::to_string(response.version);
+  out += '}';
+  return out;
+}
+
+constexpr std::string_view kDataKey = "{\"data\":\"";
+
+}  // namespace
+
+std::string encode(const AgentResponse& response) {
+  const std::string tail = responseTail(response);
+  std::string out;
+  if (!response.data) {
+    out.reserve(1 + tail.size());
+    out += '{';
+  } else {
+    out.reserve(encodedSize(response));
+    out += kDataKey;
+    appendBase64(out, *response.data);  // the alphabet needs no JSON escape
+    out += "\",";
+  }
+  out += tail;
+  return out;
+}
+
+std::size_t encodedSize(const AgentResponse& response) {
+  const std::size_t tail = responseTail(response).size();
+  if (!response.data) return 1 + tail;
+  return kDataKey.size() + base64Length(response.data->size()) + 2 + tail;
+}
+
 AgentFailure failureFromJson(const Json& json) {
   Fields fields(json, "failure");
   return AgentFailure(fields.string("code"), fields.string("message"), fields.boolean("retryable"));

@@ -72,6 +72,11 @@ Json toJson(const AgentFailure& failure);
 
 // Compact JSON with sorted keys and unescaped slashes.
 std::string encode(const Json& value);
+// A response's bytes, written straight out: its data (an export's answer can be tens of
+// megabytes) is Base64-encoded in place, never held twice. The same bytes as its JSON form.
+std::string encode(const AgentResponse& response);
+// The exact length encode(response) gives, worked out without building it.
+std::size_t encodedSize(const AgentResponse& response);
 template <typename Record>
 std::string encode(const Record& record) {
   return encode(toJson(record));

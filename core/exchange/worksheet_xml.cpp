@@ -1,5 +1,6 @@
 #include "core/exchange/worksheet_xml.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -39,22 +40,32 @@ void appendNumber(std::string& out, std::size_t value) {
   out.append(buffer, result.ptr);
 }
 
+constexpr std::string_view kRowStart = "<row r=\"";
+constexpr std::string_view kRowOpened = "\">";
+constexpr std::string_view kRowEnd = "</row>";
+constexpr std::string_view kCellStart = "<c r=\"";
+constexpr std::string_view kTextStart = "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">";
+constexpr std::string_view kTextEnd = "</t></is></c>";
+constexpr std::string_view kNumberStart = "\" s=\"1\"><v>";
+constexpr std::string_view kDateStart = "\" s=\"2\"><v>";
+constexpr std::string_view kValueEnd = "</v></c>";
+
 void appendCell(std::string& out, const SheetCell& cell, std::size_t column, std::string_view rowNumber) {
-  out += "<c r=\"";
+  out += kCellStart;
   appendColumnName(out, column);
   out += rowNumber;
   if (const auto* text = std::get_if<std::string>(&cell.value)) {
-    out += "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">";
+    out += kTextStart;
     appendEscapedText(out, *text);
-    out += "</t></is></c>";
+    out += kTextEnd;
   } else if (const auto* number = std::get_if<Decimal>(&cell.value)) {
-    out += "\" s=\"1\"><v>";
+    out += kNumberStart;
     out += number->text();
-    out += "</v></c>";
+    out += kValueEnd;
   } else {
-    out += "\" s=\"2\"><v>";
+    out += kDateStart;
     out += dateSerialText(std::get<Instant>(cell.value));
-    out += "</v></c>";
+    out += kValueEnd;
   }
 }
 
@@ -139,17 +150,26 @@ std::size_t worksheetXmlSizeHint(const std::vector<SheetRow>& rows) {
   return size;
 }
 
+std::size_t worksheetRowLowerBound(std::size_t textCells, std::size_t otherCells) {
+  // A one-digit row number, one-letter columns, empty texts and one-character values.
+  constexpr std::size_t kRow = kRowStart.size() + 1 + kRowOpened.size() + kRowEnd.size();
+  constexpr std::size_t kReference = kCellStart.size() + 1 + 1;
+  constexpr std::size_t kText = kReference + kTextStart.size() + kTextEnd.size();
+  constexpr std::size_t kOther = kReference + std::min(kNumberStart.size(), kDateStart.size()) + 1 + kValueEnd.size();
+  return kRow + textCells * kText + otherCells * kOther;
+}
+
 void appendWorksheetXml(std::string& out, const std::vector<SheetRow>& rows) {
   out += kWorksheetStart;
   std::string rowNumber;
   for (std::size_t r = 0; r < rows.size(); ++r) {
     rowNumber.clear();
     appendNumber(rowNumber, r + 1);
-    out += "<row r=\"";
+    out += kRowStart;
     out += rowNumber;
-    out += "\">";
+    out += kRowOpened;
     for (std::size_t column = 0; column < rows[r].size(); ++column) appendCell(out, rows[r][column], column, rowNumber);
-    out += "</row>";
+    out += kRowEnd;
   }
   out += kWorksheetEnd;
 }

@@ -19,6 +19,11 @@ void appendWorksheetXml(std::string& out, const std::vector<SheetRow>& rows);
 // megabytes of a large sheet are not copied while they grow.
 std::size_t worksheetXmlSizeHint(const std::vector<SheetRow>& rows);
 
+// The fewest bytes a row of `textCells` text cells and `otherCells` number or date cells can
+// take in that part, whatever its values and position: what a sheet too large to send can be
+// told by before it is built.
+std::size_t worksheetRowLowerBound(std::size_t textCells, std::size_t otherCells);
+
 // The column name of a zero-based index: 0 -> A, 25 -> Z, 26 -> AA, 701 -> ZZ, 702 -> AAA.
 std::string columnName(std::size_t index);
 

@@ -2,6 +2,7 @@
 // Python's base64, hashlib, csv, zipfile and openpyxl check the files.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -196,6 +197,33 @@ TEST(ExportTest, XlsxDatesAreTheLocalCalendarDay) {
   EXPECT_EQ(rows[1], "2026-10-20 | Acme | USD | 2 | 2 | 0 | 0 | 50 | 5 | 0 | 45");
   EXPECT_EQ(rows[2], "2026-10-21 | Acme | USD | 6.333333333333333 | 6.333333333333333 | 0 | 0 | 158.33333333333334 | "
                      "15.833333333333334 | 0 | 142.5");
+}
+
+}  // namespace
+}  // namespace pellam::agent::testing
+
+namespace pellam::agent::testing {
+namespace {
+
+// A workbook whose answer could never be sent is refused by the engine (from its pay lines,
+// before its sheet is built), with the answer the host gives a response too large.
+TEST(ExportTest, AWorkbookTooLargeToSendIsRefusedByTheEngine) {
+  Archive archive = exampleArchive();
+  archive.entries.clear();
+  // 48,000 hours, four a day: more rows than 32 MB can carry twice in Base64.
+  const Instant first = at("1990-01-01T13:00:00Z");
+  char id[37];
+  for (int n = 0; n < 48000; ++n) {
+    std::snprintf(id, sizeof id, "A1A1A1A1-0000-4000-8000-%012X", n + 100);
+    const Instant start{first.seconds + double(n / 4) * 86400 + double(n % 4) * 3600};
+    Entry entry = plainEntry(uuid(id), kAcme, start, Instant{start.seconds + 3000});
+    archive.entries.push_back(entry);
+  }
+  const Outcome outcome = exported(archive, {{"format", "xlsx"}, {"range", "all"}});
+  ASSERT_TRUE(outcome.failure);
+  EXPECT_EQ(outcome.failure->code, "response_too_large");
+  EXPECT_EQ(outcome.failure->message, "The response exceeds 32 MB. Narrow the export or list filters.");
+  EXPECT_FALSE(outcome.failure->retryable);
 }
 
 }  // namespace

@@ -38,6 +38,43 @@ TEST(WireTest, ResponseLeavesOutAbsentFields) {
   EXPECT_EQ(AgentWire::decodeResponse(bytes), full);
 }
 
+// A response is written straight out, not through its JSON value: the bytes must be the
+// same whatever it holds, and its size known before it is written.
+TEST(WireTest, ResponseBytesAreItsJsonForm) {
+  AgentResponse bare;
+  bare.id = kId;
+  bare.ok = true;
+  struct Case {
+    const char* name;
+    std::optional<std::string> data;
+    std::optional<AgentFailure> error;
+    std::optional<std::string> fingerprint;
+  };
+  const std::vector<Case> cases = {
+      {"nothing optional", std::nullopt, std::nullopt, std::nullopt},
+      {"empty data", std::string(), std::nullopt, std::string(64, 'f')},
+      {"one byte", std::string("{"), std::nullopt, std::nullopt},
+      {"two bytes", std::string("{}"), std::nullopt, std::nullopt},
+      {"three bytes", std::string("[1]"), std::nullopt, std::nullopt},
+      {"binary data", std::string("\0\xff\x7f/\"\\", 6), std::nullopt, std::string(64, '0')},
+      {"failure with escapes", std::nullopt,
+       AgentFailure("not_found", "No \"job\" at a/b\\c\n\x01.", true), std::string(64, 'a')},
+      {"data and failure", std::string(1000, 'x'), AgentFailure("conflict", "Changed.", false), std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    AgentResponse response = bare;
+    response.ok = !c.error;
+    response.data = c.data;
+    response.error = c.error;
+    response.requestFingerprint = c.fingerprint;
+    const std::string bytes = AgentWire::encode(response);
+    EXPECT_EQ(bytes, writeJson(AgentWire::toJson(response)));
+    EXPECT_EQ(AgentWire::encodedSize(response), bytes.size());
+    EXPECT_EQ(AgentWire::decodeResponse(bytes), response);
+  }
+}
+
 TEST(WireTest, StatusRoundTripsWithOptionalWebsite) {
   AgentStatus status;
   status.enabled = true;

@@ -7,6 +7,8 @@
 namespace pellam {
 namespace {
 
+using testing::hexText;
+
 // Python's json module writes the same compact, key-sorted text for these documents.
 TEST(JsonTest, CompactWriterAgreesWithPython) {
   const std::vector<std::string> documents = {
@@ -44,6 +46,34 @@ TEST(JsonTest, CompactWriterAgreesWithPython) {
       EXPECT_EQ(ourLines[i], pythonLines[i]) << documents[i];
     }
   }
+}
+
+// Strings are scanned several bytes at a time: a byte to escape must be found at any offset
+// of a long string, next to text that needs none (multi-byte UTF-8 and DEL included).
+TEST(JsonTest, LongStringsEscapeEveryByteThatNeedsItAtAnyOffset) {
+  std::vector<std::string> texts;
+  for (const char* special : {"\"", "\\", "/", "\x01", "\x1f", "\n", "\x7f", "\xc3\xa9"}) {
+    for (std::size_t at = 0; at < 17; ++at) {
+      std::string text = "abcdefghijklmnopqr\xe6\x97\xa5";
+      text.insert(at, special);
+      texts.push_back(text);
+    }
+  }
+  std::string input, ours, oursWithSlash;
+  for (const std::string& text : texts) {
+    input += hexText(text) + "\n";
+    ours += writeJson(Json(text)) + "\n";
+    oursWithSlash += writeJson(Json(text), {.escapeSlash = true}) + "\n";
+  }
+  std::string python = testing::runPython(
+      "import sys, json\n"
+      "for line in sys.stdin.read().splitlines():\n"
+      "    print(json.dumps(bytes.fromhex(line).decode(), ensure_ascii=False))\n",
+      input);
+  EXPECT_EQ(ours, python);
+  std::string pythonWithSlash;
+  for (char c : python) pythonWithSlash += c == '/' ? std::string("\\/") : std::string(1, c);
+  EXPECT_EQ(oursWithSlash, pythonWithSlash);
 }
 
 TEST(JsonTest, PrettyWriterIsStableAndReadsBack) {

@@ -132,6 +132,36 @@ TEST(WorksheetXmlTest, RowsAndCells) {
                 "</row></sheetData></worksheet>");
 }
 
+// The bound an export refuses by must never exceed a row's real size, however small its
+// values: otherwise an answer that fits would be refused.
+TEST(WorksheetXmlTest, RowLowerBoundNeverExceedsTheRow) {
+  struct Case {
+    const char* name;
+    SheetRow row;
+    std::size_t texts;
+    std::size_t others;
+  };
+  const std::vector<Case> cases = {
+      {"empty row", {}, 0, 0},
+      {"one empty text", {text("")}, 1, 0},
+      {"text dropped whole", {text("\v\x01")}, 1, 0},
+      {"one-digit number", {number("0")}, 0, 1},
+      {"date", {date("1899-12-30T00:00:00Z")}, 0, 1},
+      {"pay-line shape, smallest values",
+       {date("1899-12-30T00:00:00Z"), text(""), text(""), number("0"), number("0"), number("0"), number("0"),
+        number("0"), number("0"), number("0"), number("0")},
+       2, 9},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::size_t bare = worksheetXml({}).size();
+    const std::size_t row = worksheetXml({c.row}).size() - bare;
+    EXPECT_LE(worksheetRowLowerBound(c.texts, c.others), row);
+    // Tight: a row of the smallest values is within a few bytes of it.
+    EXPECT_GE(worksheetRowLowerBound(c.texts, c.others) + 3 * (c.texts + c.others) + 1, row);
+  }
+}
+
 // A sheet shaped like the pay-line export, with awkward text and a row past column Z.
 std::vector<SheetRow> sampleRows() {
   std::vector<SheetRow> rows;
