@@ -4,7 +4,9 @@
 // those the host has always shown: the text as a whole first (a string that never closes,
 // raw control characters in strings, invalid UTF-8), then the structure, the number grammar,
 // duplicate keys and trailing content.
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <tuple>
 
 #include "core/json.h"
@@ -21,14 +23,14 @@ constexpr const char* kEmpty = "Empty: no JSON found";
 constexpr const char* kStructure =
     "The JSON document has an improper structure: missing or superfluous commas, braces, missing keys, etc.";
 constexpr const char* kStringError = "Problem while parsing a string";
+constexpr const char* kNotBoolean = "The JSON element does not have the requested type.";
 constexpr const char* kUnescaped = "Within strings, some characters must be escaped, we found unescaped characters";
 constexpr const char* kUnclosed = "A string is opened, but never closed.";
-constexpr const char* kEndedEarly = "JSON document ended early in the middle of an object or array.";
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool isStructural(char c) { return c == ',' || c == ':' || c == '[' || c == ']' || c == '{' || c == '}'; }
-// Where a scalar's token ends: white space, punctuation or the opening quote of a string.
-bool endsToken(char c) { return isSpace(c) || isStructural(c) || c == '"'; }
+// Where a scalar's token ends: white space or punctuation (a quote does not end it).
+bool endsToken(char c) { return isSpace(c) || isStructural(c); }
 
 class JsonReader {
  public:
@@ -45,30 +47,22 @@ class JsonReader {
       if (at != text_.size()) fail("unexpected content after the JSON value.", at);
       return result;
     }
-    // A bare scalar is one token; anything after it other than white space is trailing content.
+    // A bare scalar is one token; anything after it other than white space is trailing
+    // content, which is named before what may be wrong with the token itself.
     std::size_t start = at;
-    Json result;
-    if (first == '"') {
-      result = Json(string(at));
-    } else {
-      std::string_view raw = token(at);
-      if (first == '-' || (first >= '0' && first <= '9')) {
-        result = number(raw, start);
-      } else if (raw == "true") {
-        result = Json(true);
-      } else if (raw == "false") {
-        result = Json(false);
-      } else if (raw == "null") {
-        result = Json();
-      } else if (first == 't' || first == 'f' || first == 'n') {
-        fail("\"" + std::string(raw) + "\" is not a JSON value.", start);
-      } else {
-        fail(kStructure, start);
-      }
-    }
-    at = skipSpace(at);
-    if (at != text_.size()) fail("unexpected content after the JSON value.", at);
-    return result;
+    bool scalar = first == '"' || first == '-' || (first >= '0' && first <= '9') || first == 't' || first == 'f' ||
+                  first == 'n';
+    if (!scalar) fail(kStructure, start);
+    std::size_t end = first == '"' ? endOfString(at) : at;
+    std::string_view raw = first == '"' ? std::string_view() : token(end);
+    std::size_t rest = skipSpace(end);
+    if (rest != text_.size()) fail("unexpected content after the JSON value.", rest);
+    if (first == '"') return Json(string(at, start));
+    if (first == '-' || (first >= '0' && first <= '9')) return number(raw, start);
+    if (raw == "true") return Json(true);
+    if (raw == "false") return Json(false);
+    if (raw == "null") return Json();
+    fail("\"" + std::string(raw) + "\" is not a JSON value.", start);
   }
 
  private:
@@ -134,7 +128,7 @@ class JsonReader {
     if (depth > kMaximumDepth) {
       fail("the JSON text nests deeper than " + std::to_string(kMaximumDepth) + " levels.", at);
     }
-    if (at == text_.size()) fail(kEndedEarly, at);
+    if (at == text_.size()) fail(kStructure, at);
     std::size_t start = at;
     switch (text_[at]) {
       case '[':
@@ -144,11 +138,11 @@ class JsonReader {
       case '"':
         return Json(string(at));
       case 't':
-        return atom(at, "true", "Problem while parsing an atom starting with the letter 't'", Json(true));
+        return atom(at, "true", kNotBoolean, Json(true));
       case 'f':
-        return atom(at, "false", "Problem while parsing an atom starting with the letter 'f'", Json(false));
+        return atom(at, "false", kNotBoolean, Json(false));
       case 'n':
-        return atom(at, "null", "Problem while parsing an atom starting with the letter 'n'", Json());
+        return atom(at, "null", "expected null.", Json());
       default:
         if (text_[at] == '-' || (text_[at] >= '0' && text_[at] <= '9')) return number(token(at), start);
         fail(kStructure, start);
@@ -171,7 +165,7 @@ class JsonReader {
     for (;;) {
       items.push_back(value(at, depth + 1));
       at = skipSpace(at);
-      if (at == text_.size()) fail(kEndedEarly, at);
+      if (at == text_.size()) fail(kStructure, at);
       if (text_[at] == ']') {
         ++at;
         return Json(std::move(items));
@@ -189,12 +183,12 @@ class JsonReader {
       return Json(std::move(members));
     }
     for (;;) {
-      if (at == text_.size()) fail(kEndedEarly, at);
+      if (at == text_.size()) fail(kStructure, at);
       if (text_[at] != '"') fail(kStructure, at);
       std::size_t keyStart = at;
       std::string key = string(at);
       at = skipSpace(at);
-      if (at == text_.size()) fail(kEndedEarly, at);
+      if (at == text_.size()) fail(kStructure, at);
       if (text_[at] != ':') fail(kStructure, at);
       at = skipSpace(at + 1);
       // Keys come sorted from every writer of ours: then each joins at the end.
@@ -208,7 +202,7 @@ class JsonReader {
       if (!added) fail("the key \"" + slot->first + "\" appears twice.", keyStart);
       slot->second = value(at, depth + 1);
       at = skipSpace(at);
-      if (at == text_.size()) fail(kEndedEarly, at);
+      if (at == text_.size()) fail(kStructure, at);
       if (text_[at] == '}') {
         ++at;
         return Json(std::move(members));
@@ -219,9 +213,12 @@ class JsonReader {
   }
 
   // The string whose opening quote is at `at`, unescaped; `at` moves past its closing quote.
-  // The whole text was checked first, so the string holds valid UTF-8.
-  std::string string(std::size_t& at) const {
+  // The whole text was checked first, so the string holds valid UTF-8. A bad escape is named
+  // just past the string, or at `badEscapeAt` when given (a bare string names its start).
+  std::string string(std::size_t& at, std::optional<std::size_t> badEscapeAt = std::nullopt) const {
     std::size_t start = at++;
+    // Worked out only on failure: most strings have no escape at all.
+    auto bad = [&] { return badEscapeAt ? *badEscapeAt : endOfString(start); };
     std::string out;
     for (;;) {
       std::size_t plain = at;
@@ -242,10 +239,17 @@ class JsonReader {
         case 'n': out += '\n'; break;
         case 'r': out += '\r'; break;
         case 't': out += '\t'; break;
-        case 'u': appendEscapedScalar(out, at, start); break;
-        default: fail(kStringError, start);
+        case 'u': appendEscapedScalar(out, at, bad); break;
+        default: fail(kStringError, bad());
       }
     }
+  }
+
+  // Just past the closing quote of the string opened at `start`, where a bad escape is reported.
+  std::size_t endOfString(std::size_t start) const {
+    std::size_t at = start + 1;
+    while (at < text_.size() && text_[at] != '"') at += text_[at] == '\\' ? 2 : 1;
+    return std::min(at + 1, text_.size());
   }
 
   // Four hex digits after "\u" at `at`, or -1.
@@ -265,18 +269,19 @@ class JsonReader {
   }
 
   // A "\u" escape (the pair of one for a scalar past the first plane); a lone surrogate is refused.
-  void appendEscapedScalar(std::string& out, std::size_t& at, std::size_t start) const {
+  template <typename BadEscapeAt>
+  void appendEscapedScalar(std::string& out, std::size_t& at, BadEscapeAt bad) const {
     long unit = hexQuad(at);
-    if (unit < 0) fail(kStringError, start);
+    if (unit < 0) fail(kStringError, bad());
     at += 4;
     std::uint32_t scalar = static_cast<std::uint32_t>(unit);
     if (unit >= 0xD800 && unit < 0xDC00) {
       long low = text_.compare(at, 2, "\\u") == 0 ? hexQuad(at + 2) : -1;
-      if (low < 0xDC00 || low > 0xDFFF) fail(kStringError, start);
+      if (low < 0xDC00 || low > 0xDFFF) fail(kStringError, bad());
       at += 6;
       scalar = 0x10000 + ((static_cast<std::uint32_t>(unit) - 0xD800) << 10) + (static_cast<std::uint32_t>(low) - 0xDC00);
     } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-      fail(kStringError, start);
+      fail(kStringError, bad());
     }
     if (scalar < 0x80) {
       out += static_cast<char>(scalar);
