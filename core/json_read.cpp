@@ -1,139 +1,310 @@
-// The only translation unit that includes simdjson for generic JSON: its header is slow to
-// compile. simdjson 3.0.1's on-demand API leaves four checks to us: number grammar, trailing
-// content, duplicate keys and the error position.
+// The generic JSON reader, by hand: every vantry command reads its answer with it, and a
+// parser library would be one more shared library each process loads at start-up (the
+// archive file's own reader, in the host only, keeps simdjson). Its checks and messages are
+// those the host has always shown: the text as a whole first (a string that never closes,
+// raw control characters in strings, invalid UTF-8), then the structure, the number grammar,
+// duplicate keys and trailing content.
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <tuple>
+
 #include "core/json.h"
-#include "core/simdjson_reading.h"
+#include "core/utf8.h"
 
 namespace pellam {
 
 namespace {
 
-namespace od = simdjson::ondemand;
-using simdjson_reading::isSpace;
-using simdjson_reading::trimmed;
-
 constexpr int kMaximumDepth = 256;
 
-struct JsonReader : simdjson_reading::ErrorReporter {
-  using ErrorReporter::ErrorReporter;
+constexpr const char* kUtf8Error = "The input is not valid UTF-8";
+constexpr const char* kEmpty = "Empty: no JSON found";
+constexpr const char* kStructure =
+    "The JSON document has an improper structure: missing or superfluous commas, braces, missing keys, etc.";
+constexpr const char* kStringError = "Problem while parsing a string";
+constexpr const char* kNotBoolean = "The JSON element does not have the requested type.";
+constexpr const char* kUnescaped = "Within strings, some characters must be escaped, we found unescaped characters";
+constexpr const char* kUnclosed = "A string is opened, but never closed.";
 
-  template <typename Source>
-  Json number(Source& source, std::string_view raw) const {
-    raw = trimmed(raw);
-    if (!isJsonNumber(raw)) fail("\"" + std::string(raw) + "\" is not a valid number.", raw.data());
-    (void)source;
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isStructural(char c) { return c == ',' || c == ':' || c == '[' || c == ']' || c == '{' || c == '}'; }
+// Where a scalar's token ends: white space or punctuation (a quote does not end it).
+bool endsToken(char c) { return isSpace(c) || isStructural(c); }
+
+class JsonReader {
+ public:
+  explicit JsonReader(std::string_view text) : text_(text) {}
+
+  Json document() {
+    checkWholeText();
+    std::size_t at = skipSpace(0);
+    if (at == text_.size()) fail(kEmpty, 0);
+    char first = text_[at];
+    if (first == '[' || first == '{') {
+      Json result = value(at, 0);
+      at = skipSpace(at);
+      if (at != text_.size()) fail("unexpected content after the JSON value.", at);
+      return result;
+    }
+    // A bare scalar is one token; anything after it other than white space is trailing
+    // content, which is named before what may be wrong with the token itself.
+    std::size_t start = at;
+    bool scalar = first == '"' || first == '-' || (first >= '0' && first <= '9') || first == 't' || first == 'f' ||
+                  first == 'n';
+    if (!scalar) fail(kStructure, start);
+    std::size_t end = first == '"' ? endOfString(at) : at;
+    std::string_view raw = first == '"' ? std::string_view() : token(end);
+    std::size_t rest = skipSpace(end);
+    if (rest != text_.size()) fail("unexpected content after the JSON value.", rest);
+    if (first == '"') return Json(string(at, start));
+    if (first == '-' || (first >= '0' && first <= '9')) return number(raw, start);
+    if (raw == "true") return Json(true);
+    if (raw == "false") return Json(false);
+    if (raw == "null") return Json();
+    fail("\"" + std::string(raw) + "\" is not a JSON value.", start);
+  }
+
+ private:
+  [[noreturn]] void fail(const std::string& what, std::size_t at) const {
+    throw JsonParseError("The JSON text is invalid at byte " + std::to_string(at) + ": " + what, at);
+  }
+
+  // The faults found before any structure is read, in this order: a string still open at the
+  // end (named where it opened; a quote counts unless an odd run of backslashes precedes it,
+  // in or out of a string), a raw control character in a string, invalid UTF-8.
+  void checkWholeText() const {
+    std::size_t opening = 0;
+    bool inString = false;
+    bool unescaped = false;
+    bool invalidUtf8 = false;
+    std::size_t backslashes = 0;
+    for (std::size_t at = 0; at < text_.size(); ++at) {
+      unsigned char c = static_cast<unsigned char>(text_[at]);
+      if (c >= 0x80) {
+        // Only the first sequence of each character is looked at; an invalid one is remembered.
+        std::size_t length = utf8SequenceLength(text_, at);
+        if (length == 0) {
+          invalidUtf8 = true;
+        } else {
+          at += length - 1;
+        }
+      } else if (c == '\\') {
+        ++backslashes;
+        continue;
+      } else if (c == '"' && backslashes % 2 == 0) {
+        inString = !inString;
+        opening = at;
+      } else if (inString && c < 0x20) {
+        unescaped = true;
+      }
+      backslashes = 0;
+    }
+    if (inString) fail(kUnclosed, opening);
+    if (unescaped) fail(kUnescaped, 0);
+    if (invalidUtf8) fail(kUtf8Error, 0);
+  }
+
+  std::size_t skipSpace(std::size_t at) const {
+    while (at < text_.size() && isSpace(text_[at])) ++at;
+    return at;
+  }
+
+  // A scalar's bytes from `at` to the next white space or punctuation; `at` moves past them.
+  std::string_view token(std::size_t& at) const {
+    std::size_t start = at;
+    while (at < text_.size() && !endsToken(text_[at])) ++at;
+    return text_.substr(start, at - start);
+  }
+
+  Json number(std::string_view raw, std::size_t start) const {
+    if (!isJsonNumber(raw)) fail("\"" + std::string(raw) + "\" is not a valid number.", start);
     return Json::number(raw);
   }
 
-  Json value(od::value element, int depth) const {
-    // Each level costs a few kilobytes of stack here; refuse nesting long before it runs out.
+  // The value starting at `at` (white space skipped); `at` moves past it.
+  Json value(std::size_t& at, int depth) {
+    // Each level costs stack here; refuse nesting long before it runs out.
     if (depth > kMaximumDepth) {
-      fail("the JSON text nests deeper than " + std::to_string(kMaximumDepth) + " levels.", where(element));
+      fail("the JSON text nests deeper than " + std::to_string(kMaximumDepth) + " levels.", at);
     }
-    od::json_type type;
-    if (auto error = element.type().get(type)) fail(error, where(element));
-    switch (type) {
-      case od::json_type::array: {
-        od::array array;
-        if (auto error = element.get_array().get(array)) fail(error, where(element));
-        Json::Array items;
-        for (auto item : array) {
-          od::value inner;
-          if (auto error = item.get(inner)) fail(error, where(element));
-          items.push_back(value(inner, depth + 1));
-        }
+    if (at == text_.size()) fail(kStructure, at);
+    std::size_t start = at;
+    switch (text_[at]) {
+      case '[':
+        return array(at, depth);
+      case '{':
+        return object(at, depth);
+      case '"':
+        return Json(string(at));
+      case 't':
+        return atom(at, "true", kNotBoolean, Json(true));
+      case 'f':
+        return atom(at, "false", kNotBoolean, Json(false));
+      case 'n':
+        return atom(at, "null", "expected null.", Json());
+      default:
+        if (text_[at] == '-' || (text_[at] >= '0' && text_[at] <= '9')) return number(token(at), start);
+        fail(kStructure, start);
+    }
+  }
+
+  Json atom(std::size_t& at, std::string_view word, const char* error, Json result) {
+    std::size_t start = at;
+    if (token(at) != word) fail(error, start);
+    return result;
+  }
+
+  Json array(std::size_t& at, int depth) {
+    Json::Array items;
+    at = skipSpace(at + 1);
+    if (at < text_.size() && text_[at] == ']') {
+      ++at;
+      return Json(std::move(items));
+    }
+    for (;;) {
+      items.push_back(value(at, depth + 1));
+      at = skipSpace(at);
+      if (at == text_.size()) fail(kStructure, at);
+      if (text_[at] == ']') {
+        ++at;
         return Json(std::move(items));
       }
-      case od::json_type::object: {
-        od::object object;
-        if (auto error = element.get_object().get(object)) fail(error, where(element));
-        return members(object, element, depth);
-      }
-      case od::json_type::number: {
-        std::string_view raw = element.raw_json_token();
-        return number(element, raw);
-      }
-      case od::json_type::string: {
-        std::string_view text;
-        if (auto error = element.get_string().get(text)) fail(error, where(element));
-        return Json(std::string(text));
-      }
-      case od::json_type::boolean: {
-        bool flag = false;
-        if (auto error = element.get_bool().get(flag)) fail(error, where(element));
-        return Json(flag);
-      }
-      case od::json_type::null: {
-        bool isNull = false;
-        if (auto error = element.is_null().get(isNull); error || !isNull) fail("expected null.", where(element));
-        return Json();
-      }
+      if (text_[at] != ',') fail(kStructure, at);
+      at = skipSpace(at + 1);
     }
-    fail("unexpected value.", where(element));
   }
 
-  Json members(od::object& object, od::value& element, int depth) const {
-    Json::Object result;
-    for (auto field : object) {
-      std::string_view key;
-      if (auto error = field.unescaped_key().get(key)) fail(error, where(element));
-      std::string ownKey(key);
-      if (result.count(ownKey)) fail("the key \"" + ownKey + "\" appears twice.", where(element));
-      od::value inner;
-      if (auto error = field.value().get(inner)) fail(error, where(element));
-      result.emplace(std::move(ownKey), value(inner, depth + 1));
+  Json object(std::size_t& at, int depth) {
+    Json::Object members;
+    at = skipSpace(at + 1);
+    if (at < text_.size() && text_[at] == '}') {
+      ++at;
+      return Json(std::move(members));
     }
-    return Json(std::move(result));
+    for (;;) {
+      if (at == text_.size()) fail(kStructure, at);
+      if (text_[at] != '"') fail(kStructure, at);
+      std::size_t keyStart = at;
+      std::string key = string(at);
+      at = skipSpace(at);
+      if (at == text_.size()) fail(kStructure, at);
+      if (text_[at] != ':') fail(kStructure, at);
+      at = skipSpace(at + 1);
+      // Keys come sorted from every writer of ours: then each joins at the end.
+      bool added = true;
+      Json::Object::iterator slot;
+      if (members.empty() || members.rbegin()->first < key) {
+        slot = members.emplace_hint(members.end(), std::move(key), Json());
+      } else {
+        std::tie(slot, added) = members.try_emplace(std::move(key));
+      }
+      if (!added) fail("the key \"" + slot->first + "\" appears twice.", keyStart);
+      slot->second = value(at, depth + 1);
+      at = skipSpace(at);
+      if (at == text_.size()) fail(kStructure, at);
+      if (text_[at] == '}') {
+        ++at;
+        return Json(std::move(members));
+      }
+      if (text_[at] != ',') fail(kStructure, at);
+      at = skipSpace(at + 1);
+    }
   }
 
-  Json document(od::document& doc, std::string_view input) const {
-    od::json_type type;
-    if (auto error = doc.type().get(type)) fail(error, where(doc));
-    if (type == od::json_type::array || type == od::json_type::object) {
-      od::value root;
-      if (auto error = doc.get_value().get(root)) fail(error, where(doc));
-      Json result = value(root, 0);
-      // Once the value is consumed, a readable location means there is more text after it.
-      auto rest = doc.current_location();
-      if (!rest.error()) fail("unexpected content after the JSON value.", rest.value_unsafe());
-      return result;
-    }
-    // A bare scalar: its raw token runs to the next structural character, so anything
-    // after the token other than white space is trailing content.
-    std::string_view raw;
-    if (auto error = doc.raw_json_token().get(raw)) fail(error, where(doc));
-    const char* tokenEnd = raw.data() + raw.size();
-    raw = trimmed(raw);
-    for (const char* p = tokenEnd; p < input.data() + input.size(); ++p) {
-      if (!isSpace(*p)) fail("unexpected content after the JSON value.", p);
-    }
-    switch (type) {
-      case od::json_type::number:
-        return number(doc, raw);
-      case od::json_type::string: {
-        std::string_view text;
-        if (auto error = doc.get_string().get(text)) fail(error, raw.data());
-        return Json(std::string(text));
+  // The string whose opening quote is at `at`, unescaped; `at` moves past its closing quote.
+  // The whole text was checked first, so the string holds valid UTF-8. A bad escape is named
+  // just past the string, or at `badEscapeAt` when given (a bare string names its start).
+  std::string string(std::size_t& at, std::optional<std::size_t> badEscapeAt = std::nullopt) const {
+    std::size_t start = at++;
+    // Worked out only on failure: most strings have no escape at all.
+    auto bad = [&] { return badEscapeAt ? *badEscapeAt : endOfString(start); };
+    std::string out;
+    for (;;) {
+      std::size_t plain = at;
+      while (at < text_.size() && text_[at] != '"' && text_[at] != '\\') ++at;
+      out.append(text_, plain, at - plain);
+      if (at < text_.size() && text_[at] == '"') {
+        ++at;
+        return out;
       }
-      default:
-        if (raw == "true") return Json(true);
-        if (raw == "false") return Json(false);
-        if (raw == "null") return Json();
-        fail("\"" + std::string(raw) + "\" is not a JSON value.", raw.data());
+      if (at + 1 >= text_.size()) fail(kUnclosed, start);
+      ++at;  // the backslash
+      switch (text_[at++]) {
+        case '"': out += '"'; break;
+        case '\\': out += '\\'; break;
+        case '/': out += '/'; break;
+        case 'b': out += '\b'; break;
+        case 'f': out += '\f'; break;
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        case 'u': appendEscapedScalar(out, at, bad); break;
+        default: fail(kStringError, bad());
+      }
     }
   }
+
+  // Just past the closing quote of the string opened at `start`, where a bad escape is reported.
+  std::size_t endOfString(std::size_t start) const {
+    std::size_t at = start + 1;
+    while (at < text_.size() && text_[at] != '"') at += text_[at] == '\\' ? 2 : 1;
+    return std::min(at + 1, text_.size());
+  }
+
+  // Four hex digits after "\u" at `at`, or -1.
+  long hexQuad(std::size_t at) const {
+    if (text_.size() - at < 4) return -1;
+    long value = 0;
+    for (std::size_t i = at; i < at + 4; ++i) {
+      char c = text_[i];
+      int digit = c >= '0' && c <= '9' ? c - '0'
+                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                         : -1;
+      if (digit < 0) return -1;
+      value = value * 16 + digit;
+    }
+    return value;
+  }
+
+  // A "\u" escape (the pair of one for a scalar past the first plane); a lone surrogate is refused.
+  template <typename BadEscapeAt>
+  void appendEscapedScalar(std::string& out, std::size_t& at, BadEscapeAt bad) const {
+    long unit = hexQuad(at);
+    if (unit < 0) fail(kStringError, bad());
+    at += 4;
+    std::uint32_t scalar = static_cast<std::uint32_t>(unit);
+    if (unit >= 0xD800 && unit < 0xDC00) {
+      long low = text_.compare(at, 2, "\\u") == 0 ? hexQuad(at + 2) : -1;
+      if (low < 0xDC00 || low > 0xDFFF) fail(kStringError, bad());
+      at += 6;
+      scalar = 0x10000 + ((static_cast<std::uint32_t>(unit) - 0xD800) << 10) + (static_cast<std::uint32_t>(low) - 0xDC00);
+    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+      fail(kStringError, bad());
+    }
+    if (scalar < 0x80) {
+      out += static_cast<char>(scalar);
+    } else if (scalar < 0x800) {
+      out += static_cast<char>(0xC0 | (scalar >> 6));
+      out += static_cast<char>(0x80 | (scalar & 0x3F));
+    } else if (scalar < 0x10000) {
+      out += static_cast<char>(0xE0 | (scalar >> 12));
+      out += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (scalar & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (scalar >> 18));
+      out += static_cast<char>(0x80 | ((scalar >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (scalar & 0x3F));
+    }
+  }
+
+  std::string_view text_;
 };
 
 }  // namespace
 
-Json parseJson(std::string_view text) {
-  simdjson::padded_string padded(text);
-  od::parser parser;
-  od::document doc;
-  JsonReader reader{std::string_view(padded.data(), padded.size())};
-  // current_location() is not safe after a failed iterate().
-  if (auto error = parser.iterate(padded).get(doc)) reader.fail(error, reader.whereIterateFailed(error));
-  return reader.document(doc, std::string_view(padded.data(), padded.size()));
-}
+Json parseJson(std::string_view text) { return JsonReader(text).document(); }
 
 }  // namespace pellam

@@ -1,4 +1,4 @@
-// The JSON reader (parseJson, on simdjson) against nlohmann's strict reader: both must accept
+// The JSON reader (parseJson) against nlohmann's strict reader: both must accept
 // or refuse the same texts, and what both accept must be the same value. Four differences are
 // by design and tolerated: nlohmann keeps the last of duplicate keys (we refuse them),
 // refuses numbers beyond a double's range (we keep the lexeme), skips a leading byte order

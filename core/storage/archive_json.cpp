@@ -1,4 +1,4 @@
-// The archive file's reader and writer. The reader is the second translation unit that
+// The archive file's reader and writer. The reader is the one translation unit that
 // includes simdjson (its header is slow to compile): it decodes straight into records, so
 // a large archive never exists as a Json tree. It makes the same four checks as
 // core/json_read.cpp: number grammar, trailing content, duplicate keys and the position
@@ -12,7 +12,7 @@
 #include "core/json.h"
 #include "core/records/decoding_error.h"
 #include "core/records/record_fields.h"
-#include "core/simdjson_reading.h"
+#include "core/storage/simdjson_reading.h"
 
 namespace pellam {
 

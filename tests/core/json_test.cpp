@@ -141,6 +141,72 @@ TEST(JsonTest, RefusesMalformedText) {
   }
 }
 
+TEST(JsonTest, StringEscapesDecodeToUtf8) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {R"("\"\\\/\b\f\n\r\t")", "\"\\/\b\f\n\r\t"},
+      {R"("caf\u00e9 \u20AC")", "caf\xc3\xa9 \xe2\x82\xac"},
+      {R"("\ud83d\ude00")", "\xf0\x9f\x98\x80"},
+      {R"("a\u0000b")", std::string("a\0b", 3)},
+      {"\"\xe6\x97\xa5\xe6\x9c\xac\"", "\xe6\x97\xa5\xe6\x9c\xac"},
+      {R"("")", ""},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(parseJson(text).asString(), expected) << text;
+    EXPECT_EQ(parseJson("{" + text + ":[" + text + "]}").find(expected)->asArray().at(0).asString(), expected)
+        << text;
+  }
+}
+
+TEST(JsonTest, KeysInAnyOrderAreSortedAndDuplicatesRefused) {
+  Json value = parseJson(R"({"b":1,"a":{"d":2,"c":3},"é":4,"A":5})");
+  EXPECT_EQ(writeJson(value), R"({"A":5,"a":{"c":3,"d":2},"b":1,"é":4})");
+  for (const std::string text : {R"({"b":1,"a":2,"b":3})", R"({"a":1,"b":2,"a":3})", R"({"\u0061":1,"a":2})"}) {
+    EXPECT_THROW(parseJson(text), JsonParseError) << text;
+  }
+}
+
+// What breaks and where, for the faults of strings, literals and structure.
+TEST(JsonTest, NamesWhatBreaksInStringsLiteralsAndStructure) {
+  const std::string kStructure =
+      "The JSON document has an improper structure: missing or superfluous commas, braces, missing keys, etc.";
+  const struct {
+    std::string text;
+    std::size_t offset;
+    std::string what;
+  } cases[] = {
+      // A bad escape is named just past its string.
+      {R"(["\ud800"])", 9, "Problem while parsing a string"},
+      {R"(["\udc00"])", 9, "Problem while parsing a string"},
+      {R"(["\ud800\u0041"])", 15, "Problem while parsing a string"},
+      {R"(["\u12G4"])", 9, "Problem while parsing a string"},
+      {R"(["\u12"])", 7, "Problem while parsing a string"},
+      {R"(["\q", 1])", 5, "Problem while parsing a string"},
+      {"[\"a\x01\"]", 0, "Within strings, some characters must be escaped, we found unescaped characters"},
+      {"[\"\xff\"]", 0, "The input is not valid UTF-8"},
+      {"  \t", 0, "Empty: no JSON found"},
+      {"[1 2]", 3, kStructure},
+      {R"({"a" 1})", 5, kStructure},
+      {R"({"a":1,})", 7, kStructure},
+      {"[x]", 1, kStructure},
+      {"x", 0, kStructure},
+      {"[1,2", 4, kStructure},
+      {R"({"a":1 )", 7, kStructure},
+      {"[tru]", 1, "The JSON element does not have the requested type."},
+      {"[nulls]", 1, "expected null."},
+      {"[1x]", 1, "\"1x\" is not a valid number."},
+      {"tru", 0, "\"tru\" is not a JSON value."},
+  };
+  for (const auto& c : cases) {
+    try {
+      parseJson(c.text);
+      ADD_FAILURE() << c.text << " was accepted";
+    } catch (const JsonParseError& error) {
+      EXPECT_EQ(error.what(), "The JSON text is invalid at byte " + std::to_string(c.offset) + ": " + c.what) << c.text;
+      EXPECT_EQ(error.offset(), c.offset) << c.text;
+    }
+  }
+}
+
 TEST(JsonTest, ErrorNamesTheByteWhereTheTextBreaks) {
   const std::vector<std::pair<std::string, std::size_t>> cases = {
       {"[1, 2] trailing", 7},

@@ -1,7 +1,7 @@
 #pragma once
-// What the two simdjson readers (the generic one and the archive file's) share: white space
-// trimming of raw tokens and errors that name the byte where the text breaks. Include only
-// from those two sources; simdjson's header is slow to compile.
+// The archive file reader's helpers on simdjson: white space trimming of raw tokens and errors
+// that name the byte where the text breaks, in the generic reader's words. Include only from
+// that one source; simdjson's header is slow to compile.
 #include <simdjson.h>
 
 #include <string>
