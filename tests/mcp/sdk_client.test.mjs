@@ -1,0 +1,258 @@
+// vantry-mcp as the official TypeScript SDK's stdio client sees it: the tools match the
+// catalogue and the command line's options, every input schema is valid JSON Schema, and a
+// working day runs through tools with the guarantees the command line gives.
+import assert from "node:assert/strict";
+import { createHash } from "node:crypto";
+import { readFileSync } from "node:fs";
+import { join } from "node:path";
+import { after, before, describe, it } from "node:test";
+
+import { Client } from "@modelcontextprotocol/sdk/client/index.js";
+import { StdioClientTransport } from "@modelcontextprotocol/sdk/client/stdio.js";
+import Ajv2020 from "ajv/dist/2020.js";
+import addFormats from "ajv-formats";
+
+import {
+  MCP,
+  ScratchHost,
+  argumentsFor,
+  catalogue,
+  completionOptions,
+  completionValues,
+  failureOf,
+  textOf,
+  toolName,
+} from "./vantry_session.mjs";
+
+// Arguments a tool takes beyond its command's options: the request's own (the command
+// line's global --dry-run and --request-id), the file an export writes, the file an import reads.
+const REQUEST_ARGUMENTS = ["dry-run", "request-id"];
+const TOOL_ONLY_ARGUMENTS = { export: ["out"], "import.preview": ["file"], "import.apply": ["file"] };
+
+// Commands whose last word says they only look, and those that only add a record.
+const READING_WORDS = new Set(["capabilities", "list", "show", "status", "get", "summary", "daily", "payperiod", "preview", "data-folder"]);
+const ADDING_WORDS = new Set(["create", "copy", "clock-in"]);
+
+const CSV_HEADER =
+  '"Entry ID","Job","Start","End","Break Minutes","Time Adjustment Minutes","Rate","Tips","Miles",' +
+  '"Adjustment","Taxable","Tags","Comment","Currency","Pauses JSON"';
+
+let host;
+let client;
+let tools;
+
+async function call(name, values = {}) {
+  const tool = tools.get(name);
+  assert.ok(tool, `no tool ${name}`);
+  return client.callTool({ name, arguments: argumentsFor(tool, values) });
+}
+
+// The envelope's data of a call that must succeed, checked against the text beside it.
+async function data(name, values = {}) {
+  const result = await call(name, values);
+  assert.notEqual(result.isError, true, `${name} failed: ${JSON.stringify(result)}`);
+  assert.deepEqual(JSON.parse(textOf(result)), result.structuredContent, `${name}: the text is not the structured content`);
+  return result.structuredContent;
+}
+
+before(async () => {
+  host = new ScratchHost();
+  client = new Client({ name: "vantry-sdk-test", version: "1.0.0" });
+  await client.connect(new StdioClientTransport({ command: MCP, args: ["--data-dir", host.folder], env: host.env, stderr: "pipe" }));
+  tools = new Map((await client.listTools()).tools.map((tool) => [tool.name, tool]));
+});
+
+after(async () => {
+  await client?.close();
+  await host?.stop();
+});
+
+describe("the tools", () => {
+  it("are exactly the commands of the host's catalogue", () => {
+    assert.deepEqual([...tools.keys()].sort(), catalogue(host).map(toolName).sort());
+  });
+
+  it("each have an input schema that compiles as JSON Schema, with an object at its root", () => {
+    const ajv = new Ajv2020({ strict: true, strictRequired: true, allErrors: true });
+    addFormats(ajv);
+    for (const tool of tools.values()) {
+      assert.equal(tool.inputSchema.type, "object", tool.name);
+      assert.doesNotThrow(() => ajv.compile(tool.inputSchema), `${tool.name}: ${JSON.stringify(tool.inputSchema)}`);
+      assert.equal(typeof tool.description, "string", tool.name);
+      assert.notEqual(tool.description.trim(), "", tool.name);
+    }
+  });
+
+  it("take their command's options, as the shell completion lists them, and the request's own arguments", () => {
+    const globals = new Set(completionOptions("preferences.get", new Set()));
+    for (const command of catalogue(host)) {
+      const properties = Object.keys(tools.get(toolName(command)).inputSchema.properties ?? {});
+      const expected = [...completionOptions(command, globals), ...REQUEST_ARGUMENTS, ...(TOOL_ONLY_ARGUMENTS[command] ?? [])];
+      const missing = expected.filter((name) => !properties.includes(name));
+      // An import may read its file from a path or take its content inline: either is enough.
+      if (command.startsWith("import.")) assert.ok(properties.includes("file") || properties.includes("content"), command);
+      assert.deepEqual(missing.filter((name) => !(command.startsWith("import.") && name === "file")), [], `${command} lacks arguments`);
+      assert.deepEqual(properties.filter((name) => !expected.includes(name)), [], `${command} has arguments its command does not take`);
+    }
+  });
+
+  it("list the same choices as the shell completion where both list them", () => {
+    for (const command of catalogue(host)) {
+      for (const [name, schema] of Object.entries(tools.get(toolName(command)).inputSchema.properties ?? {})) {
+        if (!Array.isArray(schema.enum)) continue;
+        const offered = completionValues(command, name);
+        if (offered.length) assert.deepEqual([...schema.enum].map(String).sort(), [...offered].sort(), `${command} --${name}`);
+      }
+    }
+  });
+
+  it("say which only read, which only add and that none reaches outside", () => {
+    for (const command of catalogue(host)) {
+      const { annotations = {} } = tools.get(toolName(command));
+      const word = command.split(".").at(-1);
+      // An export may write a file through `out`, so it does not only read.
+      const reads = READING_WORDS.has(word) && command !== "export";
+      assert.equal(annotations.readOnlyHint, reads, `${command} readOnlyHint`);
+      if (!reads) assert.equal(annotations.destructiveHint, !ADDING_WORDS.has(word), `${command} destructiveHint`);
+      assert.equal(annotations.openWorldHint, false, `${command} openWorldHint`);
+    }
+  });
+});
+
+describe("a working day through tools", () => {
+  const day = {};
+
+  it("creates a job", async () => {
+    const created = await data("jobs_create", { name: "Harbour Café", rate: "25", currency: "EUR" });
+    assert.equal(created.job.name, "Harbour Café");
+    assert.equal(created.dryRun, false);
+    assert.match(created.revision, /^[0-9a-f]{64}$/);
+    day.job = created.job;
+  });
+
+  it("clocks in, takes a break, resumes and clocks out", async () => {
+    const started = await data("timer_clock_in", { job: day.job.id });
+    assert.equal(started.entry.jobID, day.job.id);
+    assert.equal(started.entry.end ?? null, null);
+    day.entry = started.entry.id;
+    const paused = await data("timer_break", { entry: day.entry });
+    assert.equal(paused.entry.pauses.length, 1);
+    assert.equal(paused.entry.pauses[0].end ?? null, null);
+    const resumed = await data("timer_resume", { entry: day.entry });
+    assert.notEqual(resumed.entry.pauses[0].end ?? null, null);
+    const stopped = await data("timer_clock_out", { entry: day.entry });
+    assert.notEqual(stopped.entry.end ?? null, null);
+    day.stopped = stopped;
+  });
+
+  it("corrects the entry with the revision it read, and refuses the stale one after", async () => {
+    const pause = { ...day.stopped.entry.pauses[0], start: "2026-03-02T12:00:00Z", end: "2026-03-02T12:30:00Z" };
+    const corrected = await data("entries_update", {
+      id: day.entry,
+      start: "2026-03-02T09:00:00Z",
+      end: "2026-03-02T17:00:00Z",
+      pauses: JSON.stringify([pause]),
+      comment: "Inventory, corrected",
+      "if-match": day.stopped.revision,
+    });
+    assert.equal(Date.parse(corrected.entry.start), Date.parse("2026-03-02T09:00:00Z"));
+    assert.equal(corrected.entry.comment, "Inventory, corrected");
+    assert.notEqual(corrected.revision, day.stopped.revision);
+
+    const stale = failureOf(await call("entries_update", { id: day.entry, comment: "late", "if-match": day.stopped.revision }));
+    assert.deepEqual(stale, {
+      code: "conflict",
+      message: "This record changed. Read it again before applying your update.",
+      retryable: true,
+    });
+    assert.equal((await data("entries_show", { id: day.entry })).entry.comment, "Inventory, corrected");
+  });
+
+  it("sums the week: seven and a half hours at 25 EUR", async () => {
+    const summary = await data("reports_summary", { range: "week", at: "2026-03-04T12:00:00Z" });
+    assert.equal(summary.workedSeconds, 27000);
+    assert.equal(summary.currencies.length, 1);
+    assert.equal(summary.currencies[0].currency, "EUR");
+    assert.equal(summary.currencies[0].gross, "187.5");
+  });
+
+  it("exports the entries as CSV in an embedded resource, byte for byte what vantry writes", async () => {
+    const result = await call("export", { format: "csv", range: "all" });
+    assert.notEqual(result.isError, true, JSON.stringify(result));
+    const resources = result.content.filter((item) => item.type === "resource");
+    assert.equal(resources.length, 1, JSON.stringify(result.content));
+    const { resource } = resources[0];
+    assert.match(resource.mimeType, /^text\/csv/);
+    const bytes = resource.blob !== undefined ? Buffer.from(resource.blob, "base64") : Buffer.from(resource.text, "utf8");
+    assert.ok(JSON.stringify(resource).includes("Vantry Entries.csv") || decodeURIComponent(resource.uri).includes("Vantry Entries.csv"), resource.uri);
+    const lines = bytes.toString("utf8").split("\r\n");
+    assert.equal(lines[0], CSV_HEADER);
+    assert.equal(lines.length, 3, "the header, one entry and the empty text after the last line end");
+    assert.ok(lines[1].startsWith(`"${day.entry}","Harbour Café","2026-03-02T09:00:00Z","2026-03-02T17:00:00Z"`), lines[1]);
+
+    const out = join(host.scratch, "entries.csv");
+    const written = host.vantry("export", "--format", "csv", "--range", "all", "--out", out);
+    assert.equal(written.ok, true, JSON.stringify(written));
+    assert.deepEqual(bytes, readFileSync(out));
+    if (result.structuredContent?.sha256) assert.equal(result.structuredContent.sha256, createHash("sha256").update(bytes).digest("hex"));
+  });
+});
+
+describe("request ids and dry runs", () => {
+  it("replays a call that repeats its request id: the same answer, one record", async () => {
+    const before = (await data("jobs_list", {})).total;
+    const first = await data("jobs_create", { name: "Replayed", "request-id": "replay-job-1" });
+    const again = await data("jobs_create", { name: "Replayed", "request-id": "replay-job-1" });
+    assert.deepEqual(again, first);
+    assert.equal((await data("jobs_list", {})).total, before + 1);
+  });
+
+  const dryRuns = [
+    { tool: "jobs_create", values: () => ({ name: "Never saved" }), list: "jobs_list" },
+    { tool: "jobs_archive", values: (ids) => ({ id: ids.job }), list: "jobs_list" },
+    { tool: "entries_create", values: (ids) => ({ "job-id": ids.job, start: "2026-03-03T09:00:00Z", end: "2026-03-03T10:00:00Z" }), list: "entries_list" },
+    { tool: "entries_delete", values: (ids) => ({ id: ids.entry }), list: "entries_list" },
+  ];
+  for (const { tool, values, list } of dryRuns) {
+    it(`${tool} as a dry run reports its change and makes none`, async () => {
+      const ids = await someRecords();
+      const listed = await data(list, {});
+      const answer = await data(tool, { ...values(ids), "dry-run": true });
+      assert.equal(answer.dryRun, true);
+      assert.deepEqual(await data(list, {}), listed);
+    });
+  }
+});
+
+describe("tool errors", () => {
+  const unknown = "0BADC0DE-0000-4000-8000-000000000000";
+  const cases = [
+    { tool: "jobs_show", values: { id: unknown }, code: "not_found" },
+    { tool: "entries_show", values: { id: unknown }, code: "not_found" },
+    { tool: "entries_delete", values: { id: unknown }, code: "not_found" },
+    { tool: "export", values: { format: "json", range: "all" }, code: "invalid_argument", message: "JSON exports are complete backups. Use CSV or XLSX for a filtered export." },
+  ];
+  for (const { tool, values, code, message } of cases) {
+    it(`${tool} ${JSON.stringify(values)} fails with ${code} and the server serves on`, async () => {
+      const failure = failureOf(await call(tool, values));
+      assert.equal(failure.code, code);
+      assert.equal(failure.retryable, false);
+      assert.equal(typeof failure.message, "string");
+      if (message) assert.equal(failure.message, message);
+      assert.ok(Array.isArray((await data("jobs_list", {})).items));
+    });
+  }
+});
+
+// A job and an ended entry of it, made through the command line so that the dry runs do not
+// lean on the tools they check.
+let records;
+async function someRecords() {
+  if (records) return records;
+  const job = host.vantry("jobs", "create", "--name", "Dry runs");
+  assert.equal(job.ok, true, JSON.stringify(job));
+  const entry = host.vantry("entries", "create", "--job-id", job.data.job.id, "--start", "2026-03-05T09:00:00Z", "--end", "2026-03-05T11:00:00Z");
+  assert.equal(entry.ok, true, JSON.stringify(entry));
+  records = { job: job.data.job.id, entry: entry.data.entry.id };
+  return records;
+}
