@@ -14,14 +14,19 @@ const INSPECTOR = join(dirname(createRequire(import.meta.url).resolve("@modelcon
 
 let host;
 
-// What the Inspector prints for one method, parsed; its exit status must be 0.
+// What the Inspector prints for one method, parsed. Its exit status says nothing: the
+// launcher does not wait for its command-line part, so it exits 0 even when that part fails.
 async function inspect(method, ...options) {
-  const { stdout } = await promisify(execFile)(
+  const { stdout, stderr } = await promisify(execFile)(
     process.execPath,
     [INSPECTOR, "--cli", MCP, "--data-dir", host.folder, "--method", method, ...options],
     { env: host.env, timeout: 60000, maxBuffer: 16 * 1024 * 1024 },
   );
-  return JSON.parse(stdout);
+  try {
+    return JSON.parse(stdout);
+  } catch {
+    throw new Error(`the Inspector printed no answer to ${method} ${options.join(" ")}: ${stdout}${stderr}`);
+  }
 }
 
 before(() => {
