@@ -82,25 +82,44 @@ export function catalogue(host) {
   return [...envelope.data.engineCommands, ...envelope.data.appCommands];
 }
 
-// The options of one command as the shell completion offers them after `--`, without the
-// global options that every command line takes (those the completion offers for a command
-// that has no arguments of its own).
-export function completionOptions(command, globals) {
-  const words = command.split(".");
-  const printed = execFileSync("sh", ["-c", readFileSync(COMPLETION_ENGINE, "utf8"), "vantry-complete", VANTRY, "--", ...words], {
+// The arguments of one command as the shell completion knows them: the options it offers
+// after `--`, less the global options every command line takes (those it offers for a
+// command without arguments of its own) and the command line's own --patch-file, and the
+// keys the command's operands fill.
+export function completionArguments(command) {
+  const globals = new Set(completionOptions("preferences.get"));
+  globals.add("patch-file");
+  const options = completionOptions(command).filter((name) => !globals.has(name));
+  return [...options, ...(operandKeys().get(command.replace(".", " ")) ?? [])];
+}
+
+function completionOptions(command) {
+  const printed = complete("--", ...command.split("."));
+  return printed.split("\n").filter((word) => word.startsWith("--")).map((word) => word.slice(2));
+}
+
+// The operand keys of each command, from the completion engine's own case list
+// (`"jobs show") keys="id" ;;`).
+function operandKeys() {
+  const keys = new Map();
+  for (const [, words, names] of readFileSync(COMPLETION_ENGINE, "utf8").matchAll(/^\s*"([^"]+)"[^\n]*\) keys="([^"]*)" ;;$/gm)) {
+    keys.set(words, names.split(" ").filter(Boolean));
+  }
+  if (!keys.has("jobs show")) throw new Error(`no operand keys found in ${COMPLETION_ENGINE}`);
+  return keys;
+}
+
+function complete(current, ...words) {
+  return execFileSync("sh", ["-c", readFileSync(COMPLETION_ENGINE, "utf8"), "vantry-complete", VANTRY, current, ...words], {
     encoding: "utf8",
     env: { PATH: process.env.PATH, HOME: tmpdir() },
   });
-  return printed.split("\n").filter((word) => word.startsWith("--")).map((word) => word.slice(2)).filter((name) => !globals.has(name));
 }
 
 // The values the shell completion offers for one option of a command; none when it offers
 // files, folders or names from the app.
 export function completionValues(command, option) {
-  const printed = execFileSync("sh", ["-c", readFileSync(COMPLETION_ENGINE, "utf8"), "vantry-complete", VANTRY, "", ...command.split("."), `--${option}`], {
-    encoding: "utf8",
-    env: { PATH: process.env.PATH, HOME: tmpdir() },
-  });
+  const printed = complete("", ...command.split("."), `--${option}`);
   const values = printed.split("\n").filter((value) => value !== "");
   return values.some((value) => value.startsWith("@")) ? [] : values;
 }
