@@ -2,10 +2,12 @@
 // catalogue and the command line's options, every input schema is valid JSON Schema, and a
 // working day runs through tools with the guarantees the command line gives.
 import assert from "node:assert/strict";
+import { execFile } from "node:child_process";
 import { createHash } from "node:crypto";
 import { readFileSync } from "node:fs";
 import { join } from "node:path";
 import { after, before, describe, it } from "node:test";
+import { promisify } from "node:util";
 
 import { Client } from "@modelcontextprotocol/sdk/client/index.js";
 import { StdioClientTransport } from "@modelcontextprotocol/sdk/client/stdio.js";
@@ -15,6 +17,7 @@ import addFormats from "ajv-formats";
 import {
   MCP,
   ScratchHost,
+  VANTRY,
   argumentsFor,
   catalogue,
   completionArguments,
@@ -24,13 +27,22 @@ import {
   toolName,
 } from "./vantry_session.mjs";
 
-// Arguments every tool takes beyond its command's: the request's own, which the command line
-// takes as the global --dry-run and --request-id.
-const REQUEST_ARGUMENTS = ["dry-run", "request-id"];
-
 // Commands whose last word says they only look, and those that only add a record.
 const READING_WORDS = new Set(["capabilities", "list", "show", "status", "get", "summary", "daily", "payperiod", "preview", "data-folder"]);
 const ADDING_WORDS = new Set(["create", "copy", "clock-in"]);
+
+// An export only reads records, but may write a new file through `out`.
+function onlyReads(command) {
+  return READING_WORDS.has(command.split(".").at(-1)) && command !== "export";
+}
+
+// Arguments a tool takes beyond its command's: the request's own, which the command line
+// takes as the global --request-id and, where something may change, --dry-run.
+function requestArguments(command) {
+  return onlyReads(command) ? ["request-id"] : ["dry-run", "request-id"];
+}
+
+const UUID = /^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$/;
 
 const CSV_HEADER =
   '"Entry ID","Job","Start","End","Break Minutes","Time Adjustment Minutes","Rate","Tips","Miles",' +
@@ -46,18 +58,26 @@ async function call(name, values = {}) {
   return client.callTool({ name, arguments: argumentsFor(tool, values) });
 }
 
-// The envelope's data of a call that must succeed, checked against the text beside it.
+// The envelope's data of a call that must succeed, checked against the text beside it and
+// for the request's id.
 async function data(name, values = {}) {
   const result = await call(name, values);
   assert.notEqual(result.isError, true, `${name} failed: ${JSON.stringify(result)}`);
   assert.deepEqual(JSON.parse(textOf(result)), result.structuredContent, `${name}: the text is not the structured content`);
+  assert.match(result._meta?.requestID ?? "", UUID, `${name}: no request id in ${JSON.stringify(result._meta)}`);
+  if (values["request-id"]) assert.equal(result._meta.requestID, values["request-id"].toUpperCase());
   return result.structuredContent;
+}
+
+async function connect(folder, env, ...options) {
+  const connected = new Client({ name: "vantry-sdk-test", version: "1.0.0" });
+  await connected.connect(new StdioClientTransport({ command: MCP, args: ["--data-dir", folder, ...options], env, stderr: "pipe" }));
+  return connected;
 }
 
 before(async () => {
   host = new ScratchHost();
-  client = new Client({ name: "vantry-sdk-test", version: "1.0.0" });
-  await client.connect(new StdioClientTransport({ command: MCP, args: ["--data-dir", host.folder], env: host.env, stderr: "pipe" }));
+  client = await connect(host.folder, host.env);
   tools = new Map((await client.listTools()).tools.map((tool) => [tool.name, tool]));
 });
 
@@ -85,7 +105,7 @@ describe("the tools", () => {
   it("take their command's arguments, as the shell completion lists them, and the request's own", () => {
     for (const command of catalogue(host)) {
       const properties = Object.keys(tools.get(toolName(command)).inputSchema.properties ?? {}).sort();
-      const expected = [...new Set([...completionArguments(command), ...REQUEST_ARGUMENTS])].sort();
+      const expected = [...new Set([...completionArguments(command), ...requestArguments(command)])].sort();
       assert.deepEqual(properties, expected, command);
     }
   });
@@ -104,10 +124,12 @@ describe("the tools", () => {
     for (const command of catalogue(host)) {
       const { annotations = {} } = tools.get(toolName(command));
       const word = command.split(".").at(-1);
-      // An export may write a file through `out`, so it does not only read.
-      const reads = READING_WORDS.has(word) && command !== "export";
-      assert.equal(annotations.readOnlyHint, reads, `${command} readOnlyHint`);
-      if (!reads) assert.equal(annotations.destructiveHint, !ADDING_WORDS.has(word), `${command} destructiveHint`);
+      assert.equal(annotations.readOnlyHint, onlyReads(command), `${command} readOnlyHint`);
+      // The protocol takes a missing destructiveHint as true: a tool that only adds must say false.
+      // An export's file is always a new one.
+      if (!onlyReads(command)) assert.equal(annotations.destructiveHint, !(ADDING_WORDS.has(word) || command === "export"), `${command} destructiveHint`);
+      if (ADDING_WORDS.has(word)) assert.equal(annotations.idempotentHint, false, `${command} idempotentHint`);
+      if (onlyReads(command)) assert.notEqual(annotations.idempotentHint, false, `${command} idempotentHint`);
       assert.equal(annotations.openWorldHint, false, `${command} openWorldHint`);
     }
   });
@@ -195,8 +217,8 @@ describe("a working day through tools", () => {
 describe("request ids and dry runs", () => {
   it("replays a call that repeats its request id: the same answer, one record", async () => {
     const before = (await data("jobs_list", {})).total;
-    const first = await data("jobs_create", { name: "Replayed", "request-id": "replay-job-1" });
-    const again = await data("jobs_create", { name: "Replayed", "request-id": "replay-job-1" });
+    const first = await data("jobs_create", { name: "Replayed", "request-id": "0DDBA11E-0000-4000-8000-000000000001" });
+    const again = await data("jobs_create", { name: "Replayed", "request-id": "0ddba11e-0000-4000-8000-000000000001" });
     assert.deepEqual(again, first);
     assert.equal((await data("jobs_list", {})).total, before + 1);
   });
@@ -238,6 +260,15 @@ describe("tool errors", () => {
   }
 });
 
+// vantry's JSON envelope, whatever its exit status.
+async function vantryJson(env, ...args) {
+  try {
+    return JSON.parse((await promisify(execFile)(VANTRY, ["--json", ...args], { env })).stdout);
+  } catch (error) {
+    return JSON.parse(error.stdout);
+  }
+}
+
 // A job and an ended entry of it, made through the command line so that the dry runs do not
 // lean on the tools they check.
 let records;
@@ -250,3 +281,75 @@ async function someRecords() {
   records = { job: job.data.job.id, entry: entry.data.entry.id };
   return records;
 }
+
+describe("the app's state", () => {
+  // The status resource: the one whose contents are JSON.
+  async function status(connected) {
+    const { resources } = await connected.listResources();
+    const described = resources.filter((resource) => resource.mimeType === "application/json");
+    assert.equal(described.length, 1, JSON.stringify(resources));
+    const { contents } = await connected.readResource({ uri: described[0].uri });
+    return JSON.parse(contents[0].text);
+  }
+
+  it("the status resource says the serving app is ready, and what it wrote", async () => {
+    const read = await status(client);
+    assert.equal(read.ready, true, JSON.stringify(read));
+    const onDisk = JSON.parse(readFileSync(join(host.folder, "AgentAPI", "status.json"), "utf8"));
+    const { updatedAt, ...lasting } = onDisk;
+    assert.ok(updatedAt);
+    assert.deepEqual({ ...read.status, updatedAt: undefined }, { ...lasting, updatedAt: undefined });
+  });
+
+  // Each case leaves a folder in some state; a tool then fails as vantry fails there, with the
+  // same code, message and retryable flag, within the timeout, and the status says not ready.
+  const cases = [
+    { state: "no app has served the folder", prepare: async () => ({ folder: join(host.scratch, "never-served") }) },
+    {
+      state: "the app is locked",
+      prepare: async () => {
+        const locked = new ScratchHost();
+        assert.equal(locked.vantry("app", "lock").ok, true);
+        return { folder: locked.folder, done: () => locked.stop() };
+      },
+    },
+    {
+      state: "the app has stopped",
+      prepare: async () => {
+        const stopped = new ScratchHost();
+        await stopped.stop({ keepFolder: true });
+        return { folder: stopped.folder, done: () => stopped.remove() };
+      },
+    },
+    {
+      state: "the app does not answer",
+      prepare: async () => {
+        const frozen = new ScratchHost();
+        process.kill(frozen.pid, "SIGSTOP");
+        return { folder: frozen.folder, done: () => frozen.stop(), ready: null };
+      },
+    },
+  ];
+  for (const { state, prepare } of cases) {
+    it(`${state}: jobs_list fails as vantry jobs list does, within the timeout`, async () => {
+      const { folder, done, ready = false } = await prepare();
+      const connected = await connect(folder, host.env, "--timeout", "1");
+      try {
+        // Both at once: a stopped app's status turns stale within seconds.
+        const started = Date.now();
+        const [result, printed] = await Promise.all([
+          connected.callTool({ name: "jobs_list", arguments: {} }).then((answer) => ({ answer, elapsed: Date.now() - started })),
+          vantryJson(host.env, "--timeout", "1", "--data-dir", folder, "jobs", "list"),
+        ]);
+        assert.equal(printed.ok, false);
+        assert.deepEqual(failureOf(result.answer), printed.error);
+        assert.ok(result.elapsed < 4000, `answered after ${result.elapsed} ms`);
+        // Whether a stopped app still counts as ready depends on how old its last heartbeat is.
+        if (ready !== null) assert.equal((await status(connected)).ready, ready);
+      } finally {
+        await connected.close();
+        await done?.();
+      }
+    });
+  }
+});

@@ -49,14 +49,22 @@ export class ScratchHost {
     return JSON.parse(out);
   }
 
-  async stop() {
+  // Stops the host (a stopped one goes on first) and, unless told to keep it, removes its folder.
+  async stop({ keepFolder = false } = {}) {
     try {
-      process.kill(this.pid, "SIGTERM");
+      if (alive(this.pid)) {
+        process.kill(this.pid, "SIGCONT");
+        process.kill(this.pid, "SIGTERM");
+      }
       for (let i = 0; i < 1000 && alive(this.pid); i++) await sleep(10);
       if (alive(this.pid)) throw new Error(`vantry-host ${this.pid} did not stop on SIGTERM`);
     } finally {
-      rmSync(this.scratch, { recursive: true, force: true });
+      if (!keepFolder) this.remove();
     }
+  }
+
+  remove() {
+    rmSync(this.scratch, { recursive: true, force: true });
   }
 }
 
