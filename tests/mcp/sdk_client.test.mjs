@@ -4,7 +4,7 @@
 import assert from "node:assert/strict";
 import { execFile } from "node:child_process";
 import { createHash } from "node:crypto";
-import { readFileSync } from "node:fs";
+import { readFileSync, writeFileSync } from "node:fs";
 import { join } from "node:path";
 import { after, before, describe, it } from "node:test";
 import { promisify } from "node:util";
@@ -27,13 +27,18 @@ import {
   toolName,
 } from "./vantry_session.mjs";
 
-// Commands whose last word says they only look, and those that only add a record.
-const READING_WORDS = new Set(["capabilities", "list", "show", "status", "get", "summary", "daily", "payperiod", "preview", "data-folder"]);
-const ADDING_WORDS = new Set(["create", "copy", "clock-in"]);
+// The commands that only look (an export only reads records, but may write a new file
+// through `out`), and those that only add a record.
+const READING = new Set([
+  "capabilities", "jobs.list", "jobs.show", "timer.status", "entries.list", "entries.show", "preferences.get",
+  "tags.list", "filters.list", "reports.summary", "reports.daily", "reports.payperiod", "import.preview",
+  "app.status", "app.data-folder", "cloud.status", "notifications.status", "location.status", "backups.list",
+  "backups.preview",
+]);
+const ADDING = new Set(["jobs.create", "jobs.copy", "entries.create", "entries.copy", "filters.create", "timer.clock-in"]);
 
-// An export only reads records, but may write a new file through `out`.
 function onlyReads(command) {
-  return READING_WORDS.has(command.split(".").at(-1)) && command !== "export";
+  return READING.has(command);
 }
 
 // Arguments a tool takes beyond its command's: the request's own, which the command line
@@ -123,12 +128,11 @@ describe("the tools", () => {
   it("say which only read, which only add and that none reaches outside", () => {
     for (const command of catalogue(host)) {
       const { annotations = {} } = tools.get(toolName(command));
-      const word = command.split(".").at(-1);
       assert.equal(annotations.readOnlyHint, onlyReads(command), `${command} readOnlyHint`);
       // The protocol takes a missing destructiveHint as true: a tool that only adds must say false.
       // An export's file is always a new one.
-      if (!onlyReads(command)) assert.equal(annotations.destructiveHint, !(ADDING_WORDS.has(word) || command === "export"), `${command} destructiveHint`);
-      if (ADDING_WORDS.has(word)) assert.equal(annotations.idempotentHint, false, `${command} idempotentHint`);
+      if (!onlyReads(command)) assert.equal(annotations.destructiveHint, !(ADDING.has(command) || command === "export"), `${command} destructiveHint`);
+      if (ADDING.has(command)) assert.equal(annotations.idempotentHint, false, `${command} idempotentHint`);
       if (onlyReads(command)) assert.notEqual(annotations.idempotentHint, false, `${command} idempotentHint`);
       assert.equal(annotations.openWorldHint, false, `${command} openWorldHint`);
     }
@@ -226,7 +230,7 @@ describe("request ids and dry runs", () => {
   const dryRuns = [
     { tool: "jobs_create", values: () => ({ name: "Never saved" }), list: "jobs_list" },
     { tool: "jobs_archive", values: (ids) => ({ id: ids.job }), list: "jobs_list" },
-    { tool: "entries_create", values: (ids) => ({ "job-id": ids.job, start: "2026-03-03T09:00:00Z", end: "2026-03-03T10:00:00Z" }), list: "entries_list" },
+    { tool: "entries_create", values: (ids) => ({ job: ids.job, start: "2026-03-03T09:00:00Z", end: "2026-03-03T10:00:00Z" }), list: "entries_list" },
     { tool: "entries_delete", values: (ids) => ({ id: ids.entry }), list: "entries_list" },
   ];
   for (const { tool, values, list } of dryRuns) {
@@ -276,7 +280,7 @@ async function someRecords() {
   if (records) return records;
   const job = host.vantry("jobs", "create", "--name", "Dry runs");
   assert.equal(job.ok, true, JSON.stringify(job));
-  const entry = host.vantry("entries", "create", "--job-id", job.data.job.id, "--start", "2026-03-05T09:00:00Z", "--end", "2026-03-05T11:00:00Z");
+  const entry = host.vantry("entries", "create", "--job", job.data.job.id, "--start", "2026-03-05T09:00:00Z", "--end", "2026-03-05T11:00:00Z");
   assert.equal(entry.ok, true, JSON.stringify(entry));
   records = { job: job.data.job.id, entry: entry.data.entry.id };
   return records;
@@ -314,10 +318,12 @@ describe("the app's state", () => {
       },
     },
     {
-      state: "the app has stopped",
+      state: "the app stopped long ago",
       prepare: async () => {
         const stopped = new ScratchHost();
         await stopped.stop({ keepFolder: true });
+        const path = join(stopped.folder, "AgentAPI", "status.json");
+        writeFileSync(path, JSON.stringify({ ...JSON.parse(readFileSync(path, "utf8")), updatedAt: "2026-01-05T08:00:00Z" }));
         return { folder: stopped.folder, done: () => stopped.remove() };
       },
     },
@@ -342,7 +348,14 @@ describe("the app's state", () => {
           vantryJson(host.env, "--timeout", "1", "--data-dir", folder, "jobs", "list"),
         ]);
         assert.equal(printed.ok, false);
-        assert.deepEqual(failureOf(result.answer), printed.error);
+        // A message may name the request's id, which differs between the two.
+        const failure = failureOf(result.answer);
+        const requestID = result.answer._meta?.requestID;
+        assert.match(requestID ?? "", UUID);
+        assert.deepEqual(
+          { ...failure, message: failure.message.replaceAll(requestID, "ID") },
+          { ...printed.error, message: printed.error.message.replaceAll(printed.requestID, "ID") },
+        );
         assert.ok(result.elapsed < 4000, `answered after ${result.elapsed} ms`);
         // Whether a stopped app still counts as ready depends on how old its last heartbeat is.
         if (ready !== null) assert.equal((await status(connected)).ready, ready);
