@@ -115,12 +115,18 @@ describe("the tools", () => {
     }
   });
 
-  it("list the same choices as the shell completion where both list them", () => {
+  it("take the values the shell completion offers for an option, and where they list values, those", () => {
     for (const command of catalogue(host)) {
       for (const [name, schema] of Object.entries(tools.get(toolName(command)).inputSchema.properties ?? {})) {
-        if (!Array.isArray(schema.enum)) continue;
         const offered = completionValues(command, name);
-        if (offered.length) assert.deepEqual([...schema.enum].map(String).sort(), [...offered].sort(), `${command} --${name}`);
+        if (!offered.length) continue;
+        const where = `${command} --${name}: ${JSON.stringify(schema)} for ${offered.join(" ")}`;
+        if (Array.isArray(schema.enum)) assert.deepEqual(schema.enum.map(String).sort(), [...offered].sort(), where);
+        else if (offered.join(" ") === "true false") assert.ok(schema.type === "boolean" || schema.type === "string", where);
+        else if (offered.every((value) => /^\d+$/.test(value))) {
+          assert.ok(["integer", "string"].includes(schema.type), where);
+          if (schema.type === "integer") assert.deepEqual([schema.minimum, schema.maximum], [Number(offered[0]), Number(offered.at(-1))], where);
+        } else assert.equal(schema.type, "string", where);
       }
     }
   });

@@ -124,9 +124,12 @@ function complete(current, ...words) {
   });
 }
 
-// The values the shell completion offers for one option of a command; none when it offers
-// files, folders or names from the app.
+// The values the shell completion offers for one option of a command; none for a flag (an
+// option without a value) or when it offers files, folders or names from the app.
 export function completionValues(command, option) {
+  const flags = readFileSync(COMPLETION_ENGINE, "utf8").match(/^\s*case \$1 in ([^)]*)\) return 0 ;; esac$/m);
+  if (!flags) throw new Error(`no flags found in ${COMPLETION_ENGINE}`);
+  if (flags[1].split("|").map((flag) => flag.trim()).includes(`--${option}`)) return [];
   const printed = complete("", ...command.split("."), `--${option}`);
   const values = printed.split("\n").filter((value) => value !== "");
   return values.some((value) => value.startsWith("@")) ? [] : values;
