@@ -292,6 +292,35 @@ async function someRecords() {
   return records;
 }
 
+describe("calls the server refuses", () => {
+  // Each is refused before any request reaches the app: as the protocol's invalid-params
+  // error, or as a tool error saying what is wrong; the server serves on.
+  const cases = [
+    { what: "an unknown tool", name: "jobs_frobnicate", arguments: {} },
+    { what: "an argument the tool does not take", name: "jobs_list", arguments: { colour: "red" } },
+    { what: "arguments that are not an object", name: "jobs_list", arguments: ["archived"] },
+    { what: "a request id that is not a UUID", name: "jobs_list", arguments: { "request-id": "replay-job-1" } },
+    { what: "an argument of the wrong type", name: "jobs_create", arguments: { name: "Typed", "dry-run": { yes: true } } },
+  ];
+  for (const { what, name, arguments: values } of cases) {
+    it(`${what}`, async () => {
+      const before = (await data("jobs_list", {})).total;
+      let refusal;
+      try {
+        const result = await client.callTool({ name, arguments: values });
+        refusal = failureOf(result);
+        assert.equal(refusal.code, "invalid_argument", JSON.stringify(result));
+      } catch (error) {
+        if (error.code === undefined) throw error;
+        assert.equal(error.code, -32602, error.message);
+        refusal = error;
+      }
+      assert.notEqual(refusal.message, "");
+      assert.equal((await data("jobs_list", {})).total, before);
+    });
+  }
+});
+
 describe("the app's state", () => {
   // The status resource: the one whose contents are JSON.
   async function status(connected) {
