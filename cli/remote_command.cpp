@@ -44,6 +44,8 @@ void writeOutput(Json& result, const std::string& bytes, const CLIOptions& optio
 
 }  // namespace
 
+void placeExportFile(Json& result, const CLIOptions& options) { writeOutput(result, exportedBytes(result), options); }
+
 int runRemoteCommand(const CLIOptions& options, bool json, std::optional<Uuid>& requestID, std::ostream& out) {
   agent::AgentRequest request = buildRequest(options);
   requestID = request.id;

@@ -73,7 +73,7 @@ void foldArgumentFile(std::map<std::string, std::string>& arguments) {
   if (!content.isObject()) throw AgentFailure::invalidArgument("--args-file must contain a JSON object.");
   for (const auto& [key, value] : content.asObject()) {
     if (arguments.count(key)) throw AgentFailure::invalidArgument("Duplicate argument: " + key + ".");
-    arguments[key] = value.isString() ? value.asString() : writeJson(value, JsonFormat{.escapeSlash = true});
+    arguments[key] = argumentText(value);
   }
 }
 
@@ -116,6 +116,10 @@ void foldImportFile(std::map<std::string, std::string>& arguments) {
 }
 
 }  // namespace
+
+std::string argumentText(const Json& value) {
+  return value.isString() ? value.asString() : writeJson(value, JsonFormat{.escapeSlash = true});
+}
 
 std::string readInputFile(const std::string& given, std::size_t maximum) {
   std::string path = expandTilde(given);

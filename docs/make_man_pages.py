@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Builds the manual pages vantry(1) and vantry-host(1).
+"""Builds the manual pages vantry(1), vantry-host(1) and vantry-mcp(1).
 
 Nothing in them is typed twice: the commands and their options come from the command table
 (as man_command_table writes it), everything else from sections of the guide, docs/CLI.md.
@@ -22,6 +22,8 @@ from markdown_roff import (blocks, code, code_block, escape, inline, line, rende
 
 # The guide's sections each page takes.
 HOST = "vantry-host"
+MCP = "vantry-mcp"
+MCP_SECTION = "Using vantry-mcp from an agent client"
 FILES_AND_ENVIRONMENT = "Files and environment"
 # The named groups of options in the command table, as the page calls them (FIELDS and
 # SELECTION hold their options).
@@ -217,9 +219,28 @@ def host_page(parts, version, date):
     return "\n".join(tidy(out)) + "\n"
 
 
+def mcp_page(parts, version, date):
+    mcp = section(parts, MCP_SECTION)
+    subsections = sections("\n".join(mcp), 3)
+    found = blocks(subsections[0][1])
+    out = header(MCP, "the Vantry commands as Model Context Protocol tools for agent clients", version, date)
+    out += [".SH SYNOPSIS"] + synopsis(first(found, "code", MCP_SECTION)[2])
+    out += [".SH DESCRIPTION"] + render_blocks([block for block in found if block[0] != "code"])
+    for title, name in [("Options", "OPTIONS"), ("Tools", "TOOLS"), ("Results and failures", "RESULTS"),
+                        ("Resources", "RESOURCES"), ("Bad input", "DIAGNOSTICS"), ("Exit status", "EXIT STATUS")]:
+        # The worked example is the guide's; its lines are wider than a page.
+        kept = [block for block in blocks(section(subsections, title)) if block[0] != "code"]
+        out += [".SH " + name] + render_blocks(kept)
+    out += files_and_environment(parts, MCP)
+    out += [".SH EXAMPLES"] + render(section(subsections, "Configuring a client"))
+    out += see_also([("vantry", 1), (HOST, 1)])
+    return "\n".join(tidy(out)) + "\n"
+
+
 def build(guide_text, table, version, date):
     parts = sections(guide_text, 2)
-    return {"vantry.1": vantry_page(parts, table, version, date), "vantry-host.1": host_page(parts, version, date)}
+    return {"vantry.1": vantry_page(parts, table, version, date), "vantry-host.1": host_page(parts, version, date),
+            "vantry-mcp.1": mcp_page(parts, version, date)}
 
 
 def page_date(dated):
@@ -230,7 +251,7 @@ def page_date(dated):
 
 
 def main():
-    parser = argparse.ArgumentParser(description="Builds vantry(1) and vantry-host(1).")
+    parser = argparse.ArgumentParser(description="Builds vantry(1), vantry-host(1) and vantry-mcp(1).")
     parser.add_argument("--version", required=True)
     parser.add_argument("--guide", required=True)
     parser.add_argument("--table", required=True)

@@ -13,19 +13,20 @@ using F = CommandFamily;
 
 enum class Entries { untouched, mayChange };
 enum class WhenLocked { refused, answered };
-enum class Effect { reads, acts };
+// `adds` only adds records; `acts` changes records or the app in any other way.
+enum class Effect { reads, adds, acts };
 
 constexpr CommandRow engineCommand(std::string_view name, std::string_view summary, F family, Effect effect,
                                    Entries entries, ArgumentList arguments = {}, ArgumentNameList operands = {}) {
   return {name, family, Performer::engine, entries == Entries::mayChange, false, effect == Effect::reads, operands,
-          arguments, summary};
+          arguments, summary, {}, effect == Effect::adds};
 }
 
 constexpr CommandRow appCommand(std::string_view name, std::string_view summary, F family, Effect effect,
                                 ArgumentList arguments = {}, ArgumentNameList operands = {},
                                 WhenLocked locked = WhenLocked::refused, Entries entries = Entries::untouched) {
   return {name, family, Performer::app, entries == Entries::mayChange, locked == WhenLocked::answered,
-          effect == Effect::reads, operands, arguments, summary};
+          effect == Effect::reads, operands, arguments, summary, {}, effect == Effect::adds};
 }
 
 // The keys the command line's operands fill.
@@ -67,26 +68,27 @@ constexpr auto kIdPreview = plainArguments("id", "preview");
 constexpr auto untouched = Entries::untouched;
 constexpr auto mayChange = Entries::mayChange;
 constexpr auto reads = Effect::reads;
+constexpr auto adds = Effect::adds;
 constexpr auto acts = Effect::acts;
 
 constexpr std::array kCommands = {
     engineCommand("capabilities", "List every engine and app command", F::capabilities, reads, untouched, kNone),
     engineCommand("jobs.list", "List jobs", F::jobs, reads, untouched, kJobsList),
     engineCommand("jobs.show", "Show one job", F::jobs, reads, untouched, kIdOnly, kId),
-    engineCommand("jobs.create", "Create a job", F::jobs, acts, untouched, kJobsCreate),
+    engineCommand("jobs.create", "Create a job", F::jobs, adds, untouched, kJobsCreate),
     engineCommand("jobs.update", "Change a job", F::jobs, acts, untouched, kJobsUpdate, kId),
     engineCommand("jobs.archive", "Archive or unarchive a job", F::jobs, acts, untouched, kJobsArchive, kId),
-    engineCommand("jobs.copy", "Copy a job", F::jobs, acts, untouched, kJobsCopy, kId),
+    engineCommand("jobs.copy", "Copy a job", F::jobs, adds, untouched, kJobsCopy, kId),
     engineCommand("timer.status", "Show the running timers", F::timer, reads, untouched, kJobOnly),
-    engineCommand("timer.clock-in", "Start a job timer", F::timer, acts, mayChange, kJobOnly, kJob),
+    engineCommand("timer.clock-in", "Start a job timer", F::timer, adds, mayChange, kJobOnly, kJob),
     engineCommand("timer.clock-out", "Stop a timer", F::timer, acts, mayChange, kTimerEntry, kEntry),
     engineCommand("timer.break", "Start a break", F::timer, acts, mayChange, kTimerEntry, kEntry),
     engineCommand("timer.resume", "End a break and work on", F::timer, acts, mayChange, kTimerEntry, kEntry),
     engineCommand("entries.list", "List entries", F::entries, reads, untouched, kEntriesList),
     engineCommand("entries.show", "Show one entry", F::entries, reads, untouched, kIdOnly, kId),
-    engineCommand("entries.create", "Add an entry", F::entries, acts, mayChange, kEntriesCreate),
+    engineCommand("entries.create", "Add an entry", F::entries, adds, mayChange, kEntriesCreate),
     engineCommand("entries.update", "Change an entry", F::entries, acts, mayChange, kEntriesUpdate, kId),
-    engineCommand("entries.copy", "Copy an entry", F::entries, acts, mayChange, kStored, kId),
+    engineCommand("entries.copy", "Copy an entry", F::entries, adds, mayChange, kStored, kId),
     engineCommand("entries.delete", "Delete an entry", F::entries, acts, mayChange, kStored, kId),
     engineCommand("preferences.get", "Show the preferences", F::preferences, reads, untouched, kNone),
     engineCommand("preferences.set", "Change the preferences", F::preferences, acts, untouched, kPreferencesSet),
@@ -95,7 +97,7 @@ constexpr std::array kCommands = {
     engineCommand("tags.merge", "Merge a tag into another", F::tags, acts, mayChange, kTagTo, kTagThenTo),
     engineCommand("tags.remove", "Remove a tag from every entry", F::tags, acts, mayChange, kTagOnly, kTag),
     engineCommand("filters.list", "List saved views", F::filters, reads, untouched, kPage),
-    engineCommand("filters.create", "Save a view", F::filters, acts, untouched, kFiltersCreate),
+    engineCommand("filters.create", "Save a view", F::filters, adds, untouched, kFiltersCreate),
     engineCommand("filters.update", "Change a saved view", F::filters, acts, untouched, kFiltersUpdate, kId),
     engineCommand("filters.delete", "Delete a saved view", F::filters, acts, untouched, kStored, kId),
     engineCommand("reports.summary", "Hours and pay per job", F::reports, reads, untouched, kReport),

@@ -62,6 +62,9 @@ struct CommandRow {
   std::string_view summary{};
   // The arguments a request must carry for this command (a subset of `arguments`).
   ArgumentNameList required{};
+  // Only adds (a new job, entry, saved view, or a timer started): nothing stored changes or
+  // goes, and each run adds one more. Every other change may replace or remove what is there.
+  bool onlyAdds = false;
 };
 
 // The engine's commands in catalogue order, then the app's commands in theirs.

@@ -71,6 +71,19 @@ TEST(CommandTableTest, OnlyCommandsThatMerelyLookAreReadOnly) {
   }
 }
 
+// Agents are told which changes only add: those are never destructive and each run adds
+// one more. Any other change may replace or remove what is stored.
+TEST(CommandTableTest, OnlyCommandsThatCreateCopyOrStartATimerOnlyAdd) {
+  std::set<std::string_view> adding;
+  for (const CommandRow& row : commandTable()) {
+    if (!row.onlyAdds) continue;
+    adding.insert(row.name);
+    EXPECT_FALSE(row.readOnly) << row.name;
+  }
+  EXPECT_EQ(adding, (std::set<std::string_view>{"jobs.create", "jobs.copy", "timer.clock-in", "entries.create",
+                                                "entries.copy", "filters.create"}));
+}
+
 TEST(CommandTableTest, FixedArgumentNamesAreCheckedOnlyWhereTheTableFixesThem) {
   EXPECT_NO_THROW(checkFixedArguments("backups.restore", {{"id", "x"}, {"preview", "y"}}));
   EXPECT_NO_THROW(checkFixedArguments("jobs.list", {{"anything", "x"}}));  // the jobs family decides

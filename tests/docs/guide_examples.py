@@ -9,7 +9,7 @@ string carries `file=NAME` is written to NAME in the working folder before the e
 follow it run.
 
 The examples run in document order, in one bash session, against one vantry-host serving a
-new data folder, with `vantry` and `vantry-host` first on PATH and VANTRY_DATA_DIR set, in
+new data folder, with `vantry`, `vantry-host` and `vantry-mcp` first on PATH and VANTRY_DATA_DIR set, in
 UTC. `python3 guide_examples.py --write` runs them and writes what they printed back into the
 guide wherever it no longer matches (to refresh the guide after a deliberate change; check the
 difference before committing it).
@@ -26,6 +26,8 @@ sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 
 from host_run import HOST, Host  # noqa: E402
 from vantry_run import VANTRY  # noqa: E402
+
+MCP = os.environ.get("VANTRY_MCP_BIN", os.path.join(HERE, "../../build/mcp/vantry-mcp"))
 
 SOURCE = os.environ.get("PELLAM_SOURCE_DIR", os.path.join(HERE, "..", ".."))
 GUIDE = os.path.join(SOURCE, "docs", "CLI.md")
@@ -109,6 +111,7 @@ def run_all(steps, scratch):
         os.makedirs(folder)
     os.symlink(os.path.abspath(VANTRY), os.path.join(bin_dir, "vantry"))
     os.symlink(os.path.abspath(HOST), os.path.join(bin_dir, "vantry-host"))
+    os.symlink(os.path.abspath(MCP), os.path.join(bin_dir, "vantry-mcp"))
     env = {"PATH": bin_dir + ":/usr/bin:/bin", "HOME": scratch, "TZ": "UTC", "LC_ALL": "C.UTF-8",
            "VANTRY_DATA_DIR": data}
     # Each command sees the exit status of the one before it, so `echo $?` shows it.

@@ -13,8 +13,10 @@ BUILD = os.environ.get("VANTRY_BUILD_DIR", os.path.join(SOURCE, "build"))
 FILES = [
     "bin/vantry",
     "bin/vantry-host",
+    "bin/vantry-mcp",
     "share/man/man1/vantry.1",
     "share/man/man1/vantry-host.1",
+    "share/man/man1/vantry-mcp.1",
     "share/doc/vantry/CLI.md",
     "share/bash-completion/completions/vantry",
     "share/zsh/site-functions/_vantry",
@@ -43,7 +45,7 @@ class Install(unittest.TestCase):
             install("--prefix", prefix)
             for name in FILES:
                 self.assertTrue(os.path.isfile(os.path.join(prefix, name)), name)
-            for program in ("vantry", "vantry-host"):
+            for program in ("vantry", "vantry-host", "vantry-mcp"):
                 self.assertTrue(os.access(os.path.join(prefix, "bin", program), os.X_OK), program)
             done = subprocess.run([os.path.join(prefix, "bin", "vantry"), "--version"], capture_output=True)
             self.assertEqual(done.stdout, b"Vantry CLI 1.0 (vantry-cli; protocol 1)\n")
@@ -104,7 +106,7 @@ class Install(unittest.TestCase):
         before = build_tree()
         with tempfile.TemporaryDirectory() as prefix:
             install("--prefix", prefix, "--strip")
-            for program in ("vantry", "vantry-host"):
+            for program in ("vantry", "vantry-host", "vantry-mcp"):
                 sections = subprocess.run(["readelf", "-S", "-W", os.path.join(prefix, "bin", program)],
                                           capture_output=True, check=True).stdout.decode()
                 self.assertNotIn(".symtab", sections, program)

@@ -58,13 +58,13 @@ class BuiltPages(unittest.TestCase):
 
     @unittest.skipUnless(shutil.which("mandoc"), "mandoc is not installed")
     def test_mandoc_lint_reports_nothing(self):
-        for name in ("vantry.1", "vantry-host.1"):
+        for name in ("vantry.1", "vantry-host.1", "vantry-mcp.1"):
             done = subprocess.run(["mandoc", "-T", "lint", "-W", "warning", os.path.join(PAGES, name)],
                                   capture_output=True, timeout=60)
             self.assertEqual((done.returncode, done.stdout + done.stderr), (0, b""), name)
 
     def test_pages_render_cleanly_within_80_columns(self):
-        for name in ("vantry.1", "vantry-host.1"):
+        for name in ("vantry.1", "vantry-host.1", "vantry-mcp.1"):
             text, problems = shown(os.path.join(PAGES, name))
             self.assertEqual(problems, "", name)
             self.assertGreater(len(text.splitlines()), 100, name)
@@ -80,6 +80,8 @@ class BuiltPages(unittest.TestCase):
                           "ENVIRONMENT", "FILES", "EXAMPLES", "SEE ALSO"]),
             ("vantry-host.1", ["NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "SIGNALS", "EXIT STATUS", "ENVIRONMENT",
                                "FILES", "SEE ALSO"]),
+            ("vantry-mcp.1", ["NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "TOOLS", "RESULTS", "RESOURCES",
+                              "DIAGNOSTICS", "EXIT STATUS", "ENVIRONMENT", "FILES", "EXAMPLES", "SEE ALSO"]),
         ]
         for name, wanted in cases:
             roff = read(os.path.join(PAGES, name))
@@ -106,6 +108,8 @@ class BuiltPages(unittest.TestCase):
                           "PELLAM_WEBSITE_URL"], ["NOTIFY_SOCKET"]),
             ("vantry-host.1", ["VANTRY_DATA_DIR", "PELLAM_DESKTOP_DATA_DIR", "XDG_DATA_HOME", "NOTIFY_SOCKET",
                                "DBUS_SESSION_BUS_ADDRESS"], ["VANTRY_WEBSITE_URL"]),
+            ("vantry-mcp.1", ["VANTRY_DATA_DIR", "PELLAM_DESKTOP_DATA_DIR", "XDG_DATA_HOME"],
+             ["NOTIFY_SOCKET", "VANTRY_WEBSITE_URL"]),
         ]
         for name, present, absent in cases:
             text, _ = shown(os.path.join(PAGES, name))
@@ -132,6 +136,7 @@ class BuiltPages(unittest.TestCase):
         made = make_man_pages.build(guide, self.table, version, date)
         self.assertEqual(built, made["vantry.1"])
         self.assertEqual(read(os.path.join(PAGES, "vantry-host.1")), made["vantry-host.1"])
+        self.assertEqual(read(os.path.join(PAGES, "vantry-mcp.1")), made["vantry-mcp.1"])
 
 
 @unittest.skipUnless(shutil.which("man") and shutil.which("groff"), "man and groff are not installed")
@@ -179,7 +184,8 @@ class Rendering(unittest.TestCase):
     def test_a_guide_without_a_section_a_page_needs_is_refused(self):
         table = {"commands": [], "globalOptions": [], "argumentsFileOption": "args-file"}
         guide = read(os.path.join(SOURCE, "docs", "CLI.md"))
-        for title in ["Local commands", "Common options", "Files and environment", "vantry-host"]:
+        for title in ["Local commands", "Common options", "Files and environment", "vantry-host",
+                      "Using vantry-mcp from an agent client"]:
             broken = guide.replace("\n## %s\n" % title, "\n## Renamed\n")
             with self.assertRaisesRegex(make_man_pages.GuideError, re.escape(title)):
                 make_man_pages.build(broken, table, "1.0", "2026-01-01")

@@ -1,0 +1,184 @@
+#include "mcp/tool_catalogue.h"
+
+#include <algorithm>
+
+#include "agent/wire/command_line_options.h"
+
+namespace pellam::mcp {
+
+using agent::ArgumentType;
+using agent::CommandRow;
+
+namespace {
+
+Json typed(std::string_view type) {
+  Json schema = Json::object();
+  schema["type"] = type;
+  return schema;
+}
+
+// Values travel as text, so every argument takes its text; where the type has a JSON form
+// of its own (a number, a Boolean, an object), that form is taken too and becomes the same
+// text an argument file gives.
+Json textOr(std::initializer_list<std::string_view> types, Json text = typed("string")) {
+  Json anyOf = Json::array();
+  for (std::string_view type : types) anyOf.push_back(typed(type));
+  anyOf.push_back(std::move(text));
+  Json schema = Json::object();
+  schema["anyOf"] = std::move(anyOf);
+  return schema;
+}
+
+Json formatted(std::string_view format) {
+  Json schema = typed("string");
+  schema["format"] = format;
+  return schema;
+}
+
+Json argumentSchema(const agent::CommandArgument& argument) {
+  switch (argument.type) {
+    case ArgumentType::integer: return textOr({"integer"});
+    case ArgumentType::decimal: return textOr({"number"});
+    case ArgumentType::boolean: {
+      Json text = typed("string");
+      text["enum"] = Json::Array{"true", "false"};
+      return textOr({"boolean"}, std::move(text));
+    }
+    case ArgumentType::date: return formatted("date");
+    case ArgumentType::instant: return formatted("date-time");
+    case ArgumentType::choice: {
+      Json schema = typed("string");
+      Json values = Json::array();
+      for (std::string_view choice : argument.choices) values.push_back(choice);
+      schema["enum"] = std::move(values);
+      return schema;
+    }
+    case ArgumentType::json: return textOr({"object", "array"});
+    case ArgumentType::base64: {
+      Json schema = typed("string");
+      schema["contentEncoding"] = "base64";
+      return schema;
+    }
+    case ArgumentType::text:
+    case ArgumentType::identifier: break;
+  }
+  return typed("string");
+}
+
+Json optionSchema(ToolOption option) {
+  switch (option) {
+    case ToolOption::dryRun: {
+      Json schema = typed("boolean");
+      schema["description"] = "Check the change and show it without saving anything";
+      return schema;
+    }
+    case ToolOption::requestId: {
+      Json schema = formatted("uuid");
+      schema["description"] =
+          "The request's id; repeat the id of a call whose outcome is unknown (with the same arguments) to get its "
+          "answer instead of running it again";
+      return schema;
+    }
+    case ToolOption::out: {
+      Json schema = typed("string");
+      schema["description"] =
+          "Absolute path of a new file to write the export to (an existing file is never replaced); without it the "
+          "file comes back as an embedded resource";
+      return schema;
+    }
+    case ToolOption::file: {
+      Json schema = typed("string");
+      schema["description"] =
+          "Absolute path of the file to import (at most 600000 bytes); its extension gives the format unless format "
+          "is given";
+      return schema;
+    }
+  }
+  return Json::object();
+}
+
+bool hasOperand(const CommandRow& row, std::string_view name) {
+  return std::find(row.operands.begin(), row.operands.end(), name) != row.operands.end();
+}
+
+}  // namespace
+
+std::string toolName(std::string_view command) {
+  std::string name(command);
+  std::replace_if(name.begin(), name.end(), [](char c) { return c == '.' || c == '-'; }, '_');
+  return name;
+}
+
+const CommandRow* commandOfTool(std::string_view tool) {
+  for (const CommandRow& row : agent::commandTable()) {
+    if (toolName(row.name) == tool) return &row;
+  }
+  return nullptr;
+}
+
+bool writesFile(const CommandRow& row) {
+  const agent::GlobalOptionRow* out = agent::findGlobalOption("out");
+  return out != nullptr && out->onlyFor == row.name;
+}
+
+std::vector<ToolArgument> toolArguments(const CommandRow& row) {
+  std::vector<ToolArgument> arguments;
+  for (const agent::CommandArgument& argument : row.arguments) arguments.push_back({argument.name, &argument, {}});
+  // A dry run means something only where the call may change records or write a file.
+  if (!row.readOnly || writesFile(row)) arguments.push_back({"dry-run", nullptr, ToolOption::dryRun});
+  arguments.push_back({"request-id", nullptr, ToolOption::requestId});
+  if (writesFile(row)) arguments.push_back({"out", nullptr, ToolOption::out});
+  // The command line's import operand: a file the server reads and sends as the content.
+  if (hasOperand(row, agent::importFileOption.name)) {
+    arguments.push_back({agent::importFileOption.name, nullptr, ToolOption::file});
+  }
+  return arguments;
+}
+
+Json valueSchema(const ToolArgument& argument) {
+  if (argument.option) return optionSchema(*argument.option);
+  Json schema = argumentSchema(*argument.argument);
+  if (!argument.argument->summary.empty()) schema["description"] = argument.argument->summary;
+  return schema;
+}
+
+Json toolDefinition(const CommandRow& row) {
+  Json properties = Json::object();
+  for (const ToolArgument& argument : toolArguments(row)) properties[argument.name] = valueSchema(argument);
+  Json input = Json::object();
+  input["type"] = "object";
+  input["properties"] = std::move(properties);
+  input["additionalProperties"] = false;
+  if (!row.required.empty()) {
+    Json required = Json::array();
+    for (std::string_view name : row.required) required.push_back(name);
+    input["required"] = std::move(required);
+  }
+
+  // The hints' defaults assume the worst (a destructive, open-world tool), so each is said.
+  const bool readOnly = row.readOnly && !writesFile(row);
+  Json annotations = Json::object();
+  annotations["readOnlyHint"] = readOnly;
+  if (!readOnly) {
+    // An export's file is always a new one: it only adds, like creating a record.
+    annotations["destructiveHint"] = !(row.onlyAdds || writesFile(row));
+  }
+  // A second run with the same arguments changes nothing more, except where each run adds.
+  annotations["idempotentHint"] = !row.onlyAdds;
+  annotations["openWorldHint"] = false;
+
+  Json tool = Json::object();
+  tool["name"] = toolName(row.name);
+  tool["description"] = row.summary.empty() ? std::string(row.name) : std::string(row.summary);
+  tool["inputSchema"] = std::move(input);
+  tool["annotations"] = std::move(annotations);
+  return tool;
+}
+
+Json toolList() {
+  Json tools = Json::array();
+  for (const CommandRow& row : agent::commandTable()) tools.push_back(toolDefinition(row));
+  return tools;
+}
+
+}  // namespace pellam::mcp
