@@ -19,6 +19,6 @@ if [ "$major" -lt "$needed" ]; then
   skip "Node.js $needed or later is needed for the MCP client tests; this one is $(node --version)."
 fi
 if [ ! -d node_modules/@modelcontextprotocol/sdk ] || [ ! -d node_modules/@modelcontextprotocol/inspector ]; then
-  skip "the pinned npm packages are not installed in tests/mcp (scripts/setup.sh runs npm ci there)."
+  skip "the pinned npm packages are not installed in tests/mcp_clients (scripts/setup.sh runs npm ci there)."
 fi
 exec node --test --test-reporter=spec "$1"
