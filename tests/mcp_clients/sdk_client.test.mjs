@@ -121,12 +121,17 @@ describe("the tools", () => {
         const offered = completionValues(command, name);
         if (!offered.length) continue;
         const where = `${command} --${name}: ${JSON.stringify(schema)} for ${offered.join(" ")}`;
-        if (Array.isArray(schema.enum)) assert.deepEqual(schema.enum.map(String).sort(), [...offered].sort(), where);
-        else if (offered.join(" ") === "true false") assert.ok(schema.type === "boolean" || schema.type === "string", where);
-        else if (offered.every((value) => /^\d+$/.test(value))) {
-          assert.ok(["integer", "string"].includes(schema.type), where);
-          if (schema.type === "integer") assert.deepEqual([schema.minimum, schema.maximum], [Number(offered[0]), Number(offered.at(-1))], where);
-        } else assert.equal(schema.type, "string", where);
+        // A value may be offered in more than one form (true or "true"): each form is checked.
+        const forms = schema.anyOf ?? schema.oneOf ?? [schema];
+        const digits = offered.every((value) => /^\d+$/.test(value));
+        for (const form of forms) {
+          if (Array.isArray(form.enum)) assert.deepEqual(form.enum.map(String).sort(), [...offered].sort(), where);
+          else if (form.type === "boolean") assert.equal(offered.join(" "), "true false", where);
+          else if (form.type === "integer") {
+            assert.ok(digits, where);
+            assert.deepEqual([form.minimum, form.maximum], [Number(offered[0]), Number(offered.at(-1))], where);
+          } else assert.equal(form.type, "string", where);
+        }
       }
     }
   });
