@@ -21,4 +21,4 @@ fi
 if [ ! -d node_modules/@modelcontextprotocol/sdk ] || [ ! -d node_modules/@modelcontextprotocol/inspector ]; then
   skip "the pinned npm packages are not installed in tests/mcp_clients (scripts/setup.sh runs npm ci there)."
 fi
-exec node --test --test-reporter=spec "$1"
+exec node --test "$1"
