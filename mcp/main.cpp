@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     // A client that closed its end is seen as a failed write, not a signal.
     ::signal(SIGPIPE, SIG_IGN);
     std::cerr << "vantry-mcp: serving " << options.settings.dataDirectory << '\n';
-    McpServer server(options.settings);
+    McpServer server(options.settings, {}, &std::cerr);
     return serve(server);
   } catch (const McpUsageError& error) {
     std::cerr << "vantry-mcp: " << error.what() << '\n' << kMcpUsage << '\n';

@@ -1,5 +1,7 @@
 #include "mcp/server.h"
 
+#include <chrono>
+
 #include "agent/wire/failure.h"
 #include "core/utf8.h"
 #include "mcp/protocol_revision.h"
@@ -30,8 +32,8 @@ const Json* stringParam(const Json& params, std::string_view name) {
 
 }  // namespace
 
-McpServer::McpServer(ServerSettings settings, ToolRunner call)
-    : settings_(std::move(settings)), call_(call ? std::move(call) : ToolRunner(callTool)),
+McpServer::McpServer(ServerSettings settings, ToolRunner call, std::ostream* log)
+    : settings_(std::move(settings)), call_(call ? std::move(call) : ToolRunner(callTool)), log_(log),
       revision_(kProtocolRevisions.front()) {}
 
 std::string McpServer::oversizedLine() const {
@@ -146,7 +148,21 @@ Json McpServer::toolsCall(const Json& params) {
     if (!inputErrorsAreToolErrors(revision_)) throw RpcError(rpc::kInvalidParams, error.what());
     return failureResult(agent::AgentFailure::invalidArgument(error.what()).toJson(), Json());
   }
-  return call_(*row, arguments, settings_);
+  const auto started = std::chrono::steady_clock::now();
+  Json result = call_(*row, arguments, settings_);
+  if (log_ != nullptr) {
+    // Never the arguments or the result: they hold the user's records.
+    const Json* carried = result.find("structuredContent");
+    const Json* error = result.find("isError") != nullptr && carried != nullptr ? carried->find("error") : nullptr;
+    const Json* code = error != nullptr ? error->find("code") : nullptr;
+    const Json* meta = result.find("_meta");
+    const Json* id = meta != nullptr ? meta->find("requestID") : nullptr;
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    *log_ << "vantry-mcp: " << name << ' ' << (id != nullptr && id->isString() ? id->asString() : "-") << ' '
+          << (code != nullptr && code->isString() ? code->asString() : "ok") << ' ' << elapsed.count() << " ms"
+          << std::endl;
+  }
+  return result;
 }
 
 Json McpServer::resourcesRead(const Json& params) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -26,7 +27,8 @@ class McpServer {
   // `call` runs one tool; tests give one that does not reach an app.
   using ToolRunner = std::function<Json(const agent::CommandRow&, const Json&, const ServerSettings&)>;
 
-  explicit McpServer(ServerSettings settings, ToolRunner call = {});
+  // With `log`, each tool call is logged there in one line: tool, request id, outcome, time.
+  explicit McpServer(ServerSettings settings, ToolRunner call = {}, std::ostream* log = nullptr);
 
   // The answer to one line of input (without its line feed), as one line of JSON without a
   // line feed; none for notifications, answers and blank lines.
@@ -47,6 +49,7 @@ class McpServer {
 
   ServerSettings settings_;
   ToolRunner call_;
+  std::ostream* log_;
   std::string revision_;
 };
 

@@ -144,7 +144,7 @@ void checkToolArguments(const agent::CommandRow& row, const Json& arguments) {
       throw ToolInputError("The argument " + name + " of " + tool + " must be " + wanted + ".");
     }
   }
-  for (std::string_view name : row.required) {
+  for (std::string_view name : requiredArguments(row)) {
     if (arguments.find(name) == nullptr) throw ToolInputError(tool + " needs the argument " + std::string(name) + ".");
   }
 }

@@ -101,6 +101,12 @@ bool hasOperand(const CommandRow& row, std::string_view name) {
   return std::find(row.operands.begin(), row.operands.end(), name) != row.operands.end();
 }
 
+// The command line's import operand: a file the server reads and sends as its content.
+bool takesImportFile(const CommandRow& row) { return hasOperand(row, agent::importFileOption.name); }
+
+// What the request builder fills from an import file: its Base64 and, from its extension, the format.
+constexpr std::string_view kFilledByImportFile[] = {agent::importFileOption.argument, "format"};
+
 }  // namespace
 
 std::string toolName(std::string_view command) {
@@ -128,11 +134,20 @@ std::vector<ToolArgument> toolArguments(const CommandRow& row) {
   if (!row.readOnly || writesFile(row)) arguments.push_back({"dry-run", nullptr, ToolOption::dryRun});
   arguments.push_back({"request-id", nullptr, ToolOption::requestId});
   if (writesFile(row)) arguments.push_back({"out", nullptr, ToolOption::out});
-  // The command line's import operand: a file the server reads and sends as the content.
-  if (hasOperand(row, agent::importFileOption.name)) {
+  if (takesImportFile(row)) {
     arguments.push_back({agent::importFileOption.name, nullptr, ToolOption::file});
   }
   return arguments;
+}
+
+std::vector<std::string_view> requiredArguments(const CommandRow& row) {
+  std::vector<std::string_view> required;
+  for (std::string_view name : row.required) {
+    bool filled = takesImportFile(row) && std::find(std::begin(kFilledByImportFile), std::end(kFilledByImportFile),
+                                                    name) != std::end(kFilledByImportFile);
+    if (!filled) required.push_back(name);
+  }
+  return required;
 }
 
 Json valueSchema(const ToolArgument& argument) {
@@ -149,9 +164,9 @@ Json toolDefinition(const CommandRow& row) {
   input["type"] = "object";
   input["properties"] = std::move(properties);
   input["additionalProperties"] = false;
-  if (!row.required.empty()) {
+  if (std::vector<std::string_view> names = requiredArguments(row); !names.empty()) {
     Json required = Json::array();
-    for (std::string_view name : row.required) required.push_back(name);
+    for (std::string_view name : names) required.push_back(name);
     input["required"] = std::move(required);
   }
 

@@ -31,6 +31,10 @@ const agent::CommandRow* commandOfTool(std::string_view tool);
 // Every argument the command's tool takes: the row's, then the tool options it offers.
 std::vector<ToolArgument> toolArguments(const agent::CommandRow& row);
 
+// The arguments a call must carry: the row's required ones, less those an import file fills
+// when the tool takes one (its content and format), which the app then checks.
+std::vector<std::string_view> requiredArguments(const agent::CommandRow& row);
+
 // Whether the tool may write a file through `out`, which makes it more than a read.
 bool writesFile(const agent::CommandRow& row);
 

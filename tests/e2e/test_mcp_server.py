@@ -109,6 +109,14 @@ class WithHost(unittest.TestCase):
         self.assertEqual((status, error), (1, envelope["error"]))
         self.assertIsNotNone(request_id)
 
+        # Standard error logs each call without its arguments or records.
+        self.assertEqual(self.mcp.close(), 0)
+        with open(os.path.join(self.scratch.name, "mcp.log"), encoding="utf-8") as f:
+            log = f.read()
+        self.assertRegex(log, r"\nvantry-mcp: jobs_create %s ok \d+ ms\n" % created["job"]["id"])
+        self.assertRegex(log, r"\nvantry-mcp: jobs_show %s not_found \d+ ms\n" % request_id)
+        self.assertNotIn("Dock", log)
+
     def test_a_repeated_request_id_replays_and_a_dry_run_changes_nothing(self):
         before = structured(self.mcp.call("jobs_list", {}))["total"]
         arguments = {"name": "Replayed", "request-id": REQUEST_ID}
@@ -159,6 +167,12 @@ class WithHost(unittest.TestCase):
         self.assertIsNotNone(request_id)
         with open(out, "rb") as f:
             self.assertEqual(f.read(), first)
+        # The written file (a header and no entry) goes to the host as vantry sends it: read by
+        # the server, as Base64, with its extension as the format; the host's answer is the same.
+        error, _ = failure(self.mcp.call("import_preview", {"file": out}))
+        status, printed = self.vantry("import", "preview", out)
+        self.assertEqual((status, error), (1, printed["error"]))
+        self.assertEqual(error["message"], "The CSV has no entries.")
         error, request_id = failure(self.mcp.call("export", {"format": "csv", "out": "entries.csv"}))
         self.assertEqual((error["code"], error["message"], request_id),
                          ("invalid_argument", "out must be an absolute path.", None))

@@ -112,6 +112,7 @@ TEST(ToolCallTest, AnImportFileTravelsAsBase64UnderTheCommandLinesLimit) {
             "Choose a regular file no larger than 600000 bytes.");
 
   arguments["content"] = "YQ==";
+  arguments["preview"] = "0123";
   arguments["file"] = folder / "day.CSV";
   result = callTool(rowOf("import.apply"), arguments, settings);
   EXPECT_EQ(result.find("structuredContent")->find("error")->find("message")->asString(),

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "agent/wire/command_line_options.h"
+#include "mcp/tool_call.h"
 
 namespace pellam::mcp {
 namespace {
@@ -76,8 +77,32 @@ TEST(ToolCatalogueTest, EverySchemaPropertyIsAnArgumentOfTheRowAndTheReverse) {
     }
     std::set<std::string> rowRequired;
     for (std::string_view name : row.required) rowRequired.insert(std::string(name));
+    // An import's file fills its content and format.
+    if (row.family == agent::CommandFamily::importRecords) {
+      rowRequired.erase("content");
+      rowRequired.erase("format");
+    }
     EXPECT_EQ(required, rowRequired);
   }
+}
+
+// An import may name its file instead of carrying its content: the file fills the content and
+// the format, so neither is required of the call, while what the file cannot give still is.
+TEST(ToolCatalogueTest, AnImportFileStandsInForTheContentAndFormatItFills) {
+  static constexpr auto kArguments = agent::plainArguments("content", "format", "preview");
+  static constexpr std::string_view kRequired[] = {"content", "format", "preview"};
+  static constexpr std::string_view kFileOperand[] = {"file"};
+  CommandRow row = *agent::findCommand("import.apply");
+  row.arguments = kArguments;
+  row.required = kRequired;
+  row.operands = kFileOperand;
+  EXPECT_EQ(writeJson(*toolDefinition(row).find("inputSchema")->find("required")), R"(["preview"])");
+  EXPECT_THROW(checkToolArguments(row, parseJson(R"({"file":"/tmp/a.csv"})")), ToolInputError);
+  EXPECT_NO_THROW(checkToolArguments(row, parseJson(R"({"file":"/tmp/a.csv","preview":"p"})")));
+  // Without a file operand, the row's required arguments stand as they are.
+  row.operands = {};
+  EXPECT_EQ(writeJson(*toolDefinition(row).find("inputSchema")->find("required")),
+            R"(["content","format","preview"])");
 }
 
 struct HintCase {
