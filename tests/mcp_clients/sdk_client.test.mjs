@@ -4,7 +4,7 @@
 import assert from "node:assert/strict";
 import { execFile } from "node:child_process";
 import { createHash } from "node:crypto";
-import { readFileSync, writeFileSync } from "node:fs";
+import { existsSync, readFileSync, writeFileSync } from "node:fs";
 import { join } from "node:path";
 import { after, before, describe, it } from "node:test";
 import { promisify } from "node:util";
@@ -74,9 +74,11 @@ async function data(name, values = {}) {
   return result.structuredContent;
 }
 
+// The server works in the scratch folder, where a relative path would land.
 async function connect(folder, env, ...options) {
   const connected = new Client({ name: "vantry-sdk-test", version: "1.0.0" });
-  await connected.connect(new StdioClientTransport({ command: MCP, args: ["--data-dir", folder, ...options], env, stderr: "pipe" }));
+  const transport = new StdioClientTransport({ command: MCP, args: ["--data-dir", folder, ...options], env, cwd: host.scratch, stderr: "pipe" });
+  await connected.connect(transport);
   return connected;
 }
 
@@ -226,6 +228,41 @@ describe("a working day through tools", () => {
     assert.equal(written.ok, true, JSON.stringify(written));
     assert.deepEqual(bytes, readFileSync(out));
     if (result.structuredContent?.sha256) assert.equal(result.structuredContent.sha256, createHash("sha256").update(bytes).digest("hex"));
+  });
+});
+
+describe("an export through out", () => {
+  // The file as vantry writes it for the same selection, for comparison.
+  let expected;
+  before(() => {
+    const path = join(host.scratch, "by-vantry.csv");
+    assert.equal(host.vantry("export", "--format", "csv", "--range", "all", "--out", path).ok, true);
+    expected = readFileSync(path);
+  });
+
+  it("writes a new file where out says, as vantry does, and returns no file", async () => {
+    const out = join(host.scratch, "through-out.csv");
+    const result = await call("export", { format: "csv", range: "all", out });
+    assert.notEqual(result.isError, true, JSON.stringify(result));
+    assert.deepEqual(result.content.filter((item) => item.type === "resource"), []);
+    assert.equal(result.structuredContent.path, out);
+    assert.deepEqual(readFileSync(out), expected);
+  });
+
+  it("never replaces a file, and fails as vantry does", async () => {
+    const out = join(host.scratch, "kept.csv");
+    writeFileSync(out, "mine\n");
+    const failure = failureOf(await call("export", { format: "csv", range: "all", out }));
+    const printed = host.vantry("export", "--format", "csv", "--range", "all", "--out", out);
+    assert.deepEqual(failure, printed.error);
+    assert.equal(readFileSync(out, "utf8"), "mine\n");
+  });
+
+  it("refuses a relative path, which would depend on the server's working folder", async () => {
+    const failure = failureOf(await call("export", { format: "csv", range: "all", out: "relative.csv" }));
+    assert.equal(failure.code, "invalid_argument");
+    assert.match(failure.message, /absolute/);
+    assert.equal(existsSync(join(host.scratch, "relative.csv")), false);
   });
 });
 
