@@ -266,6 +266,31 @@ describe("an export through out", () => {
   });
 });
 
+describe("an import from a file", () => {
+  const csv =
+    CSV_HEADER +
+    '\r\n"","Harbour Café","2026-03-06T09:00:00Z","2026-03-06T12:00:00Z","0.0","0.0","25","0","0.0","0","false","[]","imported","EUR","[]"\r\n';
+
+  it("is previewed as vantry previews it, and applied with the preview's token", async () => {
+    const file = join(host.scratch, "import.csv");
+    writeFileSync(file, csv);
+    const printed = host.vantry("import", "preview", file);
+    assert.equal(printed.ok, true, JSON.stringify(printed));
+    const preview = await data("import_preview", { file });
+    assert.deepEqual(preview, printed.data);
+
+    const before = (await data("entries_list", {})).total;
+    await data("import_apply", { file, preview: preview.preview });
+    assert.equal((await data("entries_list", {})).total, before + 1);
+  });
+
+  it("refuses a relative path", async () => {
+    const failure = failureOf(await call("import_preview", { file: "import.csv" }));
+    assert.equal(failure.code, "invalid_argument");
+    assert.match(failure.message, /absolute/);
+  });
+});
+
 describe("request ids and dry runs", () => {
   it("replays a call that repeats its request id: the same answer, one record", async () => {
     const before = (await data("jobs_list", {})).total;
