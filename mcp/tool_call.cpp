@@ -35,6 +35,8 @@ const char* refusedType(const ToolArgument& argument, const Json& value) {
     case ArgumentType::decimal: return value.isNumber() ? nullptr : "a number or its text";
     case ArgumentType::boolean: return value.isBool() ? nullptr : "true, false or their text";
     case ArgumentType::json: return value.isObject() || value.isArray() ? nullptr : "a JSON object, array or text";
+    case ArgumentType::choice:
+      return choicesAreWholeNumbers(*argument.argument) && isWholeNumber(value) ? nullptr : "one of its values";
     default: return "text";
   }
 }

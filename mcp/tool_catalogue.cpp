@@ -1,6 +1,7 @@
 #include "mcp/tool_catalogue.h"
 
 #include <algorithm>
+#include <string>
 
 #include "agent/wire/command_line_options.h"
 
@@ -46,12 +47,32 @@ Json argumentSchema(const agent::CommandArgument& argument) {
     }
     case ArgumentType::date: return formatted("date");
     case ArgumentType::instant: return formatted("date-time");
+    case ArgumentType::dayOrInstant: {
+      Json anyOf = Json::array();
+      anyOf.push_back(formatted("date"));
+      anyOf.push_back(formatted("date-time"));
+      Json schema = Json::object();
+      schema["anyOf"] = std::move(anyOf);
+      return schema;
+    }
     case ArgumentType::choice: {
       Json schema = typed("string");
       Json values = Json::array();
       for (std::string_view choice : argument.choices) values.push_back(choice);
       schema["enum"] = std::move(values);
-      return schema;
+      // Choices that are numbers (week days) are taken as JSON numbers too: either form
+      // becomes the same text.
+      if (!choicesAreWholeNumbers(argument)) return schema;
+      Json numbers = Json::array();
+      for (std::string_view choice : argument.choices) numbers.push_back(std::stoi(std::string(choice)));
+      Json number = typed("integer");
+      number["enum"] = std::move(numbers);
+      Json anyOf = Json::array();
+      anyOf.push_back(std::move(number));
+      anyOf.push_back(std::move(schema));
+      Json either = Json::object();
+      either["anyOf"] = std::move(anyOf);
+      return either;
     }
     case ArgumentType::json: return textOr({"object", "array"});
     case ArgumentType::base64: {
@@ -108,6 +129,13 @@ bool takesImportFile(const CommandRow& row) { return hasOperand(row, agent::impo
 constexpr std::string_view kFilledByImportFile[] = {agent::importFileOption.argument, "format"};
 
 }  // namespace
+
+bool choicesAreWholeNumbers(const agent::CommandArgument& argument) {
+  return !argument.choices.empty() && std::all_of(argument.choices.begin(), argument.choices.end(), [](auto choice) {
+    return !choice.empty() && choice.size() <= 9 &&
+           std::all_of(choice.begin(), choice.end(), [](char c) { return c >= '0' && c <= '9'; });
+  });
+}
 
 std::string toolName(std::string_view command) {
   std::string name(command);

@@ -22,6 +22,10 @@ struct ToolArgument {
   std::optional<ToolOption> option;
 };
 
+// Whether every choice of a `choice` argument is a whole number (the week days), so that a
+// JSON number is taken for it as well as its text.
+bool choicesAreWholeNumbers(const agent::CommandArgument& argument);
+
 // The command's words joined by underscores: `timer.clock-in` is `timer_clock_in`.
 std::string toolName(std::string_view command);
 

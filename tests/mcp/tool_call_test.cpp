@@ -64,6 +64,41 @@ TEST(ToolCallTest, ACallBuildsTheRequestAnArgumentFileWithTheSameObjectBuilds) {
   EXPECT_EQ(request.arguments.at("rate"), "12.50");
 }
 
+// A value of the JSON type its schema takes passes, and becomes the text an argument file
+// gives; any other is refused before anything is sent.
+TEST(ToolCallTest, ValuesOfTheSchemasTypesPassAndOthersAreRefused) {
+  TemporaryFolder folder;
+  const ServerSettings settings{folder.path(), 10};
+  struct Case {
+    const char* command;
+    const char* arguments;
+    const char* argument;
+    const char* text;  // null when refused
+  };
+  const Case cases[] = {
+      {"preferences.set", R"({"week-starts-on":3})", "week-starts-on", "3"},
+      {"preferences.set", R"({"week-starts-on":"3"})", "week-starts-on", "3"},
+      {"preferences.set", R"({"week-starts-on":3.5})", "week-starts-on", nullptr},
+      {"reports.summary", R"({"range":1})", "range", nullptr},
+      {"jobs.list", R"({"limit":5})", "limit", "5"},
+      {"jobs.list", R"({"limit":5.5})", "limit", nullptr},
+      {"jobs.list", R"({"archived":"yes"})", "archived", "yes"},
+      {"jobs.list", R"({"archived":1})", "archived", nullptr},
+      {"reports.summary", R"({"from":"2026-03-02"})", "from", "2026-03-02"},
+      {"reports.summary", R"({"from":20260302})", "from", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const Json arguments = parseJson(c.arguments);
+    if (c.text == nullptr) {
+      EXPECT_THROW(checkToolArguments(rowOf(c.command), arguments), ToolInputError);
+      continue;
+    }
+    checkToolArguments(rowOf(c.command), arguments);
+    EXPECT_EQ(toolCommandLine(rowOf(c.command), arguments, settings).arguments.at(c.argument), c.text);
+  }
+}
+
 // Paths are the server's to open, and its working folder is the client's choice; a request
 // id is a UUID as vantry's --request-id is. Nothing is sent for any of them.
 TEST(ToolCallTest, RelativePathsAndMalformedRequestIdsAreRefusedBeforeAnythingIsSent) {

@@ -35,7 +35,9 @@ TEST(ToolCatalogueTest, EveryCommandOfTheTableIsOneToolAndNoOtherToolExists) {
     EXPECT_EQ(commandOfTool(name), &row);
     EXPECT_EQ(name.find_first_of(".-"), std::string::npos);
     EXPECT_FALSE(tool.find("description")->asString().empty());
-    if (!row.summary.empty()) EXPECT_EQ(tool.find("description")->asString(), row.summary);
+    if (!row.summary.empty()) {
+      EXPECT_EQ(tool.find("description")->asString(), row.summary);
+    }
   }
   for (const char* stranger : {"jobs.list", "jobs_lists", "", "timer_clock-in", "import"}) {
     EXPECT_EQ(commandOfTool(stranger), nullptr) << stranger;
@@ -156,6 +158,7 @@ TEST(ToolCatalogueTest, AnnotationsSayWhatReadsWhatOnlyAddsAndWhatMayDestroy) {
 // Values travel as text; where a type has a JSON form of its own, that form is taken too.
 TEST(ToolCatalogueTest, EachArgumentTypeHasItsSchema) {
   static constexpr std::string_view kRounding[] = {"None", "Up", "Down"};
+  static constexpr std::string_view kWeekDays[] = {"1", "7"};
   struct Case {
     CommandArgument argument;
     const char* schema;
@@ -171,6 +174,10 @@ TEST(ToolCatalogueTest, EachArgumentTypeHasItsSchema) {
       {{"at", {}, ArgumentType::instant}, R"({"format":"date-time","type":"string"})"},
       {{"rounding", {}, ArgumentType::choice, kRounding, "How time is rounded"},
        R"({"description":"How time is rounded","enum":["None","Up","Down"],"type":"string"})"},
+      {{"week-starts-on", {}, ArgumentType::choice, kWeekDays},
+       R"({"anyOf":[{"enum":[1,7],"type":"integer"},{"enum":["1","7"],"type":"string"}]})"},
+      {{"through", {}, ArgumentType::dayOrInstant},
+       R"({"anyOf":[{"format":"date","type":"string"},{"format":"date-time","type":"string"}]})"},
       {{"patch", {}, ArgumentType::json}, R"({"anyOf":[{"type":"object"},{"type":"array"},{"type":"string"}]})"},
       {{"content", {}, ArgumentType::base64}, R"({"contentEncoding":"base64","type":"string"})"},
   };
