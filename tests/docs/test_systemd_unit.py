@@ -79,6 +79,10 @@ IGNORED_SETTING = r"(?i)ignoring|not supported|proceeding without"
 NO_JOURNAL = "Failed to connect stdout to the journal socket"
 
 
+def hidden_by_private_tmp(path):
+    return any(path == top or path.startswith(top + "/") for top in ("/tmp", "/var/tmp"))
+
+
 class UnitLive(unittest.TestCase):
     """Starts the host through the unit in a user manager and runs a command: the session's
     manager where one runs, else (as root, where PID 1 is not systemd) a private one."""
@@ -89,9 +93,14 @@ class UnitLive(unittest.TestCase):
         if no_session and no_private:
             self.skipTest("%s; %s" % (no_session, no_private))
         name = "vantry-host-test-%d.service" % os.getpid()
-        # Outside /tmp: the unit's private /tmp would hide a program installed there.
-        # The manager takes absolute paths only.
-        with tempfile.TemporaryDirectory(dir=os.path.realpath(BUILD), prefix="unit-live-") as work:
+        # Outside /tmp and /var/tmp: the unit's private ones would hide a program (and a home)
+        # there. A build folder there (a clone in /tmp) gives way to the user's home, which
+        # the unit sees read-only. The manager takes absolute paths only.
+        parent = next((p for p in (os.path.realpath(BUILD), os.path.realpath(os.path.expanduser("~")))
+                       if not hidden_by_private_tmp(p)), None)
+        if parent is None:
+            self.skipTest("the build folder and the home folder are both where the unit's private /tmp hides them")
+        with tempfile.TemporaryDirectory(dir=parent, prefix=".vantry-unit-live-") as work:
             prefix = os.path.join(work, "prefix")
             install("--prefix", prefix)
             env = {k: v for k, v in os.environ.items() if k not in ("VANTRY_DATA_DIR", "PELLAM_DESKTOP_DATA_DIR",
