@@ -57,7 +57,9 @@ cli::CLIOptions toolCommandLine(const agent::CommandRow& row, const Json& argume
   options.dataDirectory = settings.dataDirectory;
   options.timeoutSeconds = settings.timeoutSeconds;
   const std::vector<ToolArgument> known = toolArguments(row);
-  for (const auto& [name, value] : arguments.asObject()) {
+  for (const auto& member : arguments.asObject()) {
+    const std::string& name = member.first;
+    const Json& value = member.second;
     auto argument = std::find_if(known.begin(), known.end(), [&](const ToolArgument& a) { return a.name == name; });
     if (argument == known.end()) throw ToolInputError(toolName(row.name) + " takes no argument named " + name + ".");
     if (!argument->option) {
@@ -139,7 +141,9 @@ void checkToolArguments(const agent::CommandRow& row, const Json& arguments) {
   const std::string tool = toolName(row.name);
   if (!arguments.isObject()) throw ToolInputError("The arguments of " + tool + " must be a JSON object.");
   const std::vector<ToolArgument> known = toolArguments(row);
-  for (const auto& [name, value] : arguments.asObject()) {
+  for (const auto& member : arguments.asObject()) {
+    const std::string& name = member.first;
+    const Json& value = member.second;
     auto argument = std::find_if(known.begin(), known.end(), [&](const ToolArgument& a) { return a.name == name; });
     if (argument == known.end()) throw ToolInputError(tool + " takes no argument named " + repairedUtf8(name) + ".");
     if (const char* wanted = refusedType(*argument, value)) {
