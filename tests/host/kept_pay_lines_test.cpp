@@ -217,7 +217,7 @@ void KeptPayLinesTest::runSeed(unsigned seed) {
       if (answer != whole) {
         ADD_FAILURE() << command << " " << writeJson(Json([&] {
                            Json::Object members;
-                           for (const auto& [name, value] : arguments) members.emplace(name, value);
+                           for (const auto& [name, value] : request.arguments) members.emplace(name, value);
                            return Json(members);
                          }()))
                       << " differs from the whole calculation";
