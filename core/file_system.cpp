@@ -185,8 +185,8 @@ std::string RealFileSystem::readFile(const std::string& path) {
     filled += static_cast<std::size_t>(n);
   }
   bytes.resize(filled);
-  // The caller holds the whole file now; as after a sync, the kernel's copy is not needed.
-  dropCachedPages(fd.get());
+  // The pages read stay cached (clean, so the kernel reclaims them at no cost): the data file
+  // is read again at every start of the host, from the disk if they were dropped.
   return bytes;
 }
 
