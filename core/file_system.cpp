@@ -5,15 +5,14 @@
 #include <poll.h>
 #include <stdio.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <filesystem>
 
+#include "core/memory_advice.h"
 #include "core/paths.h"
 #include "core/folder_watch.h"
 
@@ -90,18 +89,6 @@ FileTime fileTime(std::int64_t seconds, std::uint32_t nanoseconds) {
 void dropCachedPages([[maybe_unused]] int fd) {
 #if PELLAM_LINUX_FILE_CALLS
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-#endif
-}
-
-// A buffer of many megabytes (a large archive) is filled in far fewer page faults from huge
-// pages; where the system gives none, or not here, nothing is lost but the speed.
-void adviseHugePages([[maybe_unused]] char* start, [[maybe_unused]] std::size_t size) {
-#if PELLAM_LINUX_FILE_CALLS && defined(MADV_HUGEPAGE)
-  constexpr std::uintptr_t kHugePage = 2u << 20;
-  if (size < 4 * kHugePage) return;
-  const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(start) + kHugePage - 1) & ~(kHugePage - 1);
-  const std::uintptr_t last = (reinterpret_cast<std::uintptr_t>(start) + size) & ~(kHugePage - 1);
-  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 #endif
 }
 
