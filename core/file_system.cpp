@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "core/memory_advice.h"
 #include "core/paths.h"
 #include "core/folder_watch.h"
 
@@ -172,6 +173,8 @@ std::string RealFileSystem::readFile(const std::string& path) {
   std::string bytes;
   // One byte more than the size, so that the end is seen without growing the buffer, and
   // the spare capacity promised to parsers.
+  bytes.reserve(static_cast<std::size_t>(info.st_size) + 1 + kReadSpareCapacity);
+  adviseHugePages(bytes.data(), bytes.capacity());
   bytes.resize(static_cast<std::size_t>(info.st_size) + 1 + kReadSpareCapacity);
   std::size_t filled = 0;
   while (true) {
@@ -185,8 +188,8 @@ std::string RealFileSystem::readFile(const std::string& path) {
     filled += static_cast<std::size_t>(n);
   }
   bytes.resize(filled);
-  // The caller holds the whole file now; as after a sync, the kernel's copy is not needed.
-  dropCachedPages(fd.get());
+  // The pages read stay cached (clean, so the kernel reclaims them at no cost): the data file
+  // is read again at every start of the host, from the disk if they were dropped.
   return bytes;
 }
 

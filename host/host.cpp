@@ -36,6 +36,11 @@ constexpr auto kPruneInterval = std::chrono::minutes(10);
 constexpr auto kRetryAfterFailure = std::chrono::seconds(5);
 // Reminders have minute resolution: one shows within a second of its minute.
 constexpr auto kReminderInterval = std::chrono::seconds(1);
+// Idle work (encoding a large archive whole takes about 150 ms at 100k entries) waits this
+// long after the start and after each request: a client that has just started the host, or
+// sends several commands, sends its next request within it, and a request cannot be answered
+// while that work runs. A change that comes first does the work itself.
+constexpr auto kIdleWorkAfterQuiet = std::chrono::milliseconds(250);
 
 // The same folder, not merely one that was given the same inode number after the first was
 // removed: its birth time tells them apart where the file system records one.
@@ -103,6 +108,7 @@ class Loop {
     auto nextRescan = SteadyClock::now();
     auto nextPrune = SteadyClock::now() + kPruneInterval;
     auto nextReminderCheck = SteadyClock::now();
+    auto idleWorkAt = SteadyClock::now() + kIdleWorkAfterQuiet;
     int status = 0;
     while (!signals.received()) {
       if (!servesItsFolder()) {
@@ -129,11 +135,16 @@ class Loop {
         queue_.pop_front();
         queued_.erase(name);
         handle(name);
+        idleWorkAt = SteadyClock::now() + kIdleWorkAfterQuiet;
         continue;  // a signal that came meanwhile is seen before the next request
       }
       processor_.withdrawDue();
-      processor_.prepare();  // idle: learn what the next change will need
       auto wake = reminders_ ? std::min(nextRescan, nextReminderCheck) : nextRescan;
+      if (SteadyClock::now() >= idleWorkAt) {
+        processor_.prepare();  // idle: learn what the next change will need
+      } else {
+        wake = std::min(wake, idleWorkAt);
+      }
       auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(wake - SteadyClock::now());
       pollfd waits[2] = {{watcher_.descriptor(), POLLIN, 0}, {signals.descriptor(), POLLIN, 0}};
       ::poll(waits, 2, static_cast<int>(std::max<long long>(0, wait.count()) + 1));

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -193,6 +194,54 @@ TEST(RealFileSystemTest, ReadFileReturnsEveryByte) {
   fs.writeNewFile(folder / "empty", "", 0600);
   EXPECT_EQ(fs.readFile(folder / "empty"), "");
 }
+
+// Files of many megabytes are read into a buffer advised onto huge pages: sizes around the
+// 2 MiB boundaries must still come back whole, with the room parsers need after them.
+TEST(RealFileSystemTest, ReadFileReturnsEveryByteOfLargeFiles) {
+  TemporaryFolder folder;
+  RealFileSystem fs;
+  constexpr std::size_t kMiB = std::size_t{1} << 20;
+  for (std::size_t size : {8 * kMiB - 1, 8 * kMiB, 8 * kMiB + 65, 9 * kMiB + 4097}) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131) ^ (i >> 13));
+    const std::string path = folder / ("big" + std::to_string(size));
+    fs.writeNewFile(path, bytes, 0600);
+    std::string read = fs.readFile(path);
+    EXPECT_TRUE(read == bytes) << size;
+    EXPECT_GE(read.capacity() - read.size(), RealFileSystem::kReadSpareCapacity) << size;
+  }
+}
+
+#if defined(__linux__) && !defined(PELLAM_PORTABLE_FALLBACKS)
+// A synced file's pages are handed back to the kernel, but a read one's stay cached: the host
+// reads its data file again at every start, and from the disk if they were dropped.
+TEST(RealFileSystemTest, ReadFileLeavesTheFileCached) {
+  TemporaryFolder folder;
+  RealFileSystem fs;
+  const std::string path = folder / "data";
+  const std::size_t size = 64 * 4096;
+  fs.writeNewFile(path, std::string(size, 'x'), 0600);
+  auto residentPages = [&] {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    void* map = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+    ::close(fd);
+    if (map == MAP_FAILED) return -1;
+    std::vector<unsigned char> pages(size / 4096);
+    int resident = -1;
+    if (::mincore(map, size, pages.data()) == 0) {
+      resident = 0;
+      for (unsigned char page : pages) resident += page & 1;
+    }
+    ::munmap(map, size);
+    return resident;
+  };
+  fs.syncFile(path);
+  const int afterSync = residentPages();
+  if (afterSync != 0) GTEST_SKIP() << "this file system keeps synced pages (" << afterSync << " resident)";
+  EXPECT_EQ(fs.readFile(path).size(), size);
+  EXPECT_EQ(residentPages(), static_cast<int>(size / 4096));
+}
+#endif
 
 TEST(RealFileSystemTest, LinkRefusesAnExistingTargetAndRenameReplacesIt) {
   TemporaryFolder folder;
