@@ -1,4 +1,5 @@
 #include "core/file_system.h"
+#include "core/huge_pages.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -198,7 +199,9 @@ std::optional<std::string> RealFileSystem::readFileAtMost(const std::string& pat
   if (S_ISDIR(info.st_mode)) fail(EISDIR, "Could not read", path);
   if (!S_ISREG(info.st_mode)) fail(EINVAL, "Could not read (not a regular file)", path);
   if (static_cast<std::uint64_t>(info.st_size) > maximum) return std::nullopt;
-  std::string bytes(static_cast<std::size_t>(info.st_size) + 1, '\0');
+  std::string bytes;
+  reserveWithHugePages(bytes, static_cast<std::size_t>(info.st_size) + 1);  // an answer can be megabytes
+  bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
   std::size_t filled = 0;
   while (true) {
     if (filled == bytes.size()) {

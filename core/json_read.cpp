@@ -10,6 +10,7 @@
 #include <optional>
 #include <tuple>
 
+#include "core/huge_pages.h"
 #include "core/json.h"
 #include "core/utf8.h"
 
@@ -254,6 +255,7 @@ class JsonReader {
       std::size_t plain = at;
       while (at + 8 <= text_.size() && plainInString(wordAt(text_, at))) at += 8;
       while (at < text_.size() && text_[at] != '"' && text_[at] != '\\') ++at;
+      if (out.empty()) reserveWithHugePages(out, at - plain);  // a file's Base64 is megabytes
       out.append(text_, plain, at - plain);
       if (at < text_.size() && text_[at] == '"') {
         ++at;
