@@ -84,6 +84,9 @@ FileTime fileTime(std::int64_t seconds, std::uint32_t nanoseconds) {
                                                                  std::chrono::nanoseconds(nanoseconds)));
 }
 
+// Where reading a file hands its pages back (see readFile).
+constexpr std::size_t kDropCachedPagesFrom = std::size_t(1) << 20;
+
 // The caller is done with the file's bytes: hand its clean pages back to the kernel. Only
 // advice, so where it cannot be given nothing is lost but the speed.
 void dropCachedPages([[maybe_unused]] int fd) {
@@ -187,7 +190,9 @@ std::string RealFileSystem::readFile(const std::string& path) {
   }
   bytes.resize(filled);
   // The caller holds the whole file now; as after a sync, the kernel's copy is not needed.
-  dropCachedPages(fd.get());
+  // Only for large files: on a small one just written and not yet synced (every request)
+  // the advice starts its writeback, which cost more than the rest of a small answer.
+  if (filled >= kDropCachedPagesFrom) dropCachedPages(fd.get());
   return bytes;
 }
 
