@@ -1,5 +1,7 @@
 #include "core/base64.h"
 
+#include "core/huge_pages.h"
+
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -83,7 +85,10 @@ std::optional<std::string> base64Decode(std::string_view text) {
   int padding = 0;
   if (text.back() == '=') padding = text[text.size() - 2] == '=' ? 2 : 1;
 
-  std::string out(groups * 3 - static_cast<std::size_t>(padding), '\0');
+  // An answer's file is megabytes, faulted in page by page as it is filled.
+  std::string out;
+  reserveWithHugePages(out, groups * 3 - static_cast<std::size_t>(padding));
+  out.resize(groups * 3 - static_cast<std::size_t>(padding));
   auto* to = reinterpret_cast<unsigned char*>(out.data());
   // Every group but the last has no padding; an '=' among them is outside the alphabet.
   std::uint32_t seen = 0;

@@ -21,4 +21,9 @@ void adviseHugePages(const void* data, std::size_t bytes) {
 #endif
 }
 
+void reserveWithHugePages(std::string& text, std::size_t bytes) {
+  text.reserve(bytes);
+  if (bytes >= (std::size_t(2) << 20)) adviseHugePages(text.data(), text.capacity());
+}
+
 }  // namespace pellam

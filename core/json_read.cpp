@@ -6,9 +6,11 @@
 // duplicate keys and trailing content.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <tuple>
 
+#include "core/huge_pages.h"
 #include "core/json.h"
 #include "core/utf8.h"
 
@@ -31,6 +33,29 @@ bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool isStructural(char c) { return c == ',' || c == ':' || c == '[' || c == ']' || c == '{' || c == '}'; }
 // Where a scalar's token ends: white space or punctuation (a quote does not end it).
 bool endsToken(char c) { return isSpace(c) || isStructural(c); }
+
+// Eight bytes at a time over the long plain runs of an answer (a file's Base64 is megabytes
+// of them). Each test below is exact for "is there such a byte among the eight".
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+
+std::uint64_t wordAt(std::string_view text, std::size_t at) {
+  std::uint64_t word;
+  std::memcpy(&word, text.data() + at, sizeof word);
+  return word;
+}
+constexpr std::uint64_t hasByteBelow(std::uint64_t word, unsigned char bound) {
+  return (word - kOnes * bound) & ~word & kHighBits;
+}
+constexpr std::uint64_t hasByte(std::uint64_t word, char c) {
+  return hasByteBelow(word ^ (kOnes * static_cast<unsigned char>(c)), 1);
+}
+// Neither a quote nor a backslash.
+constexpr bool plainInString(std::uint64_t word) { return (hasByte(word, '"') | hasByte(word, '\\')) == 0; }
+// Nothing the whole-text check looks at: ASCII from the space on, no quote, no backslash.
+constexpr bool plainForCheck(std::uint64_t word) {
+  return ((word & kHighBits) | hasByteBelow(word, 0x20)) == 0 && plainInString(word);
+}
 
 class JsonReader {
  public:
@@ -80,6 +105,12 @@ class JsonReader {
     bool invalidUtf8 = false;
     std::size_t backslashes = 0;
     for (std::size_t at = 0; at < text_.size(); ++at) {
+      if (at + 8 <= text_.size() && plainForCheck(wordAt(text_, at))) {
+        do at += 8;
+        while (at + 8 <= text_.size() && plainForCheck(wordAt(text_, at)));
+        backslashes = 0;
+        if (at == text_.size()) break;
+      }
       unsigned char c = static_cast<unsigned char>(text_[at]);
       if (c >= 0x80) {
         // Only the first sequence of each character is looked at; an invalid one is remembered.
@@ -222,7 +253,9 @@ class JsonReader {
     std::string out;
     for (;;) {
       std::size_t plain = at;
+      while (at + 8 <= text_.size() && plainInString(wordAt(text_, at))) at += 8;
       while (at < text_.size() && text_[at] != '"' && text_[at] != '\\') ++at;
+      if (out.empty()) reserveWithHugePages(out, at - plain);  // a file's Base64 is megabytes
       out.append(text_, plain, at - plain);
       if (at < text_.size() && text_[at] == '"') {
         ++at;

@@ -8,7 +8,6 @@
 #include "core/exchange/csv_formula_prefix.h"
 #include "core/json.h"
 #include "core/payroll/pay_line.h"
-#include "core/records/record_json.h"
 
 namespace pellam::CSV {
 
@@ -37,18 +36,39 @@ class RowWriter {
   bool first_ = true;
 };
 
-std::string compactJson(const Json& value) { return writeJson(value, JsonFormat{.escapeSlash = true}); }
-
-std::string tagsJson(const std::vector<std::string>& tags) {
-  Json::Array items(tags.begin(), tags.end());
-  return compactJson(Json(std::move(items)));
+// Tags and pauses are written straight into one reused buffer, not through a Json tree: the
+// same compact bytes (keys in order, "/" escaped), without a tree and a string per row.
+void appendTagsJson(std::string& out, const std::vector<std::string>& tags) {
+  out.push_back('[');
+  for (std::size_t i = 0; i < tags.size(); ++i) {
+    if (i > 0) out.push_back(',');
+    appendJsonString(out, tags[i], /*escapeSlash=*/true);
+  }
+  out.push_back(']');
 }
 
-std::string pausesJson(const std::vector<TimePause>& pauses) {
-  Json::Array items;
-  items.reserve(pauses.size());
-  for (const TimePause& pause : pauses) items.push_back(toJson(pause, DateStyle::WireText));
-  return compactJson(Json(std::move(items)));
+void appendPausesJson(std::string& out, const std::vector<TimePause>& pauses) {
+  out.push_back('[');
+  for (std::size_t i = 0; i < pauses.size(); ++i) {
+    const TimePause& pause = pauses[i];
+    if (i > 0) out.push_back(',');
+    out.push_back('{');
+    if (pause.end) {  // left out while the break is open
+      out += "\"end\":";
+      appendJsonString(out, formatInternetDateTime(*pause.end), true);
+      out.push_back(',');
+    }
+    out += "\"id\":\"";
+    pause.id.appendText(out);  // hex digits and dashes: nothing to escape
+    out.push_back('"');
+    out += ",\"kind\":";
+    appendJsonString(out, pause.kind, true);
+    out += pause.paid ? ",\"paid\":true" : ",\"paid\":false";
+    out += ",\"start\":";
+    appendJsonString(out, formatInternetDateTime(pause.start), true);
+    out.push_back('}');
+  }
+  out.push_back(']');
 }
 
 }  // namespace
@@ -67,6 +87,7 @@ std::string exportEntries(const Archive& archive, std::span<const Entry* const> 
   std::string out;
   out.reserve(256 + entries.size() * 400);
   RowWriter row(out);
+  std::string scratch;
   for (std::string_view title : kHeader) row.field(title);
   row.end();
   for (const Entry* entry : entries) {
@@ -83,10 +104,14 @@ std::string exportEntries(const Archive& archive, std::span<const Entry* const> 
     row.field(shortestRoundTrip(entry->miles));
     row.field(entry->adjustment.text());
     row.field(entry->adjustmentTaxable ? "true" : "false");
-    row.field(tagsJson(entry->tags));
+    scratch.clear();
+    appendTagsJson(scratch, entry->tags);
+    row.field(scratch);
     row.field(withFormulaPrefix(entry->comment));
     row.field(job ? std::string_view(job->currency) : std::string_view("USD"));
-    row.field(pausesJson(entry->pauses));
+    scratch.clear();
+    appendPausesJson(scratch, entry->pauses);
+    row.field(scratch);
     row.end();
   }
   return out;

@@ -207,6 +207,46 @@ TEST(JsonTest, NamesWhatBreaksInStringsLiteralsAndStructure) {
   }
 }
 
+// The reader skips plain runs eight bytes at a time: whatever lands inside or across such a
+// run (an escape, a quote escaped behind backslashes, UTF-8, a raw control byte, a bad byte)
+// is read or refused as it is anywhere else.
+TEST(JsonTest, ReadsAndRefusesTheSameWhereverALongStringHoldsTheByte) {
+  const std::string kPlain = "abcdefghijklmnopqrstuvwxyz";
+  const struct {
+    std::string raw;     // as written inside the string
+    std::string value;   // what it reads as, when it reads
+    std::string error;   // the message, when it is refused (at byte 0)
+  } cases[] = {
+      {"\\\"", "\"", ""},
+      {"\\\\", "\\", ""},
+      {"\\\\\\\"", "\\\"", ""},
+      {"\\n", "\n", ""},
+      {"\\/", "/", ""},
+      {"\\u00e9", "\xc3\xa9", ""},
+      {"\xc3\xa9", "\xc3\xa9", ""},
+      {"\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80", ""},
+      {"\x7f", "\x7f", ""},
+      {"\x01", "", "Within strings, some characters must be escaped, we found unescaped characters"},
+      {"\x1f", "", "Within strings, some characters must be escaped, we found unescaped characters"},
+      {"\xff", "", "The input is not valid UTF-8"},
+      {"\xc3", "", "The input is not valid UTF-8"},
+  };
+  for (const auto& c : cases) {
+    for (std::size_t at = 0; at <= 17; ++at) {
+      const std::string text = "[\"" + kPlain.substr(0, at) + c.raw + kPlain.substr(at) + "\"]";
+      const std::string expected = kPlain.substr(0, at) + c.value + kPlain.substr(at);
+      try {
+        const Json read = parseJson(text);
+        EXPECT_EQ(c.error, "") << hexText(text) << " was accepted";
+        ASSERT_TRUE(read.isArray() && read.asArray().size() == 1) << hexText(text);
+        EXPECT_EQ(read.asArray()[0].asString(), expected) << hexText(text);
+      } catch (const JsonParseError& error) {
+        EXPECT_EQ(error.what(), "The JSON text is invalid at byte 0: " + c.error) << hexText(text);
+      }
+    }
+  }
+}
+
 TEST(JsonTest, ErrorNamesTheByteWhereTheTextBreaks) {
   const std::vector<std::pair<std::string, std::size_t>> cases = {
       {"[1, 2] trailing", 7},

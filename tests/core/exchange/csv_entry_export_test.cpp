@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "core/exchange/csv_codec.h"
 #include "core/json.h"
+#include "core/records/record_json.h"
 #include "core/record_fixtures.h"
 #include "support/python_oracle.h"
 
@@ -98,6 +100,47 @@ TEST(CsvEntryExportTest, PythonsCsvModuleReadsTheSameFields) {
   EXPECT_EQ(pauses[0].find("end")->asString(), "2026-03-02T16:30:00Z");
   EXPECT_EQ(pauses[1].find("end"), nullptr);  // still open
   EXPECT_EQ(read[2].asArray()[13].asString(), "USD");
+}
+
+// The Tags and Pauses JSON cells are the compact JSON the general writer gives for the same
+// values, "/" escaped, whatever the text holds.
+TEST(CsvEntryExportTest, TagsAndPausesCellsAreTheGeneralWritersCompactJson) {
+  struct Case {
+    std::vector<std::string> tags;
+    std::vector<TimePause> pauses;
+  };
+  TimePause closed;
+  closed.id = kPause1;
+  closed.start = at("2026-03-02T16:00:00Z");
+  closed.end = at("2026-03-02T16:30:00.75Z");
+  closed.kind = "a/b \"q\" \\ \t\x01\x1f Caf\xC3\xA9 \xF0\x9F\x98\x80";
+  TimePause open;
+  open.id = kPause2;
+  open.start = at("1999-12-31T23:59:59Z");
+  open.paid = true;
+  open.kind = "";
+  const std::vector<Case> cases = {
+      {{}, {}},
+      {{""}, {open}},
+      {{"/", "//x/", "\"", "\\", "\n\r\b\f", std::string("nul\0byte", 8)}, {closed}},
+      {{"plain", "Caf\xC3\xA9", "\x7f"}, {closed, open, closed}},
+  };
+  for (const Case& c : cases) {
+    Archive archive;
+    archive.jobs = {plainJob(kJobA, "Acme")};
+    Entry entry = plainEntry(kEntry1, kJobA, at("2026-03-02T14:00:00Z"), at("2026-03-02T22:00:00Z"));
+    entry.tags = c.tags;
+    entry.pauses = c.pauses;
+    archive.entries = {entry};
+    const std::vector<CSV::Row> rows = CSV::parse(CSV::exportEntries(archive, std::vector<const Entry*>{&archive.entries[0]}));
+    ASSERT_EQ(rows.size(), 2u);
+    Json::Array tags(c.tags.begin(), c.tags.end());
+    Json::Array pauses;
+    for (const TimePause& pause : c.pauses) pauses.push_back(toJson(pause, DateStyle::WireText));
+    const JsonFormat compact{.escapeSlash = true};
+    EXPECT_EQ(rows[1][11], writeJson(Json(std::move(tags)), compact));
+    EXPECT_EQ(rows[1][14], writeJson(Json(std::move(pauses)), compact));
+  }
 }
 
 }  // namespace
