@@ -10,6 +10,7 @@
 #include <optional>
 #include <tuple>
 
+#include "core/byte_words.h"
 #include "core/huge_pages.h"
 #include "core/json.h"
 #include "core/utf8.h"
@@ -36,20 +37,12 @@ bool endsToken(char c) { return isSpace(c) || isStructural(c); }
 
 // Eight bytes at a time over the long plain runs of an answer (a file's Base64 is megabytes
 // of them). Each test below is exact for "is there such a byte among the eight".
-constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+using byte_words::hasByte;
+using byte_words::hasByteBelow;
+using byte_words::kHighBits;
 
-std::uint64_t wordAt(std::string_view text, std::size_t at) {
-  std::uint64_t word;
-  std::memcpy(&word, text.data() + at, sizeof word);
-  return word;
-}
-constexpr std::uint64_t hasByteBelow(std::uint64_t word, unsigned char bound) {
-  return (word - kOnes * bound) & ~word & kHighBits;
-}
-constexpr std::uint64_t hasByte(std::uint64_t word, char c) {
-  return hasByteBelow(word ^ (kOnes * static_cast<unsigned char>(c)), 1);
-}
+std::uint64_t wordAt(std::string_view text, std::size_t at) { return byte_words::load(text.data() + at); }
+
 // Neither a quote nor a backslash.
 constexpr bool plainInString(std::uint64_t word) { return (hasByte(word, '"') | hasByte(word, '\\')) == 0; }
 // Nothing the whole-text check looks at: ASCII from the space on, no quote, no backslash.

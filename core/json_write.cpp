@@ -6,6 +6,8 @@
 
 #include "core/json.h"
 
+#include "core/byte_words.h"
+
 namespace pellam {
 
 namespace {
@@ -75,20 +77,13 @@ constexpr std::array<bool, 256> escapedBytes(bool slash) {
 constexpr auto kEscaped = escapedBytes(false);
 constexpr auto kEscapedWithSlash = escapedBytes(true);
 
-constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
-
-// Whether some byte of the word is zero (exact for the question "is there one").
-constexpr std::uint64_t hasZeroByte(std::uint64_t word) { return (word - kOnes) & ~word & kHighBits; }
-
 // Whether any of the eight bytes at `bytes` may need an escape: a control, '"', '\\', or
 // '/' when slashes are escaped. Never false for a byte that does.
 bool mayNeedEscape(const char* bytes, bool escapeSlash) {
-  std::uint64_t word;
-  std::memcpy(&word, bytes, sizeof word);
-  std::uint64_t hit = (word - kOnes * 0x20) & ~word & kHighBits;  // a byte below 0x20
-  hit |= hasZeroByte(word ^ (kOnes * '"')) | hasZeroByte(word ^ (kOnes * '\\'));
-  if (escapeSlash) hit |= hasZeroByte(word ^ (kOnes * '/'));
+  using namespace byte_words;
+  const std::uint64_t word = load(bytes);
+  std::uint64_t hit = hasByteBelow(word, 0x20) | hasByte(word, '"') | hasByte(word, '\\');
+  if (escapeSlash) hit |= hasByte(word, '/');
   return hit != 0;
 }
 
