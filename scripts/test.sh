@@ -4,6 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh "$@"
+scripts/setup_mcp_clients.sh
 build=build
 [ "${1:-}" = "--sanitize" ] && build=build-sanitize
 echo "==> Building the tests (and what is not built yet) in $build/"
