@@ -20,20 +20,7 @@ import subprocess
 import tempfile
 import time
 
-
-def run_once(argv):
-    """Wall and CPU (user + system) milliseconds of one run of argv, its output thrown away
-    (posix_spawn: copying this interpreter would be timed as part of the command). On a busy
-    machine the CPU time still shows what the process itself costs."""
-    start = time.perf_counter()
-    pid = os.posix_spawn(argv[0], argv, os.environ, file_actions=[
-        (os.POSIX_SPAWN_OPEN, 1, os.devnull, os.O_WRONLY, 0),
-        (os.POSIX_SPAWN_OPEN, 2, os.devnull, os.O_WRONLY, 0)])
-    _, status, usage = os.wait4(pid, 0)
-    wall = (time.perf_counter() - start) * 1000
-    if os.waitstatus_to_exitcode(status) != 0:
-        raise SystemExit("%s failed" % " ".join(argv))
-    return wall, (usage.ru_utime + usage.ru_stime) * 1000
+from process_start import run_once  # beside this script: how a whole process is timed
 
 
 def serve(host, folder):
