@@ -208,13 +208,21 @@ def vantry_page(parts, table, version, date):
     return "\n".join(tidy(out)) + "\n"
 
 
-def host_page(parts, version, date):
-    host = section(parts, HOST)
-    subsections = sections("\n".join(host), 3)
+def program_page(parts, title, name, summary, version, date):
+    """The opening of a program's page made from its own guide section: its header, the
+    synopsis from the section's first code block and the description from the rest of its
+    opening text; with the section's subsections, which the page's other sections come from."""
+    subsections = sections("\n".join(section(parts, title)), 3)
     found = blocks(subsections[0][1])
-    out = header(HOST, "headless stand-in for the Vantry app, answering vantry", version, date)
-    out += [".SH SYNOPSIS"] + synopsis(first(found, "code", HOST)[2])
+    out = header(name, summary, version, date)
+    out += [".SH SYNOPSIS"] + synopsis(first(found, "code", title)[2])
     out += [".SH DESCRIPTION"] + render_blocks([block for block in found if block[0] != "code"])
+    return subsections, out
+
+
+def host_page(parts, version, date):
+    subsections, out = program_page(parts, HOST, HOST, "headless stand-in for the Vantry app, answering vantry",
+                                    version, date)
     for title, name in [("Options", "OPTIONS"), ("Signals", "SIGNALS"), ("Exit status", "EXIT STATUS")]:
         out += [".SH " + name] + render(section(subsections, title))
     out += files_and_environment(parts, HOST)
@@ -226,12 +234,9 @@ def host_page(parts, version, date):
 
 
 def mcp_page(parts, version, date):
-    mcp = section(parts, MCP_SECTION)
-    subsections = sections("\n".join(mcp), 3)
-    found = blocks(subsections[0][1])
-    out = header(MCP, "the Vantry commands as Model Context Protocol tools for agent clients", version, date)
-    out += [".SH SYNOPSIS"] + synopsis(first(found, "code", MCP_SECTION)[2])
-    out += [".SH DESCRIPTION"] + render_blocks([block for block in found if block[0] != "code"])
+    subsections, out = program_page(parts, MCP_SECTION, MCP,
+                                    "the Vantry commands as Model Context Protocol tools for agent clients",
+                                    version, date)
     for title, name in [("Options", "OPTIONS"), ("Tools", "TOOLS"), ("Results and failures", "RESULTS"),
                         ("Resources", "RESOURCES"), ("Bad input", "DIAGNOSTICS"), ("Exit status", "EXIT STATUS")]:
         # The worked example is the guide's; its lines are wider than a page.
