@@ -86,34 +86,26 @@ Json argumentSchema(const agent::CommandArgument& argument) {
   return typed("string");
 }
 
+Json described(Json schema, const std::string& description) {
+  schema["description"] = description;
+  return schema;
+}
+
 Json optionSchema(ToolOption option) {
   switch (option) {
-    case ToolOption::dryRun: {
-      Json schema = typed("boolean");
-      schema["description"] = "Check the change and show it without saving anything";
-      return schema;
-    }
-    case ToolOption::requestId: {
-      Json schema = formatted("uuid");
-      schema["description"] =
-          "The request's id; repeat the id of a call whose outcome is unknown (with the same arguments) to get its "
-          "answer instead of running it again";
-      return schema;
-    }
-    case ToolOption::out: {
-      Json schema = typed("string");
-      schema["description"] =
-          "Absolute path of a new file to write the export to (an existing file is never replaced); without it the "
-          "file comes back as an embedded resource";
-      return schema;
-    }
-    case ToolOption::file: {
-      Json schema = typed("string");
-      schema["description"] =
-          "Absolute path of the file to import (at most 600000 bytes); its extension gives the format unless format "
-          "is given";
-      return schema;
-    }
+    case ToolOption::dryRun: return described(typed("boolean"), "Check the change and show it without saving anything");
+    case ToolOption::requestId:
+      return described(formatted("uuid"),
+                       "The request's id; repeat the id of a call whose outcome is unknown (with the same arguments) "
+                       "to get its answer instead of running it again");
+    case ToolOption::out:
+      return described(typed("string"),
+                       "Absolute path of a new file to write the export to (an existing file is never replaced); "
+                       "without it the file comes back as an embedded resource");
+    case ToolOption::file:
+      return described(typed("string"), "Absolute path of the file to import (at most " +
+                                             std::to_string(agent::importFileOption.maximumBytes) +
+                                             " bytes); its extension gives the format unless format is given");
   }
   return Json::object();
 }
