@@ -44,6 +44,12 @@ void Heartbeat::stop() {
   if (thread_.joinable()) thread_.join();
 }
 
+void Heartbeat::withdraw() {
+  stop();
+  std::lock_guard<std::mutex> lock(writing_);
+  if (fs_->status(folders_.status).exists) fs_->remove(folders_.status);
+}
+
 void Heartbeat::run() {
   bool failing = false;
   std::unique_lock<std::mutex> lock(state_);

@@ -40,6 +40,10 @@ class Heartbeat {
   // per run of failures.
   void start(std::function<void(const std::string&)> onError);
   void stop();
+  // Stops, and removes status.json: a host that has stopped serving must not look alive to a
+  // client for the three seconds a heartbeat stays fresh, or the client would leave a request
+  // that nobody answers and wait out its timeout. Throws the file system's error.
+  void withdraw();
 
  private:
   void run();

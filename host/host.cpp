@@ -149,6 +149,10 @@ class Loop {
       pollfd waits[2] = {{watcher_.descriptor(), POLLIN, 0}, {signals.descriptor(), POLLIN, 0}};
       ::poll(waits, 2, static_cast<int>(std::max<long long>(0, wait.count()) + 1));
     }
+    // Asked to stop: the heartbeat goes first, so that a client from now on is told at once
+    // that no app serves the folder. A host stopping because the folder is no longer the one
+    // it locked leaves the heartbeat alone: it may not be its own.
+    if (status == 0) withdrawHeartbeat();
     prune();  // records this run's time
     reminders_.reset();  // waits for a notification in hand, a few seconds at most
     heartbeat_.stop();
@@ -157,6 +161,14 @@ class Loop {
   }
 
  private:
+  void withdrawHeartbeat() {
+    try {
+      heartbeat_.withdraw();
+    } catch (const std::exception& error) {
+      log_.line(std::string("vantry-host: removing the heartbeat: ") + error.what());
+    }
+  }
+
   void enqueue(const std::string& name) {
     if (!agent::idFromFileName(name)) return;
     if (auto retry = retryAt_.find(name); retry != retryAt_.end() && SteadyClock::now() < retry->second) return;

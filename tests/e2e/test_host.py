@@ -311,6 +311,22 @@ class Robustness(HostCase):
             # The restarted host answers what was left, after which each request ran once.
             self.assertEqual(sorted(self.job_names()), sorted("J%d" % index for index in range(30)))
 
+    def test_a_stopped_host_is_seen_as_gone_at_once(self):
+        # Within three seconds of the stop a heartbeat left behind would still look fresh: the
+        # command would wait out its whole timeout for an answer that never comes.
+        host = Host(self.folder)
+        self.assertEqual(host.stop(signal.SIGTERM), 0)
+        self.assertFalse(os.path.exists(os.path.join(self.api, "status.json")))
+        started = time.monotonic()
+        status, envelope = self.run_vantry("jobs", "list", timeout="10")
+        self.assertLess(time.monotonic() - started, 5)
+        self.assertEqual((status, envelope["error"]["code"]), (1, "app_unavailable"))
+        self.assertEqual(os.listdir(os.path.join(self.api, "Requests")), [])
+        status, envelope = self.run_vantry("doctor")
+        self.assertEqual((status, envelope["error"]["code"]), (1, "app_unavailable"))
+        with Host(self.folder):  # and the next start publishes it again
+            self.assertEqual(self.ok("jobs", "list")["total"], 0)
+
 
 class Concurrency(HostCase):
     def test_fifty_clients_at_once_are_each_answered_once(self):
