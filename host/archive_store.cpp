@@ -127,12 +127,19 @@ Archive& ArchiveStore::current() {
   std::string state;
   std::optional<std::jthread> digesting;
   try {
-    digesting.emplace([&state, &bytes] { state = contentDigest(bytes); });
+    digesting.emplace([&state, &bytes]() noexcept {
+      try {
+        state = contentDigest(bytes);
+      } catch (...) {
+        // Out of memory: taken again below, where the failure is reported.
+      }
+    });
   } catch (const std::system_error&) {
-    state = contentDigest(bytes);  // no thread to be had: one after the other
+    // No thread to be had: taken below, after the decode.
   }
-  const auto digested = [&digesting] {
+  const auto digested = [&] {
     if (digesting) digesting->join();
+    if (state.empty()) state = contentDigest(bytes);
   };
   try {
     cachedArchive_ = ArchiveIO::decodeRead(bytes);
