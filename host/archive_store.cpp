@@ -1,6 +1,8 @@
 #include "host/archive_store.h"
 
 #include <chrono>
+#include <system_error>
+#include <thread>
 
 #include "core/storage/archive_json.h"
 #include "core/storage/content_digest.h"
@@ -106,7 +108,6 @@ Archive& ArchiveStore::current() {
   forget();
   if (!now.identity.exists) {
     cachedArchive_.emplace();
-    known_.emplace(*cachedArchive_);
     remember(now);
     cachedState_ = kAbsent;
     return *cachedArchive_;
@@ -122,26 +123,51 @@ Archive& ArchiveStore::current() {
   } catch (const std::exception& error) {
     throw unreadable(sentence(error.what()));  // perhaps passing: not remembered
   }
-  std::string state = contentDigest(bytes);
+  // The token on the second core while the bytes are decoded: both only read them.
+  std::string state;
+  std::optional<std::jthread> digesting;
+  try {
+    digesting.emplace([&state, &bytes]() noexcept {
+      try {
+        state = contentDigest(bytes);
+      } catch (...) {
+        // Out of memory: taken again below, where the failure is reported.
+      }
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: taken below, after the decode.
+  }
+  const auto digested = [&] {
+    if (digesting) digesting->join();
+    if (state.empty()) state = contentDigest(bytes);
+  };
   try {
     cachedArchive_ = ArchiveIO::decodeRead(bytes);
   } catch (const std::bad_alloc&) {
     throw;
   } catch (const std::exception& error) {
+    digested();
     remember(now);
     cachedState_ = std::move(state);
     cachedFailure_ = unreadable(sentence(error.what()));
     throw *cachedFailure_;
   }
-  known_.emplace(*cachedArchive_);  // decode() validated it
+  digested();
   remember(now);
   cachedState_ = std::move(state);
   return *cachedArchive_;
 }
 
-const ValidationIndex& ArchiveStore::knownValid() const {
-  if (!known_) throw std::logic_error("There is no archive in memory.");
+const ValidationIndex& ArchiveStore::knownValid() {
+  if (!cachedArchive_) throw std::logic_error("There is no archive in memory.");
+  if (!known_) known_.emplace(*cachedArchive_);  // validated whole when it was read
   return *known_;
+}
+
+const ValidationIndex& ArchiveStore::knownValidFor(const agent::CommandRow* row) {
+  static const ValidationIndex noArchive;
+  if (row != nullptr && row->readOnly && !known_) return noArchive;
+  return knownValid();
 }
 
 std::string ArchiveStore::diskState() {
@@ -169,6 +195,7 @@ std::string ArchiveStore::stateRead() {
 }
 
 void ArchiveStore::learnState() {
+  if (cachedArchive_) knownValid();
   if (cachedArchive_ && !cachedState_) diskState();
   if (cachedArchive_ && !encoded_) encoded_.emplace(*cachedArchive_);
 }
@@ -187,7 +214,8 @@ void checkAssembled([[maybe_unused]] const Archive& archive, [[maybe_unused]] co
 }  // namespace
 
 ArchiveStore::PendingWrite ArchiveStore::prepareChange(std::optional<EntryOrigins> entryOrigins) {
-  if (!cachedArchive_ || !known_) throw std::logic_error("There is no archive in memory to save.");
+  if (!cachedArchive_) throw std::logic_error("There is no archive in memory to save.");
+  if (entryOrigins && !known_) throw std::logic_error("A change was not checked against the archive's index.");
   PendingWrite pending;
   if (entryOrigins && encoded_) {
     pending.encoded = encoded_->next(*cachedArchive_, *entryOrigins, std::move(spareStorage_));

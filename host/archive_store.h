@@ -4,6 +4,7 @@
 #include <string>
 
 #include "agent/engine/archive_indexes.h"
+#include "agent/wire/command_table.h"
 #include "agent/wire/failure.h"
 #include "core/storage/archive_io.h"
 #include "core/storage/encoded_archive.h"
@@ -63,8 +64,13 @@ class ArchiveStore {
   // cannot be read or decoded.
   Archive& current();
 
-  // What the validation of the archive current() returned established; only after current().
-  const ValidationIndex& knownValid() const;
+  // What the validation of the archive current() returned established; only after current(),
+  // and before a command changes that archive. Built at the first call (or while idle, by
+  // learnState()): the first answer after a start need not wait for it.
+  const ValidationIndex& knownValid();
+  // knownValid() for a command with `row`, except that a command that only looks, which never
+  // checks a change, is given an index of no archive while the real one is not built yet.
+  const ValidationIndex& knownValidFor(const agent::CommandRow* row);
   // What the engine keeps of the archive current() returned; only after current().
   agent::ArchiveIndexes& indexes() { return indexes_; }
 
@@ -83,8 +89,9 @@ class ArchiveStore {
   // the file a change made on it was made on. diskState() when there is no such archive.
   std::string stateRead();
 
-  // Ahead of the change that will need them: reads the token of a data file whose token is
-  // not known yet, and encodes the archive in memory whole when its encoding is not kept.
+  // Ahead of the change that will need them: builds knownValid(), reads the token of a data
+  // file whose token is not known yet, and encodes the archive in memory whole when its
+  // encoding is not kept.
   void learnState();
 
   // Encodes what a change writes: the archive current() returned, as changed in place. With
@@ -129,7 +136,7 @@ class ArchiveStore {
   std::optional<FileStatus> cachedIdentity_;
   bool cachedMayChangeUnseen_ = false;  // the bytes must be compared before cachedIdentity_ is trusted
   std::optional<Archive> cachedArchive_;
-  std::optional<ValidationIndex> known_;       // of cachedArchive_
+  std::optional<ValidationIndex> known_;       // of cachedArchive_, once built
   agent::ArchiveIndexes indexes_;              // of cachedArchive_, built as commands ask
   std::optional<EncodedArchive> encoded_;      // of cachedArchive_ as it was last saved or read
   std::string spareStorage_;                   // the buffer of the encoding before, for the next

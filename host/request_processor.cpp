@@ -202,7 +202,7 @@ AgentResponse RequestProcessor::run(const AgentRequest& request, const agent::Co
       outcome = appCommands_.run(request, *row);
     } else {
       Archive& archive = store_.current();
-      outcome = engine_(request, row, archive, store_.knownValid(), store_.indexes(), clock_());
+      outcome = engine_(request, row, archive, store_.knownValidFor(row), store_.indexes(), clock_());
     }
     AgentResponse response;
     response.id = request.id;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "core/storage/archive_json_layout.h"
+#include "core/huge_pages.h"
 #include "core/json.h"
 #include "core/records/decoding_error.h"
 #include "core/records/record_fields.h"
@@ -208,6 +209,8 @@ class Reader : public simdjson_reading::ErrorReporter {
         std::size_t count = 0;
         if (auto error = array.count_elements().get(count)) fail(error, where(value));
         out.reserve(count);
+        // A large archive's entries fill tens of megabytes at once: one fault per huge page.
+        adviseHugePages(out.data(), out.capacity() * sizeof(typename T::value_type));
       }
       std::size_t index = 0;
       for (auto element : array) {

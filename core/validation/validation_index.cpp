@@ -42,7 +42,8 @@ ValidationIndex::ValidationIndex(const Archive& archive)
       jobIds_(sortedKeys(idsOf(archive.jobs))),
       jobs_(archive.jobs),
       filters_(archive.filters),
-      keptEntries_(untouchedEntriesToKeep(archive.entries)) {
+      keptEntries_(untouchedEntriesToKeep(archive.entries)),
+      standsForArchive_(true) {
   for (const Entry& entry : archive.entries) {
     if (entry.isRunning()) running_.push_back({keyOf(entry.id), keyOf(entry.jobID)});
   }
@@ -55,8 +56,13 @@ std::vector<ValidationIndex::UuidKey> ValidationIndex::goneIds(const EntryOrigin
   return gone;
 }
 
+void ValidationIndex::requireArchive() const {
+  if (!standsForArchive_) throw std::logic_error("A change was checked against an index of no archive.");
+}
+
 void ValidationIndex::checkChange(const Archive& after, const EntryOrigins& origins, Instant now,
                                   RunningAge age) const {
+  requireArchive();
 #ifdef NDEBUG
   checkChangeHere(after, origins, now, age);
 #else
@@ -130,6 +136,7 @@ void ValidationIndex::checkChangeHere(const Archive& after, const EntryOrigins& 
 }
 
 void ValidationIndex::adopt(const Archive& after, const EntryOrigins& origins) {
+  requireArchive();
   const std::vector<UuidKey> gone = goneIds(origins);
   std::vector<UuidKey> positionIds(after.entries.size());
   std::vector<UuidKey> fresh;

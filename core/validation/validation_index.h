@@ -25,6 +25,9 @@ class ValidationIndex {
  public:
   // `archive` must have passed validate().
   explicit ValidationIndex(const Archive& archive);
+  // Stands for no archive: for a command that only looks, which never checks a change.
+  // checkChange and adopt refuse it (std::logic_error) rather than accept a change unchecked.
+  ValidationIndex() = default;
 
   // Throws what validateChange(after, ..., now, age) throws, where `after` is the archive
   // this index stands for, changed as `origins` say (its entries, which must be as many as
@@ -43,6 +46,7 @@ class ValidationIndex {
     UuidKey job;
   };
   void checkChangeHere(const Archive& after, const EntryOrigins& origins, Instant now, RunningAge age) const;
+  void requireArchive() const;
   std::vector<UuidKey> goneIds(const EntryOrigins& origins) const;
 
   std::vector<UuidKey> positionIds_;  // each entry's id, in entry order
@@ -52,6 +56,7 @@ class ValidationIndex {
   std::vector<Job> jobs_;             // as they are, for what a change left alone
   std::vector<SavedFilter> filters_;
   std::vector<Entry> keptEntries_;    // untouchedEntriesToKeep() of the entries
+  bool standsForArchive_ = false;
 };
 
 }  // namespace pellam

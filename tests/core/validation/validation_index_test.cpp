@@ -64,5 +64,18 @@ TEST(ValidationIndexTest, EntryOriginsAreWorkedOutToTheLastBit) {
   EXPECT_EQ(origins.from(6), 6u);
 }
 
+TEST(ValidationIndexTest, AnIndexOfNoArchiveRefusesEveryChangeRatherThanAcceptIt) {
+  // What a command that only looks is given: should it change something after all, the change
+  // must fail loudly, even one that leaves no entry behind.
+  const ValidationIndex none;
+  for (std::size_t entries : {0u, 3u}) {
+    Archive archive = testing::RandomChanges(5).start(entries);
+    const EntryOrigins origins = EntryOrigins::allChanged(0, archive.entries.size());
+    EXPECT_THROW(none.checkChange(archive, origins, Instant{800000000}), std::logic_error) << entries;
+    ValidationIndex adopting;
+    EXPECT_THROW(adopting.adopt(archive, origins), std::logic_error) << entries;
+  }
+}
+
 }  // namespace
 }  // namespace pellam

@@ -404,6 +404,19 @@ TEST(ValidationTest, Breaks) {
        },
        kBreaks},
       {"stored out of order", [](Archive& a) { std::swap(done(a).pauses[0], done(a).pauses[1]); }, ""},
+      {"overlapping breaks stored out of order",
+       [](Archive& a) {
+         done(a).pauses = {
+             testing::pause(testing::kPause2, at("2026-03-02T09:59:00Z"), at("2026-03-02T10:30:00Z")),
+             testing::pause(testing::kPause1, at("2026-03-02T09:00:00Z"), at("2026-03-02T10:00:00Z"))};
+       },
+       kBreaks},
+      {"open break stored before an earlier closed one",
+       [](Archive& a) {
+         std::vector<TimePause>& pauses = running(a).pauses;
+         pauses.push_back(testing::pause(testing::kPause1, at("2026-03-03T09:10:00Z"), at("2026-03-03T09:20:00Z")));
+       },
+       ""},
       {"zero-length break", [](Archive& a) { done(a).pauses[0].end = done(a).pauses[0].start; }, ""},
       {"break ending before it starts", [](Archive& a) { done(a).pauses[0].end = at("2026-03-02T09:59:00Z"); },
        kBreaks},
