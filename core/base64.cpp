@@ -2,6 +2,7 @@
 
 #include "core/huge_pages.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -75,6 +76,41 @@ std::uint32_t group(const unsigned char* in) {
   return kDecode0[in[0]] | kDecode1[in[1]] | kDecode2[in[2]] | kDecode3[in[3]];
 }
 
+// Decodes `groups` whole groups of four characters without padding; the result has
+// kOutside set when any character is outside the alphabet ('=' included).
+std::uint32_t decodeGroups(const unsigned char* in, std::size_t groups, unsigned char* to) {
+  std::uint32_t seen = 0;
+  for (std::size_t g = 0; g < groups; ++g, in += 4, to += 3) {
+    const std::uint32_t word = group(in);
+    seen |= word;
+    to[0] = static_cast<unsigned char>(word >> 16);
+    to[1] = static_cast<unsigned char>(word >> 8);
+    to[2] = static_cast<unsigned char>(word);
+  }
+  return seen;
+}
+
+int paddingOf(std::string_view text) {
+  if (text.empty() || text.back() != '=') return 0;
+  return text[text.size() - 2] == '=' ? 2 : 1;
+}
+
+// The last group of four characters, where padding may stand: its one to three bytes go to
+// `to`. False when it breaks a rule.
+bool decodeLastGroup(const unsigned char* in, int padding, unsigned char* to) {
+  unsigned char last[4] = {in[0], in[1], in[2], in[3]};
+  for (int k = 4 - padding; k < 4; ++k) last[k] = 'A';  // padding counts as zero bits
+  const std::uint32_t word = group(last);
+  if (word & kOutside) return false;
+  // Bits that padding drops must be zero, or two texts would decode to the same bytes.
+  if (padding == 1 && (word & 0xFF) != 0) return false;
+  if (padding == 2 && (word & 0xFFFF) != 0) return false;
+  to[0] = static_cast<unsigned char>(word >> 16);
+  if (padding < 2) to[1] = static_cast<unsigned char>(word >> 8);
+  if (padding < 1) to[2] = static_cast<unsigned char>(word);
+  return true;
+}
+
 }  // namespace
 
 std::optional<std::string> base64Decode(std::string_view text) {
@@ -82,8 +118,7 @@ std::optional<std::string> base64Decode(std::string_view text) {
   if (text.empty()) return std::string();
   const auto* in = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t groups = text.size() / 4;
-  int padding = 0;
-  if (text.back() == '=') padding = text[text.size() - 2] == '=' ? 2 : 1;
+  const int padding = paddingOf(text);
 
   // An answer's file is megabytes, faulted in page by page as it is filled.
   std::string out;
@@ -91,26 +126,43 @@ std::optional<std::string> base64Decode(std::string_view text) {
   out.resize(groups * 3 - static_cast<std::size_t>(padding));
   auto* to = reinterpret_cast<unsigned char*>(out.data());
   // Every group but the last has no padding; an '=' among them is outside the alphabet.
-  std::uint32_t seen = 0;
-  for (std::size_t g = 0; g + 1 < groups; ++g, in += 4, to += 3) {
-    const std::uint32_t word = group(in);
-    seen |= word;
-    to[0] = static_cast<unsigned char>(word >> 16);
-    to[1] = static_cast<unsigned char>(word >> 8);
-    to[2] = static_cast<unsigned char>(word);
-  }
-  unsigned char last[4] = {in[0], in[1], in[2], in[3]};
-  for (int k = 4 - padding; k < 4; ++k) last[k] = 'A';  // padding counts as zero bits
-  const std::uint32_t word = group(last);
-  seen |= word;
-  if (seen & kOutside) return std::nullopt;
-  // Bits that padding drops must be zero, or two texts would decode to the same bytes.
-  if (padding == 1 && (word & 0xFF) != 0) return std::nullopt;
-  if (padding == 2 && (word & 0xFFFF) != 0) return std::nullopt;
-  to[0] = static_cast<unsigned char>(word >> 16);
-  if (padding < 2) to[1] = static_cast<unsigned char>(word >> 8);
-  if (padding < 1) to[2] = static_cast<unsigned char>(word);
+  if (decodeGroups(in, groups - 1, to) & kOutside) return std::nullopt;
+  if (!decodeLastGroup(in + 4 * (groups - 1), padding, to + 3 * (groups - 1))) return std::nullopt;
   return out;
+}
+
+bool base64DecodeInParts(std::string_view text, std::size_t partBytes,
+                         const std::function<void(std::string_view)>& part) {
+  if (text.size() % 4 != 0) return false;
+  if (text.empty()) return true;
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t groups = text.size() / 4;
+  const int padding = paddingOf(text);
+  const std::size_t groupsPerPart = std::max<std::size_t>(1, partBytes / 3);
+  // One buffer, reused: the decoded file is never held whole.
+  std::string buffer(3 * std::min(groupsPerPart, groups), '\0');
+  auto* to = reinterpret_cast<unsigned char*>(buffer.data());
+  // Each part is checked before it is handed over; the last group waits for the last part.
+  std::size_t done = 0;
+  while (done < groups) {
+    const std::size_t count = std::min(groupsPerPart, groups - done);
+    const bool last = done + count == groups;
+    const std::size_t plain = last ? count - 1 : count;
+    if (decodeGroups(in + 4 * done, plain, to) & kOutside) return false;
+    std::size_t size = 3 * plain;
+    if (last) {
+      if (!decodeLastGroup(in + 4 * (groups - 1), padding, to + size)) return false;
+      size += 3 - static_cast<std::size_t>(padding);
+    }
+    part(std::string_view(buffer.data(), size));
+    done += count;
+  }
+  return true;
+}
+
+bool isBase64(std::string_view text) {
+  // Small parts: the bytes are only looked at, in a buffer that stays in the cache.
+  return base64DecodeInParts(text, 3 * 4096, [](std::string_view) {});
 }
 
 }  // namespace pellam

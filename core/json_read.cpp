@@ -52,7 +52,7 @@ constexpr bool plainForCheck(std::uint64_t word) {
 
 class JsonReader {
  public:
-  explicit JsonReader(std::string_view text) : text_(text) {}
+  explicit JsonReader(std::string_view text, JsonStringAside* aside = nullptr) : text_(text), aside_(aside) {}
 
   Json document() {
     checkWholeText();
@@ -224,7 +224,12 @@ class JsonReader {
         std::tie(slot, added) = members.try_emplace(std::move(key));
       }
       if (!added) fail("the key \"" + slot->first + "\" appears twice.", keyStart);
-      slot->second = value(at, depth + 1);
+      if (depth == 0 && aside_ && slot->first == aside_->key && at < text_.size() && text_[at] == '"' &&
+          plainString(at)) {
+        slot->second = Json(std::string());
+      } else {
+        slot->second = value(at, depth + 1);
+      }
       at = skipSpace(at);
       if (at == text_.size()) fail(kStructure, at);
       if (text_[at] == '}') {
@@ -269,6 +274,18 @@ class JsonReader {
         default: fail(kStringError, bad());
       }
     }
+  }
+
+  // When the string opened at `at` has no escape: points `aside_` at its text and moves `at`
+  // past its closing quote. The whole text was checked first, so it is valid UTF-8.
+  bool plainString(std::size_t& at) const {
+    std::size_t end = at + 1;
+    while (end + 8 <= text_.size() && plainInString(wordAt(text_, end))) end += 8;
+    while (end < text_.size() && text_[end] != '"' && text_[end] != '\\') ++end;
+    if (end == text_.size() || text_[end] != '"') return false;
+    aside_->text = text_.substr(at + 1, end - at - 1);
+    at = end + 1;
+    return true;
   }
 
   // Just past the closing quote of the string opened at `start`, where a bad escape is reported.
@@ -327,10 +344,16 @@ class JsonReader {
   }
 
   std::string_view text_;
+  JsonStringAside* aside_;
 };
 
 }  // namespace
 
 Json parseJson(std::string_view text) { return JsonReader(text).document(); }
+
+Json parseJson(std::string_view text, JsonStringAside& aside) {
+  aside.text.reset();
+  return JsonReader(text, &aside).document();
+}
 
 }  // namespace pellam

@@ -1,6 +1,8 @@
 // UUIDs, instants, SHA-256 and Base64, checked against Python where it has a module for it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/base64.h"
 #include "core/instant.h"
 #include "core/sha256.h"
@@ -122,6 +124,48 @@ TEST(Base64Test, DecoderIsStrict) {
   EXPECT_EQ(base64Decode("QQ=="), "A");
   EXPECT_EQ(base64Decode("QUI="), "AB");
   EXPECT_EQ(base64Decode("+/8="), "\xfb\xff");
+}
+
+// Decoding in parts gives the whole decoding's bytes, whatever the sizes of the text and of
+// the parts, including texts that end just before, on and just after a part's end.
+TEST(Base64Test, PartsJoinToTheWholeDecoding) {
+  std::string bytes;
+  for (int i = 0; i < 64; ++i) bytes += char((i * 151 + 7) & 0xFF);
+  for (std::size_t partBytes : {1, 3, 4, 6, 12}) {
+    for (std::size_t size = 0; size <= bytes.size(); ++size) {
+      const std::string text = base64Encode(bytes.substr(0, size));
+      std::string joined;
+      std::size_t calls = 0;
+      ASSERT_TRUE(base64DecodeInParts(text, partBytes, [&](std::string_view part) {
+        EXPECT_LE(part.size(), std::max<std::size_t>(3, partBytes / 3 * 3));
+        joined.append(part);
+        ++calls;
+      }));
+      EXPECT_EQ(joined, bytes.substr(0, size)) << partBytes << " " << size;
+      EXPECT_EQ(calls, (text.size() / 4 + std::max<std::size_t>(1, partBytes / 3) - 1) / std::max<std::size_t>(1, partBytes / 3));
+      EXPECT_TRUE(isBase64(text));
+    }
+  }
+}
+
+// The same rules as the whole decoding; a fault after the first parts is found, and only
+// checked parts were handed over before it.
+TEST(Base64Test, PartsAreAsStrictAndCheckedBeforeTheyAreHandedOver) {
+  const std::string good = base64Encode(std::string(30, 'v'));  // 40 characters, 10 groups
+  std::vector<std::string> bad = {"QQ", "QQ=", "QQ==\n", " QQ==", "Q Q==", "QQ==QQ==", "Q===", "QR==", "QUI=QUI=",
+                                  "QUJ=", "QU*D", "QUJD\r\n", "-_8="};
+  bad.push_back(good.substr(0, 24) + "*" + good.substr(25));  // in the seventh group
+  bad.push_back(good + "QR==");                                // padding bits set, at the very end
+  for (const std::string& text : bad) {
+    ASSERT_FALSE(base64Decode(text)) << text;
+    std::string handed;
+    EXPECT_FALSE(base64DecodeInParts(text, 6, [&](std::string_view part) { handed.append(part); })) << text;
+    EXPECT_FALSE(isBase64(text)) << text;
+    if (text.size() > 40) {
+      // Parts of two groups: those before the faulty group's part, and nothing of that one.
+      EXPECT_EQ(handed, std::string(text[24] == '*' ? 18 : 30, 'v')) << text;
+    }
+  }
 }
 
 TEST(Utf8Test, RepairsInvalidSequences) {
