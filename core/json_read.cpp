@@ -99,8 +99,8 @@ class JsonReader {
     std::size_t backslashes = 0;
     for (std::size_t at = 0; at < text_.size(); ++at) {
       if (at + 8 <= text_.size() && plainForCheck(wordAt(text_, at))) {
-        do at += 8;
-        while (at + 8 <= text_.size() && plainForCheck(wordAt(text_, at)));
+        at = byte_words::skipPlainAscii(text_.data(), at + 8, text_.size());
+        while (at + 8 <= text_.size() && plainForCheck(wordAt(text_, at))) at += 8;
         backslashes = 0;
         if (at == text_.size()) break;
       }
@@ -251,6 +251,7 @@ class JsonReader {
     std::string out;
     for (;;) {
       std::size_t plain = at;
+      at = byte_words::skipPlainAscii(text_.data(), at, text_.size());
       while (at + 8 <= text_.size() && plainInString(wordAt(text_, at))) at += 8;
       while (at < text_.size() && text_[at] != '"' && text_[at] != '\\') ++at;
       if (out.empty()) reserveWithHugePages(out, at - plain);  // a file's Base64 is megabytes
@@ -279,7 +280,7 @@ class JsonReader {
   // When the string opened at `at` has no escape: points `aside_` at its text and moves `at`
   // past its closing quote. The whole text was checked first, so it is valid UTF-8.
   bool plainString(std::size_t& at) const {
-    std::size_t end = at + 1;
+    std::size_t end = byte_words::skipPlainAscii(text_.data(), at + 1, text_.size());
     while (end + 8 <= text_.size() && plainInString(wordAt(text_, end))) end += 8;
     while (end < text_.size() && text_[end] != '"' && text_[end] != '\\') ++end;
     if (end == text_.size() || text_[end] != '"') return false;

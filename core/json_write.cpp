@@ -97,7 +97,9 @@ void appendJsonString(std::string& out, std::string_view text, bool escapeSlash)
   // is megabytes without one).
   std::size_t runStart = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    // Eight bytes at a time while none of them needs an escape.
+    // Sixteen, then eight bytes at a time while none of them needs an escape (plain ASCII
+    // never does, unless slashes are escaped).
+    if (!escapeSlash) i = byte_words::skipPlainAscii(text.data(), i, text.size());
     while (i + 8 <= text.size() && !mayNeedEscape(text.data() + i, escapeSlash)) i += 8;
     if (i == text.size()) break;
     auto byte = static_cast<unsigned char>(text[i]);

@@ -53,8 +53,8 @@ TEST(JsonTest, CompactWriterAgreesWithPython) {
 TEST(JsonTest, LongStringsEscapeEveryByteThatNeedsItAtAnyOffset) {
   std::vector<std::string> texts;
   for (const char* special : {"\"", "\\", "/", "\x01", "\x1f", "\n", "\x7f", "\xc3\xa9"}) {
-    for (std::size_t at = 0; at < 17; ++at) {
-      std::string text = "abcdefghijklmnopqr\xe6\x97\xa5";
+    for (std::size_t at = 0; at < 41; ++at) {  // across the first blocks of sixteen
+      std::string text = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMN\xe6\x97\xa5";
       text.insert(at, special);
       texts.push_back(text);
     }
@@ -263,7 +263,8 @@ TEST(JsonTest, RefusesTheSameWithAStringAside) {
 // run (an escape, a quote escaped behind backslashes, UTF-8, a raw control byte, a bad byte)
 // is read or refused as it is anywhere else.
 TEST(JsonTest, ReadsAndRefusesTheSameWhereverALongStringHoldsTheByte) {
-  const std::string kPlain = "abcdefghijklmnopqrstuvwxyz";
+  // Long enough that the byte lands in every place of the first blocks of sixteen, too.
+  const std::string kPlain = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
   const struct {
     std::string raw;     // as written inside the string
     std::string value;   // what it reads as, when it reads
@@ -284,7 +285,7 @@ TEST(JsonTest, ReadsAndRefusesTheSameWhereverALongStringHoldsTheByte) {
       {"\xc3", "", "The input is not valid UTF-8"},
   };
   for (const auto& c : cases) {
-    for (std::size_t at = 0; at <= 17; ++at) {
+    for (std::size_t at = 0; at <= 40; ++at) {
       const std::string text = "[\"" + kPlain.substr(0, at) + c.raw + kPlain.substr(at) + "\"]";
       const std::string expected = kPlain.substr(0, at) + c.value + kPlain.substr(at);
       try {
