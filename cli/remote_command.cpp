@@ -71,7 +71,7 @@ int runRemoteCommand(const CLIOptions& options, bool json, std::optional<Uuid>& 
     }
     writeOutput(result, base64, options);
   }
-  output(out, response.ok, result, response.error, request.id, json);
+  output(out, response.ok, std::move(result), response.error, request.id, json);
   return response.ok ? 0 : 1;
 }
 
