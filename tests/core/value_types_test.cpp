@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "core/base64.h"
 #include "core/instant.h"
@@ -166,6 +167,48 @@ TEST(Base64Test, PartsAreAsStrictAndCheckedBeforeTheyAreHandedOver) {
       EXPECT_EQ(handed, std::string(text[24] == '*' ? 18 : 30, 'v')) << text;
     }
   }
+}
+
+// Long texts go sixteen characters at a time where the processor allows: every byte value at
+// every place of the first blocks is judged and decoded as a group at a time judges it (parts
+// of one group never take the wide path).
+TEST(Base64Test, WideBlocksJudgeEveryByteAsOneGroupAtATimeDoes) {
+  const std::string good = base64Encode(std::string("\x00\xff\x10\x80\x7f", 5) + std::string(43, 'k'));  // 64 characters
+  for (int byte = 0; byte < 256; ++byte) {
+    for (std::size_t at = 0; at < 48; ++at) {
+      std::string text = good;
+      text[at] = char(byte);
+      std::string narrow;
+      const bool narrowOk = base64DecodeInParts(text, 3, [&](std::string_view part) { narrow.append(part); });
+      const std::optional<std::string> wide = base64Decode(text);
+      ASSERT_EQ(wide.has_value(), narrowOk) << byte << " at " << at;
+      if (wide) {
+        EXPECT_EQ(*wide, narrow) << byte << " at " << at;
+      }
+    }
+  }
+}
+
+// The wide encoder against Python, for every length up to a few blocks past the first.
+TEST(Base64Test, EveryLengthEncodesAsPythonDoes) {
+  std::string request, ours;
+  for (std::size_t size = 0; size <= 80; ++size) {
+    std::string bytes;
+    for (std::size_t i = 0; i < size; ++i) bytes += char((i * 167 + size * 13) & 0xFF);
+    std::string hex;
+    for (unsigned char c : bytes) {
+      static constexpr char digits[] = "0123456789abcdef";
+      hex += digits[c >> 4];
+      hex += digits[c & 15];
+    }
+    request += hex + "\n";
+    ours += base64Encode(bytes) + "\n";
+    EXPECT_EQ(base64Decode(base64Encode(bytes)), bytes) << size;
+  }
+  EXPECT_EQ(ours, testing::runPython("import sys, base64\n"
+                                     "for line in sys.stdin.read().split('\\n')[:-1]:\n"
+                                     "    print(base64.b64encode(bytes.fromhex(line)).decode())\n",
+                                     request));
 }
 
 TEST(Utf8Test, RepairsInvalidSequences) {
