@@ -10,7 +10,9 @@
   - the host's peak memory (VmHWM, cleared once the data file is read) when it refuses a
     too-large `export xlsx` at 100k, beside a whole-history `reports summary` on a fresh host.
 
-    bench/big_answers.py [--build build] [--before OTHER_BUILD] [--runs 9]
+    bench/big_answers.py [--build build] [--before OTHER_BUILD] [--runs 9] [--exports-only]
+
+--exports-only stops after the 10k exports (no 100k archive, no start or peak figures).
 
 With --before, each figure is taken for both builds in the same run, interleaved. Medians in
 milliseconds.
@@ -122,13 +124,15 @@ def main():
     parser.add_argument("--build", default="build")
     parser.add_argument("--before")
     parser.add_argument("--runs", type=int, default=9)
+    parser.add_argument("--exports-only", action="store_true")
     options = parser.parse_args()
     builds = [("after", options.build)] + ([("before", options.before)] if options.before else [])
     scratch = tempfile.mkdtemp(prefix="pellam-big-answers-")
     try:
         small, large = os.path.join(scratch, "10k"), os.path.join(scratch, "100k")
         generate(options.build, 10000, small)
-        generate(options.build, 100000, large)
+        if not options.exports_only:
+            generate(options.build, 100000, large)
 
         # End to end exports at 10k: one host per build, each on its own copy of the data.
         figures = {}
@@ -152,6 +156,8 @@ def main():
             print("%-6s export xlsx 10k end to end  %8.1f ms" % (label, statistics.median(figures[(label, "xlsx")])))
             print("%-6s export csv  10k end to end  %8.1f ms" % (label, statistics.median(figures[(label, "csv")])))
 
+        if options.exports_only:
+            return
         yardstick = os.path.join(options.build, "bench", "xlsxwriter_rows")
         if os.path.exists(yardstick):
             tsv = os.path.join(scratch, "rows.tsv")

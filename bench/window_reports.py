@@ -12,7 +12,8 @@ of that many intervals beside `vantry reports summary` at the same size.
 
 With --compare-host PATH (another build's vantry-host, say the one before a change), the
 same commands run against it too, on a copy of the same archive, interleaved with this
-build's: one line per command and host.
+build's: one line per command and host. --compare-build FOLDER does the same with that
+build's vantry and vantry-host both, for a change on the client's side too.
 
 Prints medians (and p95) per command. The machine may be shared: say so with the figures.
 """
@@ -62,25 +63,26 @@ def host_ms_after(log_path, seen, command):
     return None
 
 
-def time_commands(vantry, hosts, commands, runs, out):
-    """`hosts`: (name, folder, log path). Every run goes through each command on each host in turn."""
+def time_commands(vantries, hosts, commands, runs, out):
+    """`hosts`: (name, folder, log path); `vantries`: the vantry of each host's name. Every run
+    goes through each command on each host in turn."""
     counter = iter(range(10**9))
 
     def words_of(words):
         # export writes a new file each time (--out never replaces one).
         return [w if w != "OUT" else os.path.join(out, "r%d.txt" % next(counter)) for w in words]
 
-    for _, folder, _ in hosts:
+    for name, folder, _ in hosts:
         for _, words, _ in commands:  # warm-up: the host reads the data file at its first request
             for _ in range(3):
-                subprocess.run([vantry, "--json", "--data-dir", folder] + words_of(words), check=True,
+                subprocess.run([vantries[name], "--json", "--data-dir", folder] + words_of(words), check=True,
                                stdout=subprocess.DEVNULL)
     ends = {(name, label): [] for name, _, _ in hosts for label, _, _ in commands}
     host_ms = {key: [] for key in ends}
     for _ in range(runs):  # interleaved: a load that comes and goes touches every command alike
         for label, words, wire in commands:
             for name, folder, log_path in hosts:
-                command = [vantry, "--json", "--data-dir", folder] + words_of(words)
+                command = [vantries[name], "--json", "--data-dir", folder] + words_of(words)
                 seen = len(log_lines(log_path))
                 start = time.perf_counter()
                 subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
@@ -129,6 +131,7 @@ def main():
     parser.add_argument("--entries", type=int, default=100000)
     parser.add_argument("--timew-entries", type=int, default=10000)
     parser.add_argument("--compare-host", help="another vantry-host to run the same commands against")
+    parser.add_argument("--compare-build", help="another build folder whose vantry and vantry-host to compare")
     options = parser.parse_args()
     vantry = os.path.join(options.build, "cli", "vantry")
     host = os.path.join(options.build, "host", "vantry-host")
@@ -139,7 +142,14 @@ def main():
     root = tempfile.mkdtemp(prefix="pellam-window-")
     served = []
     try:
-        builds = [("this", host)] + ([("compared", options.compare_host)] if options.compare_host else [])
+        builds = [("this", host)]
+        vantries = {"this": vantry}
+        if options.compare_build:
+            builds.append(("compared", os.path.join(options.compare_build, "host", "vantry-host")))
+            vantries["compared"] = os.path.join(options.compare_build, "cli", "vantry")
+        elif options.compare_host:
+            builds.append(("compared", options.compare_host))
+            vantries["compared"] = vantry
         hosts = []
         for name, program in builds:
             folder = os.path.join(root, name)
@@ -161,7 +171,7 @@ def main():
              "entries.list"),
             ("reports summary (all)", ["reports", "summary"], "reports.summary"),
         ]
-        ends, host_ms = time_commands(vantry, hosts, commands, options.runs, out)
+        ends, host_ms = time_commands(vantries, hosts, commands, options.runs, out)
         report(options.entries, hosts, commands, ends, host_ms)
     finally:
         for process, log in served:

@@ -11,4 +11,10 @@ namespace pellam::cli {
 // touched. Throws AgentFailure (`output_exists`, `export_failed`).
 void writeExport(std::string_view bytes, const std::string& target, FileSystem& fs = *RealFileSystem::shared());
 
+// The same for a file given as Base64 text, decoded straight into the file part by part (an
+// export is megabytes). False, with nothing left behind, when the text is not strict Base64;
+// that is found before any failure to write the file is reported.
+bool writeDecodedExport(std::string_view base64, const std::string& target,
+                        FileSystem& fs = *RealFileSystem::shared());
+
 }  // namespace pellam::cli

@@ -11,7 +11,7 @@ namespace pellam::cli {
 
 // Prints `text` and a line break when there is one and JSON mode is off; otherwise the
 // envelope {schema, ok, data, error, requestID}: compact in JSON mode, pretty otherwise.
-void output(std::ostream& out, bool ok, const Json& data, const std::optional<agent::AgentFailure>& failure,
+void output(std::ostream& out, bool ok, Json data, const std::optional<agent::AgentFailure>& failure,
             const std::optional<Uuid>& requestID, bool json, const std::optional<std::string>& text = std::nullopt);
 
 }  // namespace pellam::cli

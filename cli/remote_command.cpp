@@ -19,24 +19,26 @@ namespace {
 // `--out -` sends the file to standard output instead of naming a file (`./-` names one).
 constexpr const char* kStandardOutput = "-";
 
-// The file an export result carries.
-std::string exportedBytes(const Json& result) {
-  AgentFailure notAFile = AgentFailure::invalidArgument("--out applies to an export that returns a file.");
+AgentFailure notAFile() { return AgentFailure::invalidArgument("--out applies to an export that returns a file."); }
+
+// The Base64 text of the file an export result carries: where the reader left it in the
+// answer's bytes (`aside`), or else in the result itself. Not yet checked.
+std::string_view exportedText(const Json& result, const JsonStringAside& aside) {
   const Json* base64 = result.isObject() ? result.find("base64") : nullptr;
-  if (!base64 || !base64->isString()) throw notAFile;
-  std::optional<std::string> bytes = base64Decode(base64->asString());
-  if (!bytes) throw notAFile;
-  return std::move(*bytes);
+  if (!base64 || !base64->isString()) throw notAFile();
+  return aside.text ? *aside.text : std::string_view(base64->asString());
 }
 
-// Replaces the file an export result carries with where it went (or would go on a dry run).
-void writeOutput(Json& result, const std::string& bytes, const CLIOptions& options) {
+// Writes the file the result carries to the --out path (or, on a dry run, only checks it),
+// then replaces it in the result with where it went (or would go).
+void writeOutput(Json& result, std::string_view base64, const CLIOptions& options) {
   const std::string& path = *options.outputPath;
   std::string target = path == kStandardOutput ? path : standardizedPath(expandTilde(path));
   if (options.dryRun) {
+    if (!isBase64(base64)) throw notAFile();
     result["wouldWrite"] = target;
   } else {
-    writeExport(bytes, target);
+    if (!writeDecodedExport(base64, target)) throw notAFile();
     result["path"] = target;
   }
   result.asObject().erase("base64");
@@ -44,24 +46,32 @@ void writeOutput(Json& result, const std::string& bytes, const CLIOptions& optio
 
 }  // namespace
 
-void placeExportFile(Json& result, const CLIOptions& options) { writeOutput(result, exportedBytes(result), options); }
+void placeExportFile(Json& result, const CLIOptions& options) {
+  writeOutput(result, exportedText(result, JsonStringAside{"base64", std::nullopt}), options);
+}
 
 int runRemoteCommand(const CLIOptions& options, bool json, std::optional<Uuid>& requestID, std::ostream& out) {
   agent::AgentRequest request = buildRequest(options);
   requestID = request.id;
   agent::AgentResponse response = agent::AgentClient(options.dataDirectory)
                                       .perform(request, std::chrono::seconds(options.timeoutSeconds));
-  Json result = response.data ? parseJson(*response.data) : Json();
-  if (response.ok && options.outputPath) {
-    std::string bytes = exportedBytes(result);
+  const bool exported = response.ok && options.outputPath;
+  // An export's file is read where it lies in the answer, not copied into the result.
+  JsonStringAside file{"base64", std::nullopt};
+  Json result = !response.data ? Json() : exported ? parseJson(*response.data, file) : parseJson(*response.data);
+  if (exported) {
+    std::string_view base64 = exportedText(result, file);
     if (*options.outputPath == kStandardOutput && !options.dryRun) {
-      // The file's bytes and nothing else, so they can be piped or redirected as they are.
-      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      // The file's bytes and nothing else, so they can be piped or redirected as they are;
+      // decoded whole first, so a bad file prints nothing of it.
+      std::optional<std::string> bytes = base64Decode(base64);
+      if (!bytes) throw notAFile();
+      out.write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
       return 0;
     }
-    writeOutput(result, bytes, options);
+    writeOutput(result, base64, options);
   }
-  output(out, response.ok, result, response.error, request.id, json);
+  output(out, response.ok, std::move(result), response.error, request.id, json);
   return response.ok ? 0 : 1;
 }
 

@@ -5,10 +5,12 @@
 
 namespace pellam {
 
-void publishFile(FileSystem& fs, const std::string& temporary, const std::string& target, std::string_view bytes,
-                 mode_t mode, Placement placement, Durability durability,
-                 const std::function<void()>& beforeMove) {
-  fs.writeNewFile(temporary, bytes, mode);
+namespace {
+
+// Syncs the written temporary file when asked, moves it to `target`, and syncs the folder
+// when asked; the temporary file is removed when anything before the move fails.
+void placeWritten(FileSystem& fs, const std::string& temporary, const std::string& target, Placement placement,
+                  Durability durability, const std::function<void()>& beforeMove) {
   try {
     if (durability.syncFile) fs.syncFile(temporary);
     if (beforeMove) beforeMove();
@@ -26,6 +28,22 @@ void publishFile(FileSystem& fs, const std::string& temporary, const std::string
     throw;
   }
   if (durability.syncFolder) fs.syncDirectory(parentFolder(target));
+}
+
+}  // namespace
+
+void publishFile(FileSystem& fs, const std::string& temporary, const std::string& target, std::string_view bytes,
+                 mode_t mode, Placement placement, Durability durability,
+                 const std::function<void()>& beforeMove) {
+  fs.writeNewFile(temporary, bytes, mode);
+  placeWritten(fs, temporary, target, placement, durability, beforeMove);
+}
+
+void publishFileInParts(FileSystem& fs, const std::string& temporary, const std::string& target,
+                        const std::function<void(const FileSystem::PartWriter&)>& contents, mode_t mode,
+                        Placement placement, Durability durability) {
+  fs.writeNewFileInParts(temporary, contents, mode);
+  placeWritten(fs, temporary, target, placement, durability, nullptr);
 }
 
 namespace {

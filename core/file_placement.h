@@ -39,6 +39,12 @@ void publishFile(FileSystem& fs, const std::string& temporary, const std::string
                  mode_t mode, Placement placement, Durability durability,
                  const std::function<void()>& beforeMove = nullptr);
 
+// The same with the bytes handed over in parts (FileSystem::writeNewFileInParts), so a large
+// file need never be held whole; whatever `contents` throws passes on and leaves no file.
+void publishFileInParts(FileSystem& fs, const std::string& temporary, const std::string& target,
+                        const std::function<void(const FileSystem::PartWriter&)>& contents, mode_t mode,
+                        Placement placement, Durability durability);
+
 // Replaces (or creates) `path` so that a crash at any moment leaves either the old or the new
 // complete file, even after a power cut: publishFile under a unique hidden name beside it,
 // replacing, fully durable unless the caller asks for less; `beforeMove` runs just before the

@@ -224,7 +224,30 @@ std::optional<std::string> RealFileSystem::readFileAtMost(const std::string& pat
   return bytes;
 }
 
+namespace {
+
+// Writes all of `bytes` at the descriptor's position; errno is set when it returns false.
+bool writeAll(int fd, std::string_view bytes) {
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
 void RealFileSystem::writeNewFile(const std::string& path, std::string_view bytes, mode_t mode) {
+  writeNewFileInParts(path, [&](const PartWriter& write) { write(bytes); }, mode);
+}
+
+void RealFileSystem::writeNewFileInParts(const std::string& path,
+                                         const std::function<void(const PartWriter&)>& contents, mode_t mode) {
   int fd = openRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
   if (fd < 0) failWithErrno("Could not create", path);
   const char* failedAction = nullptr;
@@ -234,15 +257,18 @@ void RealFileSystem::writeNewFile(const std::string& path, std::string_view byte
     failedAction = "Could not set the permissions of";
     error = errno;
   }
-  std::size_t written = 0;
-  while (!failedAction && written < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      failedAction = "Could not write";
-      error = errno;
-    } else {
-      written += static_cast<std::size_t>(n);
+  if (!failedAction) {
+    try {
+      contents([&](std::string_view part) {
+        if (!failedAction && !writeAll(fd, part)) {
+          failedAction = "Could not write";
+          error = errno;
+        }
+      });
+    } catch (...) {
+      ::close(fd);
+      ::unlink(path.c_str());
+      throw;
     }
   }
   if (::close(fd) != 0 && !failedAction) {
@@ -253,6 +279,13 @@ void RealFileSystem::writeNewFile(const std::string& path, std::string_view byte
     ::unlink(path.c_str());
     fail(error, failedAction, path);
   }
+}
+
+void FileSystem::writeNewFileInParts(const std::string& path, const std::function<void(const PartWriter&)>& contents,
+                                     mode_t mode) {
+  std::string bytes;
+  contents([&](std::string_view part) { bytes.append(part); });
+  writeNewFile(path, bytes, mode);
 }
 
 void RealFileSystem::syncFile(const std::string& path) {

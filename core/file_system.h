@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -96,6 +97,12 @@ class FileSystem {
   // Creates `path`, which must not exist (a link there is not followed), with exactly
   // `mode`, and writes all of `bytes`. A failure leaves no file behind.
   virtual void writeNewFile(const std::string& path, std::string_view bytes, mode_t mode) = 0;
+  // Like writeNewFile, with the bytes handed over in parts: `contents` calls its argument
+  // once per part, so a large file need never be held whole. Whatever `contents` throws
+  // passes on and leaves no file behind. By default the parts are gathered for writeNewFile.
+  using PartWriter = std::function<void(std::string_view)>;
+  virtual void writeNewFileInParts(const std::string& path, const std::function<void(const PartWriter&)>& contents,
+                                   mode_t mode);
   virtual void syncFile(const std::string& path) = 0;
   virtual void syncDirectory(const std::string& path) = 0;
   virtual void move(const std::string& from, const std::string& to, Placement placement) = 0;
@@ -126,6 +133,8 @@ class RealFileSystem final : public FileSystem {
   std::string readFile(const std::string& path) override;
   std::optional<std::string> readFileAtMost(const std::string& path, std::size_t maximum) override;
   void writeNewFile(const std::string& path, std::string_view bytes, mode_t mode) override;
+  void writeNewFileInParts(const std::string& path, const std::function<void(const PartWriter&)>& contents,
+                           mode_t mode) override;
   void syncFile(const std::string& path) override;
   void syncDirectory(const std::string& path) override;
   void move(const std::string& from, const std::string& to, Placement placement) override;

@@ -90,6 +90,12 @@ std::optional<Instant> parseDateText(std::string_view text, Years years) {
 }
 
 std::string formatInternetDateTime(Instant instant) {
+  std::string text;
+  appendInternetDateTime(text, instant);
+  return text;
+}
+
+void appendInternetDateTime(std::string& out, Instant instant) {
   auto whole = static_cast<long long>(std::floor(instant.unixSeconds()));
   date::sys_seconds moment{std::chrono::seconds(whole)};
   auto day = date::floor<date::days>(moment);
@@ -109,14 +115,15 @@ std::string formatInternetDateTime(Instant instant) {
     put(11, 2, static_cast<unsigned>(time.hours().count()));
     put(14, 2, static_cast<unsigned>(time.minutes().count()));
     put(17, 2, static_cast<unsigned>(time.seconds().count()));
-    return std::string(text, sizeof text);
+    out.append(text, sizeof text);
+    return;
   }
   char buffer[40];
   std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02d:%02d:%02dZ", year,
                 static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
                 static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
                 static_cast<int>(time.seconds().count()));
-  return buffer;
+  out += buffer;
 }
 
 }  // namespace pellam

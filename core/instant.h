@@ -42,5 +42,8 @@ std::optional<Instant> parseDateText(std::string_view text, Years years = Years:
 
 // UTC with whole seconds (the fraction is dropped) and the designator Z.
 std::string formatInternetDateTime(Instant instant);
+// The same text appended to `out`: an export writes two or more for every entry, and a new
+// string for each (too long to stay inside the string) costs as much as the digits.
+void appendInternetDateTime(std::string& out, Instant instant);
 
 }  // namespace pellam

@@ -104,6 +104,17 @@ void appendJsonString(std::string& out, std::string_view text, bool escapeSlash 
 // numbers, duplicate keys and trailing content; throws JsonParseError.
 Json parseJson(std::string_view text);
 
+// A string member of a top-level object that the reader leaves where it is instead of
+// copying it (an answer's Base64 is megabytes).
+struct JsonStringAside {
+  std::string_view key;
+  // Set when the member is a string without escapes: its text, inside the parsed text.
+  std::optional<std::string_view> text;
+};
+// As parseJson, with the same checks; when `aside.text` is set, the member stands in the tree
+// as an empty string. A string with escapes is read into the tree as usual.
+Json parseJson(std::string_view text, JsonStringAside& aside);
+
 // True when `text` is exactly one number by the JSON grammar.
 bool isJsonNumber(std::string_view text);
 

@@ -52,7 +52,7 @@ constexpr bool plainForCheck(std::uint64_t word) {
 
 class JsonReader {
  public:
-  explicit JsonReader(std::string_view text) : text_(text) {}
+  explicit JsonReader(std::string_view text, JsonStringAside* aside = nullptr) : text_(text), aside_(aside) {}
 
   Json document() {
     checkWholeText();
@@ -99,8 +99,8 @@ class JsonReader {
     std::size_t backslashes = 0;
     for (std::size_t at = 0; at < text_.size(); ++at) {
       if (at + 8 <= text_.size() && plainForCheck(wordAt(text_, at))) {
-        do at += 8;
-        while (at + 8 <= text_.size() && plainForCheck(wordAt(text_, at)));
+        at = byte_words::skipPlainAscii(text_.data(), at + 8, text_.size());
+        while (at + 8 <= text_.size() && plainForCheck(wordAt(text_, at))) at += 8;
         backslashes = 0;
         if (at == text_.size()) break;
       }
@@ -224,7 +224,12 @@ class JsonReader {
         std::tie(slot, added) = members.try_emplace(std::move(key));
       }
       if (!added) fail("the key \"" + slot->first + "\" appears twice.", keyStart);
-      slot->second = value(at, depth + 1);
+      if (depth == 0 && aside_ && slot->first == aside_->key && at < text_.size() && text_[at] == '"' &&
+          plainString(at)) {
+        slot->second = Json(std::string());
+      } else {
+        slot->second = value(at, depth + 1);
+      }
       at = skipSpace(at);
       if (at == text_.size()) fail(kStructure, at);
       if (text_[at] == '}') {
@@ -246,6 +251,7 @@ class JsonReader {
     std::string out;
     for (;;) {
       std::size_t plain = at;
+      at = byte_words::skipPlainAscii(text_.data(), at, text_.size());
       while (at + 8 <= text_.size() && plainInString(wordAt(text_, at))) at += 8;
       while (at < text_.size() && text_[at] != '"' && text_[at] != '\\') ++at;
       if (out.empty()) reserveWithHugePages(out, at - plain);  // a file's Base64 is megabytes
@@ -269,6 +275,18 @@ class JsonReader {
         default: fail(kStringError, bad());
       }
     }
+  }
+
+  // When the string opened at `at` has no escape: points `aside_` at its text and moves `at`
+  // past its closing quote. The whole text was checked first, so it is valid UTF-8.
+  bool plainString(std::size_t& at) const {
+    std::size_t end = byte_words::skipPlainAscii(text_.data(), at + 1, text_.size());
+    while (end + 8 <= text_.size() && plainInString(wordAt(text_, end))) end += 8;
+    while (end < text_.size() && text_[end] != '"' && text_[end] != '\\') ++end;
+    if (end == text_.size() || text_[end] != '"') return false;
+    aside_->text = text_.substr(at + 1, end - at - 1);
+    at = end + 1;
+    return true;
   }
 
   // Just past the closing quote of the string opened at `start`, where a bad escape is reported.
@@ -327,10 +345,16 @@ class JsonReader {
   }
 
   std::string_view text_;
+  JsonStringAside* aside_;
 };
 
 }  // namespace
 
 Json parseJson(std::string_view text) { return JsonReader(text).document(); }
+
+Json parseJson(std::string_view text, JsonStringAside& aside) {
+  aside.text.reset();
+  return JsonReader(text, &aside).document();
+}
 
 }  // namespace pellam

@@ -89,15 +89,22 @@ bool mayNeedEscape(const char* bytes, bool escapeSlash) {
 
 }  // namespace
 
+constexpr std::size_t kLongString = 64 * 1024;
+
 void appendJsonString(std::string& out, std::string_view text, bool escapeSlash) {
   static constexpr char hex[] = "0123456789abcdef";
   const std::array<bool, 256>& escaped = escapeSlash ? kEscapedWithSlash : kEscaped;
+  // A long string (an export's Base64) gets its room at once, with some to spare for the rest
+  // of the document, so that megabytes are not moved to a larger buffer on the next append.
+  if (text.size() > kLongString) out.reserve(out.size() + text.size() + kLongString);
   out.push_back('"');
   // Copy runs that need no escape in one go; most text has none at all (an export's Base64
   // is megabytes without one).
   std::size_t runStart = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    // Eight bytes at a time while none of them needs an escape.
+    // Sixteen, then eight bytes at a time while none of them needs an escape (plain ASCII
+    // never does, unless slashes are escaped).
+    if (!escapeSlash) i = byte_words::skipPlainAscii(text.data(), i, text.size());
     while (i + 8 <= text.size() && !mayNeedEscape(text.data() + i, escapeSlash)) i += 8;
     if (i == text.size()) break;
     auto byte = static_cast<unsigned char>(text[i]);

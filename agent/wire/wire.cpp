@@ -182,14 +182,18 @@ AgentRequest requestFromJson(const Json& json) {
   return request;
 }
 
-AgentResponse responseFromJson(const Json& json) {
+namespace {
+
+// `dataText`: the text of the data member when the reader left it aside (it is then an
+// empty string in `json`).
+AgentResponse responseFrom(const Json& json, std::optional<std::string_view> dataText) {
   Fields fields(json, "response");
   AgentResponse response;
   response.version = fields.integer("version");
   response.id = fields.uuid("id");
   response.ok = fields.boolean("ok");
   if (const Json* data = fields.optional("data")) {
-    auto bytes = base64Decode(fields.string(*data, "data"));
+    auto bytes = dataText ? base64Decode(*dataText) : base64Decode(fields.string(*data, "data"));
     if (!bytes) throw fields.error("data", "must be Base64 text");
     response.data = std::move(*bytes);
   }
@@ -199,6 +203,10 @@ AgentResponse responseFromJson(const Json& json) {
   }
   return response;
 }
+
+}  // namespace
+
+AgentResponse responseFromJson(const Json& json) { return responseFrom(json, std::nullopt); }
 
 AgentStatus statusFromJson(const Json& json) {
   Fields fields(json, "status");
@@ -213,7 +221,12 @@ AgentStatus statusFromJson(const Json& json) {
 }
 
 AgentRequest decodeRequest(std::string_view bytes) { return requestFromJson(parseJson(bytes)); }
-AgentResponse decodeResponse(std::string_view bytes) { return responseFromJson(parseJson(bytes)); }
+AgentResponse decodeResponse(std::string_view bytes) {
+  // The data's Base64 is decoded where it lies in `bytes`, not copied out first.
+  JsonStringAside data{"data", std::nullopt};
+  const Json json = parseJson(bytes, data);
+  return responseFrom(json, data.text);
+}
 AgentStatus decodeStatus(std::string_view bytes) { return statusFromJson(parseJson(bytes)); }
 
 std::string fingerprint(const AgentRequest& request) {

@@ -53,10 +53,11 @@ void appendPausesJson(std::string& out, const std::vector<TimePause>& pauses) {
     const TimePause& pause = pauses[i];
     if (i > 0) out.push_back(',');
     out.push_back('{');
+    // Dates are digits, '-', ':', 'T' and 'Z': nothing to escape.
     if (pause.end) {  // left out while the break is open
-      out += "\"end\":";
-      appendJsonString(out, formatInternetDateTime(*pause.end), true);
-      out.push_back(',');
+      out += "\"end\":\"";
+      appendInternetDateTime(out, *pause.end);
+      out += "\",";
     }
     out += "\"id\":\"";
     pause.id.appendText(out);  // hex digits and dashes: nothing to escape
@@ -64,9 +65,9 @@ void appendPausesJson(std::string& out, const std::vector<TimePause>& pauses) {
     out += ",\"kind\":";
     appendJsonString(out, pause.kind, true);
     out += pause.paid ? ",\"paid\":true" : ",\"paid\":false";
-    out += ",\"start\":";
-    appendJsonString(out, formatInternetDateTime(pause.start), true);
-    out.push_back('}');
+    out += ",\"start\":\"";
+    appendInternetDateTime(out, pause.start);
+    out += "\"}";
   }
   out.push_back(']');
 }
@@ -95,8 +96,11 @@ std::string exportEntries(const Archive& archive, std::span<const Entry* const> 
     const Job* job = jobOf(entry->jobID);
     row.field(entry->id.text());
     row.field(withFormulaPrefix(job ? std::string_view(job->name) : std::string_view()));
-    row.field(formatInternetDateTime(entry->start));
-    row.field(formatInternetDateTime(*entry->end));
+    for (Instant instant : {entry->start, *entry->end}) {
+      scratch.clear();
+      appendInternetDateTime(scratch, instant);
+      row.field(scratch);
+    }
     row.field(shortestRoundTrip(entry->manualBreakMinutes));
     row.field(shortestRoundTrip(entry->timeAdjustmentMinutes));
     row.field(entry->rate.text());

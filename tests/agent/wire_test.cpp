@@ -75,6 +75,32 @@ TEST(WireTest, ResponseBytesAreItsJsonForm) {
   }
 }
 
+// The data is decoded where it lies in the answer when it holds no escape; either way the
+// response, and every refusal of a bad one, is what reading it through its JSON value gives.
+TEST(WireTest, ResponseDataReadsTheSameInPlaceOrEscaped) {
+  const std::string head = R"({"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","ok":true,"version":1,"data":)";
+  for (const std::string data :
+       {R"("eyJ4IjoxfQ==")", R"("\u0065yJ4IjoxfQ\u003d\u003d")", R"("")", R"("eyJ4Ijox fQ==")", R"("eyJ4IjoxfQ=")",
+        R"(5)", R"(null)", R"("\/\/\/\/")"}) {
+    const std::string bytes = head + data + "}";
+    std::string inPlace, throughJson;
+    std::optional<AgentResponse> decoded, expected;
+    try {
+      decoded = AgentWire::decodeResponse(bytes);
+    } catch (const std::exception& error) {
+      inPlace = error.what();
+    }
+    try {
+      expected = AgentWire::responseFromJson(parseJson(bytes));
+    } catch (const std::exception& error) {
+      throughJson = error.what();
+    }
+    EXPECT_EQ(decoded, expected) << data;
+    EXPECT_EQ(inPlace, throughJson) << data;
+  }
+  EXPECT_EQ(AgentWire::decodeResponse(head + R"("\u0065yJ4IjoxfQ==")" + "}").data, std::string("{\"x\":1}"));
+}
+
 TEST(WireTest, StatusRoundTripsWithOptionalWebsite) {
   AgentStatus status;
   status.enabled = true;

@@ -12,6 +12,8 @@
 
 #include "cli/export_file.h"
 #include "cli/url_check.h"
+#include "core/base64.h"
+#include "support/fault_injecting_file_system.h"
 
 namespace pellam::cli {
 namespace {
@@ -100,6 +102,83 @@ TEST_F(ExportFileTest, MissingFolderCannotBePrepared) {
     EXPECT_EQ(failure.code, "export_failed");
     EXPECT_EQ(failure.message, "Could not prepare an export in " + folder_ + "/absent.");
   }
+}
+
+std::string fileBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(file)), {});
+}
+
+// Decoded straight into the file, part by part: the same file as the whole decoding written at
+// once, for sizes on either side of a part's end (parts of 192 KiB) and the empty file.
+TEST_F(ExportFileTest, ADecodedFileIsTheWholeDecodingByteForByte) {
+  constexpr std::size_t kPart = 3 * 64 * 1024;
+  for (std::size_t size : {std::size_t(0), std::size_t(1), std::size_t(2), std::size_t(3), kPart - 1, kPart,
+                           kPart + 1, kPart + 2, 2 * kPart, 3 * kPart + 4}) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = char((i * 131 + size) & 0xFF);
+    const std::string base64 = base64Encode(bytes);
+    const std::string whole = folder_ + "/whole-" + std::to_string(size);
+    const std::string decoded = folder_ + "/decoded-" + std::to_string(size);
+    writeExport(*base64Decode(base64), whole);
+    ASSERT_TRUE(writeDecodedExport(base64, decoded)) << size;
+    EXPECT_EQ(fileBytes(decoded), fileBytes(whole)) << size;
+    EXPECT_EQ(fileBytes(decoded).size(), size);
+    struct stat info;
+    ASSERT_EQ(stat(decoded.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+  }
+}
+
+// Bad Base64, wherever it shows (after parts were written, too), leaves no file and no
+// temporary file, and is named before a target that exists or a folder that is missing.
+TEST_F(ExportFileTest, BadBase64LeavesNothingAndComesFirst) {
+  const std::string good = base64Encode(std::string(3 * 64 * 1024 * 2 + 5, 'z'));
+  std::string lateFault = good;
+  lateFault[lateFault.size() - 10] = '*';
+  std::ofstream(folder_ + "/taken") << "keep";
+  for (const std::string& base64 : {std::string("QQ="), std::string("*QUJD"), lateFault, good + "QR=="}) {
+    for (const std::string& target : {folder_ + "/new.csv", folder_ + "/taken", folder_ + "/absent/new.csv"}) {
+      EXPECT_FALSE(writeDecodedExport(base64, target)) << target;
+      EXPECT_EQ(names(), std::vector<std::string>{"taken"}) << target;
+    }
+  }
+  EXPECT_EQ(fileBytes(folder_ + "/taken"), "keep");
+}
+
+// Good Base64 meets the same refusals as a file given whole, with the same messages.
+TEST_F(ExportFileTest, DecodedExportsFailAsWholeOnes) {
+  std::ofstream(folder_ + "/taken") << "keep";
+  const struct {
+    std::string target;
+    std::string code;
+    std::string message;
+  } cases[] = {
+      {folder_ + "/taken", "output_exists",
+       "The output already exists. Choose a new --out path; Vantry never silently overwrites exports."},
+      {folder_ + "/absent/report.csv", "export_failed", "Could not prepare an export in " + folder_ + "/absent."},
+  };
+  for (const auto& c : cases) {
+    try {
+      writeDecodedExport("QUJD", c.target);
+      ADD_FAILURE() << c.target;
+    } catch (const AgentFailure& failure) {
+      EXPECT_EQ(failure.code, c.code);
+      EXPECT_EQ(failure.message, c.message);
+    }
+  }
+  // A write that fails on the way (a full disk) leaves no temporary file behind.
+  testing::FaultInjectingFileSystem fs;
+  fs.failWhen([](const testing::FaultInjectingFileSystem::Operation& op) { return op.name == "writeNewFile"; }, ENOSPC);
+  try {
+    writeDecodedExport(base64Encode(std::string(500000, 'q')), folder_ + "/full.csv", fs);
+    ADD_FAILURE() << "a failed write was reported as written";
+  } catch (const AgentFailure& failure) {
+    EXPECT_EQ(failure.code, "export_failed");
+    EXPECT_EQ(failure.message, "Could not prepare an export in " + folder_ + ".");
+  }
+  EXPECT_EQ(names(), std::vector<std::string>{"taken"});
+  EXPECT_EQ(fileBytes(folder_ + "/taken"), "keep");
 }
 
 TEST(UrlCheckTest, AcceptsOnlyHttpsWithAHost) {

@@ -90,6 +90,50 @@ TEST(RealFileSystemTest, WriteNewFileNeverReplacesAFileOrFollowsALink) {
   EXPECT_FALSE(fs.status(folder / "nowhere").exists);
 }
 
+// A file written in parts holds them joined, with the mode asked for; when the parts stop
+// with an error the file is gone and the error passes on; an existing name is never replaced.
+TEST(RealFileSystemTest, WriteNewFileInPartsJoinsThePartsOrLeavesNothing) {
+  TemporaryFolder folder;
+  RealFileSystem fs;
+  UmaskGuard mask(0277);
+  const std::vector<std::string> parts = {"", "first,", std::string(70000, 'x'), "", std::string("\0last", 5)};
+  auto writeParts = [&](const FileSystem::PartWriter& write) {
+    for (const std::string& part : parts) write(part);
+  };
+  fs.writeNewFileInParts(folder / "joined", writeParts, 0600);
+  EXPECT_EQ(readBytes(folder / "joined"), parts[1] + parts[2] + parts[4]);
+  EXPECT_EQ(modeOf(folder / "joined"), 0600u);
+
+  struct Stopped {};
+  EXPECT_THROW(fs.writeNewFileInParts(folder / "stopped",
+                                      [&](const FileSystem::PartWriter& write) {
+                                        write("half");
+                                        throw Stopped{};
+                                      },
+                                      0600),
+               Stopped);
+  EXPECT_FALSE(fs.status(folder / "stopped").exists);
+
+  EXPECT_EQ(errnoOf([&] { fs.writeNewFileInParts(folder / "joined", writeParts, 0600); }), EEXIST);
+  EXPECT_EQ(readBytes(folder / "joined"), parts[1] + parts[2] + parts[4]);
+  EXPECT_EQ(namesIn(folder.path()), std::vector<std::string>{"joined"});
+}
+
+// A file system that writes whole files only gets the parts gathered: a test double sees one
+// writeNewFile with every byte, and parts that stop with an error create nothing.
+TEST(FaultInjectingFileSystemTest, PartsAreGatheredIntoOneWrite) {
+  TemporaryFolder folder;
+  FaultInjectingFileSystem fs;
+  fs.writeNewFileInParts(folder / "f", [](const FileSystem::PartWriter& write) { write("ab"); write("cd"); }, 0600);
+  EXPECT_EQ(readBytes(folder / "f"), "abcd");
+  ASSERT_FALSE(fs.log().empty());
+  EXPECT_EQ(fs.log().back().name, "writeNewFile");
+  struct Stopped {};
+  EXPECT_THROW(fs.writeNewFileInParts(folder / "g", [](const FileSystem::PartWriter&) { throw Stopped{}; }, 0600),
+               Stopped);
+  EXPECT_EQ(namesIn(folder.path()), std::vector<std::string>{"f"});
+}
+
 TEST(RealFileSystemTest, StatusDoesNotFollowLinks) {
   TemporaryFolder folder;
   RealFileSystem fs;

@@ -53,8 +53,8 @@ TEST(JsonTest, CompactWriterAgreesWithPython) {
 TEST(JsonTest, LongStringsEscapeEveryByteThatNeedsItAtAnyOffset) {
   std::vector<std::string> texts;
   for (const char* special : {"\"", "\\", "/", "\x01", "\x1f", "\n", "\x7f", "\xc3\xa9"}) {
-    for (std::size_t at = 0; at < 17; ++at) {
-      std::string text = "abcdefghijklmnopqr\xe6\x97\xa5";
+    for (std::size_t at = 0; at < 41; ++at) {  // across the first blocks of sixteen
+      std::string text = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMN\xe6\x97\xa5";
       text.insert(at, special);
       texts.push_back(text);
     }
@@ -207,11 +207,64 @@ TEST(JsonTest, NamesWhatBreaksInStringsLiteralsAndStructure) {
   }
 }
 
+// A top-level string member without escapes can be left where it is: the tree holds an empty
+// string in its place. Anything else under that name, or the name deeper down, is read as usual.
+TEST(JsonTest, LeavesAPlainTopLevelStringAside) {
+  const struct {
+    std::string text;
+    std::optional<std::string> aside;
+    std::string tree;  // what the tree holds, compactly written
+  } cases[] = {
+      {R"({"a":1,"d":"QUJD","z":[2]})", "QUJD", R"({"a":1,"d":"","z":[2]})"},
+      {R"({ "d" : "a b/c" })", "a b/c", R"({"d":""})"},
+      {R"({"d":""})", "", R"({"d":""})"},
+      {R"({"d":"A\u0042\"x"})", std::nullopt, R"({"d":"AB\"x"})"},
+      {R"({"d":"QQ==\\"})", std::nullopt, R"({"d":"QQ==\\"})"},
+      {R"({"x":{"d":"QQ=="}})", std::nullopt, R"({"x":{"d":"QQ=="}})"},
+      {R"({"d":5})", std::nullopt, R"({"d":5})"},
+      {R"(["d","QQ=="])", std::nullopt, R"(["d","QQ=="])"},
+      {R"("d")", std::nullopt, R"("d")"},
+  };
+  for (const auto& c : cases) {
+    JsonStringAside aside{"d", std::string_view("stale")};
+    const Json tree = parseJson(c.text, aside);
+    EXPECT_EQ(writeJson(tree), c.tree) << c.text;
+    ASSERT_EQ(aside.text.has_value(), c.aside.has_value()) << c.text;
+    if (aside.text) {
+      EXPECT_EQ(*aside.text, *c.aside) << c.text;
+      EXPECT_TRUE(aside.text->data() >= c.text.data() && aside.text->data() <= c.text.data() + c.text.size());
+    }
+  }
+}
+
+// Setting a string aside changes nothing in what is refused, nor in the message.
+TEST(JsonTest, RefusesTheSameWithAStringAside) {
+  for (const std::string text :
+       {R"({"d":"QQ==","d":"x"})", R"({"d":"QQ==" "e":1})", R"({"d":"QQ==)", "{\"d\":\"Q\x01Q\"}",
+        "{\"d\":\"Q\xffQ\"}", R"({"d":"QQ=="} {})", R"({"d":"QQ==",})", R"({"d":"QQ=="]")"}) {
+    std::string plain, aside;
+    try {
+      parseJson(text);
+    } catch (const JsonParseError& error) {
+      plain = error.what();
+    }
+    try {
+      JsonStringAside data{"d", std::nullopt};
+      parseJson(text, data);
+    } catch (const JsonParseError& error) {
+      aside = error.what();
+    }
+    EXPECT_FALSE(plain.empty()) << text;
+    EXPECT_EQ(aside, plain) << text;
+  }
+}
+
 // The reader skips plain runs eight bytes at a time: whatever lands inside or across such a
 // run (an escape, a quote escaped behind backslashes, UTF-8, a raw control byte, a bad byte)
 // is read or refused as it is anywhere else.
 TEST(JsonTest, ReadsAndRefusesTheSameWhereverALongStringHoldsTheByte) {
-  const std::string kPlain = "abcdefghijklmnopqrstuvwxyz";
+  // Long enough that the byte lands in every place of the first blocks of sixteen, too.
+  const std::string kPlain = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
   const struct {
     std::string raw;     // as written inside the string
     std::string value;   // what it reads as, when it reads
@@ -232,7 +285,7 @@ TEST(JsonTest, ReadsAndRefusesTheSameWhereverALongStringHoldsTheByte) {
       {"\xc3", "", "The input is not valid UTF-8"},
   };
   for (const auto& c : cases) {
-    for (std::size_t at = 0; at <= 17; ++at) {
+    for (std::size_t at = 0; at <= 40; ++at) {
       const std::string text = "[\"" + kPlain.substr(0, at) + c.raw + kPlain.substr(at) + "\"]";
       const std::string expected = kPlain.substr(0, at) + c.value + kPlain.substr(at);
       try {

@@ -1,6 +1,9 @@
 // UUIDs, instants, SHA-256 and Base64, checked against Python where it has a module for it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+
 #include "core/base64.h"
 #include "core/instant.h"
 #include "core/sha256.h"
@@ -122,6 +125,90 @@ TEST(Base64Test, DecoderIsStrict) {
   EXPECT_EQ(base64Decode("QQ=="), "A");
   EXPECT_EQ(base64Decode("QUI="), "AB");
   EXPECT_EQ(base64Decode("+/8="), "\xfb\xff");
+}
+
+// Decoding in parts gives the whole decoding's bytes, whatever the sizes of the text and of
+// the parts, including texts that end just before, on and just after a part's end.
+TEST(Base64Test, PartsJoinToTheWholeDecoding) {
+  std::string bytes;
+  for (int i = 0; i < 64; ++i) bytes += char((i * 151 + 7) & 0xFF);
+  for (std::size_t partBytes : {1, 3, 4, 6, 12}) {
+    for (std::size_t size = 0; size <= bytes.size(); ++size) {
+      const std::string text = base64Encode(bytes.substr(0, size));
+      std::string joined;
+      std::size_t calls = 0;
+      ASSERT_TRUE(base64DecodeInParts(text, partBytes, [&](std::string_view part) {
+        EXPECT_LE(part.size(), std::max<std::size_t>(3, partBytes / 3 * 3));
+        joined.append(part);
+        ++calls;
+      }));
+      EXPECT_EQ(joined, bytes.substr(0, size)) << partBytes << " " << size;
+      EXPECT_EQ(calls, (text.size() / 4 + std::max<std::size_t>(1, partBytes / 3) - 1) / std::max<std::size_t>(1, partBytes / 3));
+      EXPECT_TRUE(isBase64(text));
+    }
+  }
+}
+
+// The same rules as the whole decoding; a fault after the first parts is found, and only
+// checked parts were handed over before it.
+TEST(Base64Test, PartsAreAsStrictAndCheckedBeforeTheyAreHandedOver) {
+  const std::string good = base64Encode(std::string(30, 'v'));  // 40 characters, 10 groups
+  std::vector<std::string> bad = {"QQ", "QQ=", "QQ==\n", " QQ==", "Q Q==", "QQ==QQ==", "Q===", "QR==", "QUI=QUI=",
+                                  "QUJ=", "QU*D", "QUJD\r\n", "-_8="};
+  bad.push_back(good.substr(0, 24) + "*" + good.substr(25));  // in the seventh group
+  bad.push_back(good + "QR==");                                // padding bits set, at the very end
+  for (const std::string& text : bad) {
+    ASSERT_FALSE(base64Decode(text)) << text;
+    std::string handed;
+    EXPECT_FALSE(base64DecodeInParts(text, 6, [&](std::string_view part) { handed.append(part); })) << text;
+    EXPECT_FALSE(isBase64(text)) << text;
+    if (text.size() > 40) {
+      // Parts of two groups: those before the faulty group's part, and nothing of that one.
+      EXPECT_EQ(handed, std::string(text[24] == '*' ? 18 : 30, 'v')) << text;
+    }
+  }
+}
+
+// Long texts go sixteen characters at a time where the processor allows: every byte value at
+// every place of the first blocks is judged and decoded as a group at a time judges it (parts
+// of one group never take the wide path).
+TEST(Base64Test, WideBlocksJudgeEveryByteAsOneGroupAtATimeDoes) {
+  const std::string good = base64Encode(std::string("\x00\xff\x10\x80\x7f", 5) + std::string(43, 'k'));  // 64 characters
+  for (int byte = 0; byte < 256; ++byte) {
+    for (std::size_t at = 0; at < 48; ++at) {
+      std::string text = good;
+      text[at] = char(byte);
+      std::string narrow;
+      const bool narrowOk = base64DecodeInParts(text, 3, [&](std::string_view part) { narrow.append(part); });
+      const std::optional<std::string> wide = base64Decode(text);
+      ASSERT_EQ(wide.has_value(), narrowOk) << byte << " at " << at;
+      if (wide) {
+        EXPECT_EQ(*wide, narrow) << byte << " at " << at;
+      }
+    }
+  }
+}
+
+// The wide encoder against Python, for every length up to a few blocks past the first.
+TEST(Base64Test, EveryLengthEncodesAsPythonDoes) {
+  std::string request, ours;
+  for (std::size_t size = 0; size <= 80; ++size) {
+    std::string bytes;
+    for (std::size_t i = 0; i < size; ++i) bytes += char((i * 167 + size * 13) & 0xFF);
+    std::string hex;
+    for (unsigned char c : bytes) {
+      static constexpr char digits[] = "0123456789abcdef";
+      hex += digits[c >> 4];
+      hex += digits[c & 15];
+    }
+    request += hex + "\n";
+    ours += base64Encode(bytes) + "\n";
+    EXPECT_EQ(base64Decode(base64Encode(bytes)), bytes) << size;
+  }
+  EXPECT_EQ(ours, testing::runPython("import sys, base64\n"
+                                     "for line in sys.stdin.read().split('\\n')[:-1]:\n"
+                                     "    print(base64.b64encode(bytes.fromhex(line)).decode())\n",
+                                     request));
 }
 
 TEST(Utf8Test, RepairsInvalidSequences) {

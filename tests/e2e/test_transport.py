@@ -9,6 +9,7 @@ import unittest
 import uuid
 
 import agent_files as af
+from small_disk import mount_small_disk
 from vantry_run import vantry
 
 ID = "0F8FAD5B-D9CB-469F-A165-70867728950E"
@@ -280,6 +281,53 @@ class Transport(unittest.TestCase):
         request_id = self.answer_export(None, ok=False)  # a failure: --out is not looked at
         status, envelope = self.run_vantry("--request-id", request_id, "export", "csv", "--out", target)
         self.assertEqual((status, envelope["error"]["code"]), (1, "invalid_argument"))
+
+    # The file of an export answer is decoded straight into the --out file, part by part.
+    def test_large_export_files_arrive_byte_for_byte(self):
+        part = 3 * 64 * 1024  # the client's parts, on either side of whose ends the sizes fall
+        for size in (0, 1, part - 1, part, part + 1, 2 * part + 2, 1000003):
+            with self.subTest(size=size):
+                data = bytes((i * 131 + size) & 0xFF for i in range(size))
+                target = os.path.join(self.scratch.name, "f%d.bin" % size)
+                request_id = self.answer_export({"base64": base64.b64encode(data).decode()})
+                status, envelope = self.run_vantry("--request-id", request_id, "export", "csv", "--out", target)
+                self.assertEqual((status, envelope["data"]), (0, {"path": target}))
+                with open(target, "rb") as f:
+                    self.assertEqual(f.read(), data)
+        self.assertEqual([n for n in os.listdir(self.scratch.name) if n.startswith(".")], [])
+
+    def test_a_bad_export_file_or_a_cut_answer_leaves_nothing(self):
+        target = os.path.join(self.scratch.name, "bad.csv")
+        text = base64.b64encode(bytes(range(256)) * 3000).decode()
+        late = text[:-100] + "*" + text[-99:]  # found after most of the file was decoded
+        for base64_text in (late, text + "QR=="):
+            with self.subTest(base64_text[-8:]):
+                request_id = self.answer_export({"base64": base64_text})
+                status, envelope = self.run_vantry("--request-id", request_id, "export", "csv", "--out", target)
+                self.assertEqual((status, envelope["error"]["message"]),
+                                 (2, "--out applies to an export that returns a file."))
+                self.assertEqual(os.listdir(self.scratch.name), ["store"])
+        # An answer cut short (a host that died while writing it) does not parse: nothing is written.
+        af.write_status(self.folder)
+        request_id = str(uuid.uuid4()).upper()
+        whole = af.response_bytes(request_id, data={"base64": text},
+                                  print_=af.fingerprint("export", {"format": "csv"}, dry_run=False))
+        af.write_response(self.folder, request_id, whole[:len(whole) // 2])
+        status, envelope = self.run_vantry("--request-id", request_id, "export", "csv", "--out", target)
+        self.assertEqual((status, envelope["error"]["code"]), (1, "operation_failed"))
+        self.assertEqual(os.listdir(self.scratch.name), ["store"])
+
+    def test_a_full_disk_leaves_no_part_of_an_export_file(self):
+        disk = mount_small_disk(self, self.scratch.name, "256k")
+        try:
+            target = os.path.join(disk, "big.csv")
+            request_id = self.answer_export({"base64": base64.b64encode(b"x" * 600000).decode()})
+            status, envelope = self.run_vantry("--request-id", request_id, "export", "csv", "--out", target)
+            self.assertEqual((status, envelope["error"]["code"], envelope["error"]["message"]),
+                             (1, "export_failed", "Could not prepare an export in %s." % disk))
+            self.assertEqual(os.listdir(disk), [])
+        finally:
+            self.doCleanups()  # unmounts the disk before the scratch folder holding it goes
 
 
 def unknown_message(request_id):
