@@ -4,20 +4,19 @@ namespace pellam::host {
 
 HeldAnswers::HeldAnswers(ResponseOutbox& outbox, Monotonic now) : outbox_(outbox), now_(std::move(now)) {}
 
-void HeldAnswers::mark(const Uuid& id) {
-  try {
-    outbox_.markHeld(id);
-  } catch (const std::exception&) {
-    // Only a restart within the hold would need the mark.
-  }
+void HeldAnswers::beforeAnswering(const Uuid& id) {
+  if (!earlierRunSettled_) outbox_.dropStrayMark(id);
 }
 
-void HeldAnswers::hold(const Uuid& id) { held_.emplace_back(now_() + kHold, id); }
+void HeldAnswers::publish(const Uuid& id, std::string_view bytes) {
+  outbox_.publishHeld(id, bytes);
+  held_.emplace_back(now_() + kHold, id);
+}
 
 void HeldAnswers::withdrawDue() {
   if (!earlierRunSettled_) {
     try {
-      for (const Uuid& id : outbox_.heldMarks()) {
+      for (const Uuid& id : outbox_.heldAnswers()) {
         bool ours = std::any_of(held_.begin(), held_.end(), [&](const auto& entry) { return entry.second == id; });
         if (!ours) outbox_.withdraw(id);
       }

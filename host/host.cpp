@@ -83,6 +83,9 @@ class Loop {
     // A heartbeat write cut short by a kill leaves its temporary file behind.
     pruneOlderThan(*fs_, folders_.api, std::chrono::system_clock::now() - std::chrono::minutes(1),
                    isHeartbeatLeftover);
+    // Before the heartbeat lets a client in: the answers an earlier run held go, as after a
+    // power cut one may be cut short (host/held_answers.h).
+    processor_.withdrawDue();
     heartbeat_.publish();
     heartbeat_.start([this](const std::string& error) { log_.line("vantry-host: heartbeat: " + error); });
     watching_ = watcher_.watch();

@@ -118,17 +118,20 @@ std::optional<HandledRequest> RequestProcessor::handle(const std::string& name) 
   // An answer staged by an interrupted run is decided before anything else runs.
   recover();
   held_.withdrawDue();
-  if (!fs_->status(path).exists) return std::nullopt;
+  FileStatus request = fs_->status(path);
+  if (!request.exists) return std::nullopt;
   if (outbox_.answered(*id)) {
     removeRequest(path, name);  // never run again
     return HandledRequest{id->text(), "-", "already-answered"};
   }
-  outbox_.dropStrayMark(*id);
+  held_.beforeAnswering(*id);
 
-  Answer result = answer(path, *id);
+  Answer result = answer(path, *id, request);
   // A change made on a data file that was changed meanwhile is not saved over it: it runs
   // again on the file as it now is.
-  for (int run = 1; !commit(*id, result, run == kRunsOnAChangingDataFile); ++run) result = answer(path, *id);
+  for (int run = 1; !commit(*id, result, run == kRunsOnAChangingDataFile); ++run) {
+    result = answer(path, *id, fs_->status(path));
+  }
   if (result.command == "-") {
     setAside(path, name);
   } else {
@@ -138,9 +141,8 @@ std::optional<HandledRequest> RequestProcessor::handle(const std::string& name) 
   return HandledRequest{id->text(), result.command, response.ok ? "ok" : response.error->code};
 }
 
-RequestProcessor::Answer RequestProcessor::answer(const std::string& path, const Uuid& id) {
+RequestProcessor::Answer RequestProcessor::answer(const std::string& path, const Uuid& id, const FileStatus& status) {
   Answer result;
-  FileStatus status = fs_->status(path);
   if (!status.isRegularFile) {
     result.response = failureResponse(id, invalidRequest("The request is not a regular file."));
     return result;
@@ -287,9 +289,11 @@ void RequestProcessor::answerSaveFailure(const Uuid& id, Answer& answer, std::ex
 }
 
 void RequestProcessor::publish(const Uuid& id, Answer& answer) {
-  if (answer.held) held_.mark(id);
-  outbox_.publish(id, answer.encoded());
-  if (answer.held) held_.hold(id);
+  if (answer.held) {
+    held_.publish(id, answer.encoded());
+  } else {
+    outbox_.publish(id, answer.encoded());
+  }
 }
 
 void RequestProcessor::withdrawDue() { held_.withdrawDue(); }

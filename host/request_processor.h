@@ -63,7 +63,8 @@ class RequestProcessor {
       return bytes;
     }
   };
-  Answer answer(const std::string& path, const Uuid& id);
+  // `status` is the request file's, as just read.
+  Answer answer(const std::string& path, const Uuid& id, const FileStatus& status);
   agent::AgentResponse run(const agent::AgentRequest& request, const agent::CommandRow* row, CommandOutcome& outcome);
   // Publishes the answer, saving its change first; false, with nothing saved or published,
   // when the data file changed since the command read it (unless `lastRun`: that is then

@@ -1,15 +1,11 @@
 #include "host/response_outbox.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "core/file_placement.h"
 
 namespace pellam::host {
-
-namespace {
-
-
-}  // namespace
 
 ResponseOutbox::ResponseOutbox(std::shared_ptr<FileSystem> fs, AgentFolders folders)
     : fs_(std::move(fs)), folders_(std::move(folders)) {}
@@ -26,9 +22,15 @@ void ResponseOutbox::publish(const Uuid& id, std::string_view bytes) {
               Durability{true, false});
 }
 
+void ResponseOutbox::publishHeld(const Uuid& id, std::string_view bytes) {
+  publishFile(*fs_, folders_.temporaryResponsePath(id), responsePath(id), bytes, kHeldAnswerMode, Placement::replace,
+              Durability{false, false});
+}
+
 std::string ResponseOutbox::stage(const Uuid& id, std::string_view bytes, const std::string& before,
                                   const std::string& after) {
   std::string path = folders_.stagedPath(id, before, after);
+  stagedMayHoldAnswers_ = true;
   writeFileAtomically(*fs_, path, bytes, kPrivateFileMode);
   return path;
 }
@@ -46,19 +48,21 @@ void ResponseOutbox::publishStaged(const std::string& stagedPath, const Uuid& id
 
 void ResponseOutbox::discard(const std::string& stagedPath) { fs_->remove(stagedPath); }
 
-void ResponseOutbox::markHeld(const Uuid& id) {
-  try {
-    fs_->writeNewFile(folders_.heldMarkPath(id), "", kPrivateFileMode);
-  } catch (const FileSystemError& error) {
-    if (error.errnoValue() != EEXIST) throw;
-  }
-}
-
-std::vector<Uuid> ResponseOutbox::heldMarks() {
+std::vector<Uuid> ResponseOutbox::heldAnswers() {
   std::vector<Uuid> ids;
   for (const std::string& name : fs_->listDirectory(folders_.responses)) {
-    if (std::optional<Uuid> id = agent::heldMarkId(name)) ids.push_back(*id);
+    if (std::optional<Uuid> id = agent::heldMarkId(name)) {
+      ids.push_back(*id);
+    } else if (std::optional<Uuid> answered = agent::idFromFileName(name)) {
+      // Only an answer under its own name (the upper-case one) is the identifier's answer.
+      if (answered->text() + ".json" == name && isHeldAnswer(fs_->status(folders_.responses + "/" + name))) {
+        ids.push_back(*answered);
+      }
+    }
   }
+  // An answer with its earlier version's mark is one identifier.
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
   return ids;
 }
 
@@ -76,6 +80,7 @@ void ResponseOutbox::dropStrayMark(const Uuid& id) {
 
 ResponseOutbox::Settled ResponseOutbox::settle(const DiskState& diskState) {
   Settled settled;
+  if (!stagedMayHoldAnswers_) return settled;
   std::optional<std::string> state;  // read once, only when needed
   for (const std::string& name : fs_->listDirectory(folders_.staged)) {
     std::string path = folders_.staged + "/" + name;
@@ -99,6 +104,8 @@ ResponseOutbox::Settled ResponseOutbox::settle(const DiskState& diskState) {
       if (*state != staged->before) settled.changedMeanwhile.push_back(staged->id);
     }
   }
+  // What this settle published keeps its staged name until the next one finds it in place.
+  stagedMayHoldAnswers_ = !settled.published.empty();
   return settled;
 }
 

@@ -4,7 +4,9 @@
 //
 //  - An answer that changes nothing on disk is written to Responses/<ID>.json in one step
 //    (temporary file, fsync, rename). If the host dies first, the request is still waiting
-//    and simply runs again, which is harmless for a command that changed nothing.
+//    and simply runs again, which is harmless for a command that changed nothing. An answer
+//    that is only held (host/held_answers.h) is written the same way without the fsync, in
+//    a file whose mode says so.
 //  - An answer whose command changes the archive is first staged, durably, as
 //    Staged/<ID>.<BEFORE>.<AFTER>.json, where BEFORE is the token of pellam.json the command
 //    ran on and AFTER the token of the file the save is about to write
@@ -20,6 +22,8 @@
 // the file as it now is). settle() makes that decision at start and before every request, so
 // at most one answer is ever undecided. A request whose answer already exists is never run
 // again.
+#include <sys/stat.h>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -42,8 +46,16 @@ class ResponseOutbox {
   // Whether anything at all has the answer's name (a link or folder counts: never run again).
   bool answered(const Uuid& id) const;
 
-  // Writes an answer that changed nothing, in one step.
+  // The mode of a held answer: without the owner's write permission, which a kept answer
+  // (kPrivateFileMode) has and no umask can add.
+  static constexpr mode_t kHeldAnswerMode = 0400;
+  static bool isHeldAnswer(const FileStatus& status) { return status.isRegularFile && !(status.mode & S_IWUSR); }
+
+  // Writes an answer that changed nothing, in one step, synced: it is kept for replays.
   void publish(const Uuid& id, std::string_view bytes);
+  // Writes an answer that is withdrawn after a short hold, in one step, with kHeldAnswerMode
+  // and not synced (host/held_answers.h says why that is safe).
+  void publishHeld(const Uuid& id, std::string_view bytes);
 
   // Stages the answer of a change made on the data file whose token is `before`, to be saved
   // as a file whose token is `after`; returns the staged file's path. Durable when it returns.
@@ -53,13 +65,14 @@ class ResponseOutbox {
   void publishStaged(const std::string& stagedPath, const Uuid& id);
   void discard(const std::string& stagedPath);
 
-  // The mark of an answer that is withdrawn after a short hold (host/held_answers.h), made
-  // just before the answer is written; the identifiers so marked; and the withdrawal: the
-  // mark goes first, so that a mark never outlives its answer to mark a later one.
-  void markHeld(const Uuid& id);
-  std::vector<Uuid> heldMarks();
+  // The identifiers whose answers were published held (kHeldAnswerMode), and those an
+  // earlier version marked as held (Responses/.<ID>.held), with or without their answer.
+  std::vector<Uuid> heldAnswers();
+  // Withdraws a held answer: an earlier version's mark goes first, so that a mark never
+  // outlives its answer to mark a later one.
   void withdraw(const Uuid& id);
-  // Drops a mark without its answer (the answer removed by hand), before `id` is answered anew.
+  // Drops an earlier version's mark without its answer (the answer removed by hand), before
+  // `id` is answered anew.
   void dropStrayMark(const Uuid& id);
 
   struct Settled {
@@ -72,11 +85,15 @@ class ResponseOutbox {
   // pellam.json now (`diskState`, called only when there is something to decide). Throws
   // when it cannot finish; the host then runs no request, because a later change could make
   // an undecided answer look saved.
+  // Staged/ is listed only when there can be something in it to decide or drop: at the first
+  // call, and after this outbox staged or published an answer through it. Only the host
+  // holding the data folder's lock writes there.
   Settled settle(const DiskState& diskState);
 
  private:
   std::shared_ptr<FileSystem> fs_;
   AgentFolders folders_;
+  bool stagedMayHoldAnswers_ = true;  // an earlier run's, until the first settle()
 };
 
 }  // namespace pellam::host

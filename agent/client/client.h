@@ -32,7 +32,8 @@ class AgentClient {
 
  private:
   // Throws `unsafe_path` when the item at `path` is a symbolic link; a missing item is fine.
-  void rejectLink(const std::string& path) const;
+  // Returns what was found (`exists` false also when the attributes could not be read).
+  FileStatus rejectLink(const std::string& path) const;
   bool exists(const std::string& path) const;
   AgentResponse readResponse(const std::string& path, const AgentRequest& request, const std::string& expected) const;
   void placeRequest(const std::string& requestPath, std::string_view bytes) const;

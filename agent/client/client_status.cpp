@@ -16,16 +16,17 @@ AgentFailure appUnavailable() {
 
 }  // namespace
 
-void AgentClient::rejectLink(const std::string& path) const {
+FileStatus AgentClient::rejectLink(const std::string& path) const {
   FileStatus item;
   try {
     item = fs_->status(path);
   } catch (const FileSystemError&) {
-    return;  // attributes that cannot be read are not a link's
+    return FileStatus();  // attributes that cannot be read are not a link's
   }
   if (item.isSymbolicLink) {
     throw AgentFailure::unsafePath("Agent transport paths must not be symbolic links.");
   }
+  return item;
 }
 
 bool AgentClient::isFresh(const AgentStatus& status, Instant now) {
@@ -35,15 +36,9 @@ bool AgentClient::isFresh(const AgentStatus& status, Instant now) {
 
 AgentStatus AgentClient::status() const {
   rejectLink(folders_.api);
-  rejectLink(folders_.status);
   // Anything that is not a small regular file (missing, a folder, a FIFO) means no app is
   // publishing here; the size is checked before a byte is read.
-  FileStatus item;
-  try {
-    item = fs_->status(folders_.status);
-  } catch (const FileSystemError&) {
-    throw appUnavailable();
-  }
+  FileStatus item = rejectLink(folders_.status);
   if (!item.exists || !item.isRegularFile || item.size > kMaximumStatusBytes) throw appUnavailable();
   try {
     std::optional<std::string> bytes = fs_->readFileAtMost(folders_.status, kMaximumStatusBytes);

@@ -6,10 +6,10 @@
 //   AgentAPI/.status.<UUID>.tmp               the heartbeat before it is moved into place
 //   AgentAPI/Requests/<ID>.json               a request (the client writes it)
 //   AgentAPI/Requests/.<UUID>.pending         a request before it is moved into place
-//   AgentAPI/Responses/<ID>.json              an answer, kept for replays
+//   AgentAPI/Responses/<ID>.json              an answer, kept for replays, or withdrawn after
+//                                             a short hold when it has no owner write bit
 //   AgentAPI/Responses/.<ID>.<UUID>.tmp       an answer before it is moved into place
-//   AgentAPI/Responses/.<ID>.held             marks <ID>.json as an answer withdrawn after a
-//                                             short hold, not kept for the full time
+//   AgentAPI/Responses/.<ID>.held             how earlier versions marked <ID>.json as held
 //   AgentAPI/retention.json                   the host's running time, and when by it each
 //                                             kept answer and set-aside file was first seen
 //   AgentAPI/reminders.json                   the last reminder the host showed (or skipped)
@@ -72,7 +72,8 @@ bool isPendingRequestName(std::string_view name);
 bool isTemporaryStatusName(std::string_view name);
 bool isTemporaryResponseName(std::string_view name);
 
-// ".<ID>.held" with an upper-case ID: the identifier whose answer is held, or none.
+// ".<ID>.held" with an upper-case ID: the identifier whose answer an earlier version held, or
+// none.
 std::optional<Uuid> heldMarkId(std::string_view name);
 
 }  // namespace pellam::agent

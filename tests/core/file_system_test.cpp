@@ -384,6 +384,35 @@ TEST(FaultInjectingFileSystemTest, APowerCutUndoesWhatWasNotSynced) {
   }
 }
 
+TEST(FaultInjectingFileSystemTest, APowerCutThatKeepsNamesCutsTheBytesThatWereNotSynced) {
+  using CutBytes = FaultInjectingFileSystem::CutBytes;
+  struct Case {
+    const char* name;
+    CutBytes cut;
+    bool syncFile;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"emptied", CutBytes::empty, false, ""},
+      {"zero-filled", CutBytes::zeros, false, std::string(6, '\0')},
+      {"cut in half", CutBytes::firstHalf, false, "new"},
+      {"synced: whole", CutBytes::empty, true, "new id"},
+  };
+  for (const auto& c : cases) {
+    TemporaryFolder folder;
+    writeBytes(folder / "data.json", "old");
+    FaultInjectingFileSystem fs;
+    fs.writeNewFile(folder / "tmp", "new id", 0400);
+    if (c.syncFile) fs.syncFile(folder / "tmp");
+    fs.move(folder / "tmp", folder / "data.json", Placement::replace);
+    fs.loseUnsyncedBytes(c.cut);
+    EXPECT_EQ(readBytes(folder / "data.json"), c.expected) << c.name;
+    EXPECT_EQ(namesIn(folder.path()), std::vector<std::string>{"data.json"}) << c.name;
+    EXPECT_EQ(std::filesystem::status(folder / "data.json").permissions(), std::filesystem::perms::owner_read)
+        << c.name;
+  }
+}
+
 TEST(FaultInjectingFileSystemTest, AMoveBetweenFoldersLastsOnceBothAreSynced) {
   for (bool syncBoth : {false, true}) {
     TemporaryFolder folder;

@@ -68,12 +68,23 @@ TEST_F(HeldAnswersTest, ReadsAndDryRunsAreWithdrawnAfterTheHoldChangeCommandsKee
       {"the engine's retryable conflict", makeRequest("timer.clock-in", {{"job", "x"}}), false},
       {"an app command that acts", makeRequest("app.lock"), false},
   };
-  Host host(folders_, RealFileSystem::shared(), &now_);
+  auto fs = std::make_shared<FaultInjectingFileSystem>();
+  Host host(folders_, fs, &now_);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     const auto published = now_;
+    const std::size_t before = fs->operationCount();
     ASSERT_TRUE(send(host, c.request));
     const std::string first = readFile(responsePath(c.request.id));
+    // A held answer is not synced and says so by its mode; a kept one is synced before it
+    // takes its name (a change's in Staged/).
+    const bool synced = std::any_of(fs->log().begin() + before, fs->log().end(), [&](const Operation& op) {
+      return op.name == "syncFile" && op.path.find(c.request.id.text()) != std::string::npos;
+    });
+    EXPECT_EQ(synced, !c.held);
+    EXPECT_EQ(std::filesystem::status(responsePath(c.request.id)).permissions(),
+              c.held ? std::filesystem::perms::owner_read
+                     : std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 
     // A replay during the hold gets the same answer and runs nothing.
     now_ = published + 4min;
@@ -188,6 +199,111 @@ TEST_F(HeldAnswersTest, ARestartWithdrawsWhatTheEarlierRunHeldAndNothingElse) {
   EXPECT_TRUE(answered(change));
   EXPECT_FALSE(answered(read));
   EXPECT_EQ(jobsNamed("Stray"), 1u);
+}
+
+// What a start withdraws, by what is in Responses/: held answers of this version (by their
+// mode) and of earlier ones (by their mark), never a kept answer.
+TEST_F(HeldAnswersTest, AStartWithdrawsHeldAnswersByTheirModeOrAnEarlierVersionsMark) {
+  struct Case {
+    const char* label;
+    mode_t mode;  // of the answer
+    bool marked;
+    bool withdrawn;
+  };
+  const Case cases[] = {
+      {"held, by its mode", 0400, false, true},
+      {"held by an earlier version, marked", 0600, true, true},
+      {"held and marked", 0400, true, true},
+      {"kept", 0600, false, false},
+      {"kept, readable by all", 0644, false, false},
+  };
+  std::vector<std::pair<const Case*, agent::AgentRequest>> placed;
+  for (const Case& c : cases) {
+    agent::AgentRequest request = makeRequest("jobs.list");
+    agent::AgentResponse answer;
+    answer.id = request.id;
+    answer.ok = true;
+    answer.data = "{}";
+    answer.requestFingerprint = agent::AgentWire::fingerprint(request);
+    RealFileSystem().writeNewFile(responsePath(request.id), agent::AgentWire::encode(answer), c.mode);
+    if (c.marked) writeFile(folders_.heldMarkPath(request.id), "");
+    placed.emplace_back(&c, request);
+  }
+  Host host(folders_, RealFileSystem::shared(), &now_);
+  host.processor.withdrawDue();
+  for (const auto& [c, request] : placed) {
+    EXPECT_EQ(answered(request), !c->withdrawn) << c->label;
+    EXPECT_FALSE(std::filesystem::exists(folders_.heldMarkPath(request.id))) << c->label;
+  }
+}
+
+// A power cut while a held answer was published, on a file system that kept the answer's name
+// but not its unsynced bytes: the next start withdraws the cut answer before a client can
+// read it, and the request, or the client's replay, is answered properly.
+TEST_F(HeldAnswersTest, APowerCutThatCutsAHeldAnswerNeverLeavesItAsTheAnswer) {
+  using CutBytes = FaultInjectingFileSystem::CutBytes;
+  struct Case {
+    const char* label;
+    agent::AgentRequest request;
+  };
+  const Case cases[] = {
+      {"a read", makeRequest("jobs.list")},
+      {"a save on a full disk", makeRequest("jobs.create", {{"name", "Once"}})},
+  };
+  for (const Case& c : cases) {
+    bool sawCutAnswer = false;
+    for (CutBytes cut : {CutBytes::empty, CutBytes::zeros, CutBytes::firstHalf}) {
+      // 0: right after the answer was moved into place; then at each operation in turn.
+      for (std::size_t crashAt = 0;; ++crashAt) {
+        SCOPED_TRACE(std::string(c.label) + ", cut " + std::to_string(static_cast<int>(cut)) +
+                     ", killed at operation " + std::to_string(crashAt));
+        std::filesystem::remove_all(root_);
+        std::filesystem::create_directory(root_);
+        folders_.prepare(*RealFileSystem::shared());
+        { HostParts(folders_).store.save(Archive()); }
+        auto fs = std::make_shared<FaultInjectingFileSystem>();
+        fs->failWhen([&](const Operation& op) { return op.path.starts_with(root_ + "/.pellam.json."); }, ENOSPC);
+        if (crashAt == 0) {
+          fs->afterMove([&](const std::string& to) {
+            if (to == responsePath(c.request.id)) throw SimulatedCrash{};
+          });
+        } else {
+          fs->crashAt(crashAt);
+        }
+        bool finished = true;
+        try {
+          Host host(folders_, fs, &now_);
+          send(host, c.request);
+        } catch (const SimulatedCrash&) {
+          finished = false;
+        }
+        fs->loseUnsyncedBytes(cut);
+        if (answered(c.request)) {
+          try {
+            agent::AgentWire::decodeResponse(readFile(responsePath(c.request.id)));
+          } catch (const std::exception&) {
+            sawCutAnswer = true;
+          }
+        }
+
+        Host restarted(folders_, RealFileSystem::shared(), &now_);  // and the disk has room again
+        restarted.processor.withdrawDue();                          // as at start, before the heartbeat
+        EXPECT_FALSE(answered(c.request));
+        if (std::filesystem::exists(requestPath(c.request.id))) {
+          restarted.processor.handle(c.request.id.text() + ".json");
+        } else {
+          send(restarted, c.request);  // the client's replay
+        }
+        agent::AgentResponse final = response(c.request.id);
+        EXPECT_TRUE(final.ok);
+        EXPECT_EQ(final.requestFingerprint, agent::AgentWire::fingerprint(c.request));
+        EXPECT_EQ(jobsNamed("Once"), c.request.command == "jobs.create" ? 1u : 0u);
+        if (finished && crashAt > 0) break;
+      }
+    }
+    // Or the answer was synced, and the test shows nothing.
+    EXPECT_TRUE(sawCutAnswer) << c.label;
+  }
 }
 
 // Killed at any file operation while answering with an answer to hold: the next host never

@@ -6,6 +6,9 @@
 //  - after a crash, lose what a power cut may lose (loseUnsyncedChanges): file contents
 //    written since the file's last syncFile are emptied, and creations, renames and
 //    removals not yet followed by a syncDirectory of their folder are undone;
+//  - or lose only the contents (loseUnsyncedBytes), as a file system whose journal kept every
+//    name and mode but not the data may: the files keep their names and are left empty,
+//    zero-filled or cut in half;
 //  - fail or crash at the operations a test picks by name and path;
 //  - report made-up creation times, or none at all, as file systems without birth times do,
 //    or one time for every file, as a coarse clock would.
@@ -95,6 +98,23 @@ class FaultInjectingFileSystem final : public FileSystem {
           if (!real.status(step->path).exists) real.writeNewFile(step->path, step->previous->bytes, step->previous->mode);
           break;
       }
+    }
+    unsyncedData_.clear();
+    journal_.clear();
+  }
+
+  enum class CutBytes { empty, zeros, firstHalf };
+  void loseUnsyncedBytes(CutBytes cut) {
+    FileSystem& real = *base_;
+    for (const std::string& path : unsyncedData_) {
+      FileStatus status = real.status(path);
+      if (!status.exists || !status.isRegularFile) continue;
+      std::string bytes = real.readFile(path);
+      std::string left = cut == CutBytes::empty   ? std::string()
+                         : cut == CutBytes::zeros ? std::string(bytes.size(), '\0')
+                                                  : bytes.substr(0, bytes.size() / 2);
+      real.remove(path);
+      real.writeNewFile(path, left, status.mode);
     }
     unsyncedData_.clear();
     journal_.clear();
