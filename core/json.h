@@ -38,6 +38,13 @@ class Json {
   using Object = std::map<std::string, Json, std::less<>>;
 
   Json() = default;
+  // Copying, moving and destroying a value walk the variant's six kinds: defined once in
+  // core/json_value.cpp rather than inline in every unit that passes Json around.
+  Json(const Json& other);
+  Json(Json&& other) noexcept;
+  Json& operator=(const Json& other);
+  Json& operator=(Json&& other) noexcept;
+  ~Json();
   Json(std::nullptr_t) {}
   Json(bool value) : value_(value) {}
   template <typename T, std::enable_if_t<std::is_integral_v<T> && !std::is_same_v<T, bool>, int> = 0>

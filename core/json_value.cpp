@@ -13,6 +13,12 @@ namespace {
 
 }  // namespace
 
+Json::Json(const Json& other) = default;
+Json::Json(Json&& other) noexcept = default;
+Json& Json::operator=(const Json& other) = default;
+Json& Json::operator=(Json&& other) noexcept = default;
+Json::~Json() = default;
+
 Json::Json(double value) : value_(Number{shortestDoubleText(value)}) {}
 
 Json Json::number(std::string_view lexeme) {

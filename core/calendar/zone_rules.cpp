@@ -7,6 +7,7 @@ template <class Duration>
 using hh_mm_ss = date::hh_mm_ss<Duration>;
 }
 #include <date/ptz.h>
+#include <date/tz.h>
 
 #include <chrono>
 #include <fstream>

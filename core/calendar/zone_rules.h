@@ -5,7 +5,7 @@
 // in 2037 in full files and at the last rule change in slim ones; without the closing rule
 // daylight saving would stop there. Every conversion between local time and UTC in the
 // reporting calendar goes through this one type.
-#include <date/tz.h>
+#include <date/date.h>
 
 #include <memory>
 #include <optional>
@@ -15,6 +15,13 @@
 namespace Posix {
 class time_zone;
 }
+
+// The date library's zone database, included only where offsets are looked up: its header
+// costs each unit that parses it more than all the engine's own headers together.
+namespace date {
+class time_zone;
+struct sys_info;
+}  // namespace date
 
 namespace pellam {
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include <date/tz.h>
+
 namespace pellam {
 
 namespace {

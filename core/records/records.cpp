@@ -25,12 +25,24 @@ std::optional<PaySchedule> payScheduleFromRawValue(std::string_view text) {
   return std::nullopt;
 }
 
+Job::Job(const Job&) = default;
+Job::Job(Job&&) noexcept = default;
+Job& Job::operator=(const Job&) = default;
+Job& Job::operator=(Job&&) noexcept = default;
+Job::~Job() = default;
+
 Job::Job(std::string name) : id(Uuid::random()), name(std::move(name)) {
   payAnchor = ReportingCalendar(currentTimeZoneIdentifier(), 2).startOfDay(Instant::now());
 }
 
 TimePause::TimePause(Instant start, std::optional<Instant> end, bool paid, std::string kind)
     : id(Uuid::random()), start(start), end(end), paid(paid), kind(std::move(kind)) {}
+
+Entry::Entry(const Entry&) = default;
+Entry::Entry(Entry&&) noexcept = default;
+Entry& Entry::operator=(const Entry&) = default;
+Entry& Entry::operator=(Entry&&) noexcept = default;
+Entry::~Entry() = default;
 
 Entry::Entry(Uuid jobID, Instant start, std::optional<Instant> end, Decimal rate)
     : id(Uuid::random()), jobID(jobID), start(start), end(end), rate(rate) {}
@@ -61,5 +73,11 @@ ReportingCalendar reportingCalendar(const Preferences& preferences) {
 SavedFilter::SavedFilter(std::string name) : id(Uuid::random()), name(std::move(name)) {
   from = through = Instant::now();
 }
+
+Archive::Archive(const Archive&) = default;
+Archive::Archive(Archive&&) noexcept = default;
+Archive& Archive::operator=(const Archive&) = default;
+Archive& Archive::operator=(Archive&&) noexcept = default;
+Archive::~Archive() = default;
 
 }  // namespace pellam

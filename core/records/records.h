@@ -73,6 +73,13 @@ struct Job {
   std::string locationMode = "Off";
 
   Job() = default;
+  // Copied, moved and destroyed field by field, in core/records/records.cpp: defined once
+  // there rather than again in every unit that handles records (so for Entry and Archive).
+  Job(const Job&);
+  Job(Job&&) noexcept;
+  Job& operator=(const Job&);
+  Job& operator=(Job&&) noexcept;
+  ~Job();
   // A new job: fresh id, `payAnchor` the start of today in the machine's time zone.
   explicit Job(std::string name);
 
@@ -116,6 +123,11 @@ struct Entry {
   std::string source = "Manual";
 
   Entry() = default;
+  Entry(const Entry&);
+  Entry(Entry&&) noexcept;
+  Entry& operator=(const Entry&);
+  Entry& operator=(Entry&&) noexcept;
+  ~Entry();
   // A new entry with a fresh id.
   Entry(Uuid jobID, Instant start, std::optional<Instant> end, Decimal rate);
 
@@ -183,6 +195,11 @@ struct Archive {
 
   // Format "PellamDesktop", version 2, no records, `Preferences()`.
   Archive() = default;
+  Archive(const Archive&);
+  Archive(Archive&&) noexcept;
+  Archive& operator=(const Archive&);
+  Archive& operator=(Archive&&) noexcept;
+  ~Archive();
 
   // This archive, unchanged, when every validation rule holds; otherwise throws the
   // DataError of the first broken rule (see core/validation/validation.h). Reads the wall clock once.

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <date/tz.h>
+
 #include "core/calendar/current_time_zone.h"
 #include "core/payroll/day_locator.h"
 #include "core/calendar/reporting_calendar.h"

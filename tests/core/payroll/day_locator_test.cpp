@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <date/tz.h>
+
 #include "support/python_oracle.h"
 #include "support/zoneinfo_oracle.h"
 
