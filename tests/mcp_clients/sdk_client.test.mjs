@@ -420,12 +420,14 @@ describe("the app's state", () => {
       },
     },
     {
-      state: "the app stopped long ago",
+      state: "the app was killed long ago",
       prepare: async () => {
+        // A killed app leaves its last heartbeat behind (a stopped one removes it).
         const stopped = new ScratchHost();
-        await stopped.stop({ keepFolder: true });
         const path = join(stopped.folder, "AgentAPI", "status.json");
-        writeFileSync(path, JSON.stringify({ ...JSON.parse(readFileSync(path, "utf8")), updatedAt: "2026-01-05T08:00:00Z" }));
+        const last = JSON.parse(readFileSync(path, "utf8"));
+        await stopped.stop({ keepFolder: true });
+        writeFileSync(path, JSON.stringify({ ...last, updatedAt: "2026-01-05T08:00:00Z" }));
         return { folder: stopped.folder, done: () => stopped.remove() };
       },
     },
