@@ -16,12 +16,14 @@ namespace pellam::agent {
 namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(50);
-// The quick looks right after the request is placed: pauses from 0.05 ms growing to 0.5 ms,
-// for 30 ms in all (about 75 looks), before the client settles down to wait. A host that
-// answers at once does so in 0.1 to 0.3 ms.
-constexpr auto kQuickLooksFor = std::chrono::milliseconds(30);
+// The quick looks right after the request is placed: every 0.05 ms for the first 2 ms (a host
+// that answers at once does so in 0.1 to 0.5 ms), then pauses growing to 1 ms, for 250 ms in
+// all (about 300 looks), before the client settles down to wait with a watch. An export of
+// tens of thousands of entries is answered within that time, without paying for the watch.
+constexpr auto kQuickLooksFor = std::chrono::milliseconds(250);
+constexpr auto kSteadyQuickLooksFor = std::chrono::milliseconds(2);
 constexpr auto kFirstQuickPause = std::chrono::microseconds(50);
-constexpr auto kLongestQuickPause = std::chrono::microseconds(500);
+constexpr auto kLongestQuickPause = std::chrono::milliseconds(1);
 
 // While it lives, the calling thread's sleeps end when asked, not up to the kernel's default
 // 50 microseconds later (its timer slack), which would double the quick looks' first pauses.
@@ -149,7 +151,9 @@ AgentResponse AgentClient::perform(const AgentRequest& request, std::chrono::nan
     if (answered) return readResponse(responsePath, request, *expected);
     if (look < quickLooksEnd) {
       std::this_thread::sleep_until(std::min({look + pause, quickLooksEnd, deadline}));
-      pause = std::min<std::chrono::nanoseconds>(pause * 5 / 4, kLongestQuickPause);
+      if (look - placed >= kSteadyQuickLooksFor) {
+        pause = std::min<std::chrono::nanoseconds>(pause * 5 / 4, kLongestQuickPause);
+      }
       continue;
     }
     if (!watched) {
