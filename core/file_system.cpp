@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "core/paths.h"
+#include "core/standard_output.h"
 #include "core/folder_watch.h"
 
 // Linux reports birth times only through statx and is the one system here that takes advice
@@ -223,24 +224,6 @@ std::optional<std::string> RealFileSystem::readFileAtMost(const std::string& pat
   bytes.resize(filled);
   return bytes;
 }
-
-namespace {
-
-// Writes all of `bytes` at the descriptor's position; errno is set when it returns false.
-bool writeAll(int fd, std::string_view bytes) {
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    written += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
 
 void RealFileSystem::writeNewFile(const std::string& path, std::string_view bytes, mode_t mode) {
   writeNewFileInParts(path, [&](const PartWriter& write) { write(bytes); }, mode);
