@@ -9,7 +9,7 @@ keep=false
 
 scripts/setup.sh
 # Only the two programs the demo runs; scripts/test.sh builds the tests and benchmarks.
-echo "==> Building vantry and vantry-host (about 41 s the first time on two cores)"
+echo "==> Building vantry and vantry-host (40 to 50 s the first time on two cores)"
 scripts/build.sh build vantry vantry-host
 echo "==> Starting the demo"
 vantry=build/cli/vantry
