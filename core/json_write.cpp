@@ -94,8 +94,8 @@ constexpr std::size_t kLongString = 64 * 1024;
 void appendJsonString(std::string& out, std::string_view text, bool escapeSlash) {
   static constexpr char hex[] = "0123456789abcdef";
   const std::array<bool, 256>& escaped = escapeSlash ? kEscapedWithSlash : kEscaped;
-  // A long string (an export's Base64) gets its room at once, with some to spare for the rest
-  // of the document, so that megabytes are not moved to a larger buffer on the next append.
+  // A long string (an export's Base64) gets its room at once, with some to spare for what
+  // follows it, so that megabytes are not moved to a larger buffer on the next append.
   if (text.size() > kLongString) out.reserve(out.size() + text.size() + kLongString);
   out.push_back('"');
   // Copy runs that need no escape in one go; most text has none at all (an export's Base64

@@ -48,6 +48,49 @@ class HeldAnswersTest : public HostFolderTest {
     return std::filesystem::exists(responsePath(request.id));
   }
 
+  // A fresh folder with an empty archive, and a host on a disk too full to save the data file,
+  // killed while answering `request`: right after the answer was moved into place (`crashAt`
+  // 0), or at file operation `crashAt`. Its file system, and whether the host finished first.
+  struct Killed {
+    std::shared_ptr<FaultInjectingFileSystem> fs;
+    bool finished = true;
+  };
+  Killed killWhileAnswering(const agent::AgentRequest& request, std::size_t crashAt) {
+    std::filesystem::remove_all(root_);
+    std::filesystem::create_directory(root_);
+    folders_.prepare(*RealFileSystem::shared());
+    { HostParts(folders_).store.save(Archive()); }
+    Killed killed{std::make_shared<FaultInjectingFileSystem>()};
+    killed.fs->failWhen([this](const Operation& op) { return op.path.starts_with(root_ + "/.pellam.json."); }, ENOSPC);
+    if (crashAt == 0) {
+      killed.fs->afterMove([answer = responsePath(request.id)](const std::string& to) {
+        if (to == answer) throw SimulatedCrash{};
+      });
+    } else {
+      killed.fs->crashAt(crashAt);
+    }
+    try {
+      Host host(folders_, killed.fs, &now_);
+      send(host, request);
+    } catch (const SimulatedCrash&) {
+      killed.finished = false;
+    }
+    return killed;
+  }
+
+  // The next start, on a disk with room again: nothing that was to be held stands as the
+  // answer, and the request left waiting, or else the client's replay, is answered.
+  void restartAndAnswer(const agent::AgentRequest& request) {
+    Host restarted(folders_, RealFileSystem::shared(), &now_);
+    restarted.processor.withdrawDue();  // as at start, before the heartbeat
+    EXPECT_FALSE(answered(request));
+    if (std::filesystem::exists(requestPath(request.id))) {
+      restarted.processor.handle(request.id.text() + ".json");
+    } else {
+      send(restarted, request);  // the client's replay
+    }
+  }
+
   steady_clock::time_point now_ = steady_clock::time_point() + 1000h;
 };
 
@@ -257,27 +300,8 @@ TEST_F(HeldAnswersTest, APowerCutThatCutsAHeldAnswerNeverLeavesItAsTheAnswer) {
       for (std::size_t crashAt = 0;; ++crashAt) {
         SCOPED_TRACE(std::string(c.label) + ", cut " + std::to_string(static_cast<int>(cut)) +
                      ", killed at operation " + std::to_string(crashAt));
-        std::filesystem::remove_all(root_);
-        std::filesystem::create_directory(root_);
-        folders_.prepare(*RealFileSystem::shared());
-        { HostParts(folders_).store.save(Archive()); }
-        auto fs = std::make_shared<FaultInjectingFileSystem>();
-        fs->failWhen([&](const Operation& op) { return op.path.starts_with(root_ + "/.pellam.json."); }, ENOSPC);
-        if (crashAt == 0) {
-          fs->afterMove([&](const std::string& to) {
-            if (to == responsePath(c.request.id)) throw SimulatedCrash{};
-          });
-        } else {
-          fs->crashAt(crashAt);
-        }
-        bool finished = true;
-        try {
-          Host host(folders_, fs, &now_);
-          send(host, c.request);
-        } catch (const SimulatedCrash&) {
-          finished = false;
-        }
-        fs->loseUnsyncedBytes(cut);
+        Killed killed = killWhileAnswering(c.request, crashAt);
+        killed.fs->loseUnsyncedBytes(cut);
         if (answered(c.request)) {
           try {
             agent::AgentWire::decodeResponse(readFile(responsePath(c.request.id)));
@@ -286,19 +310,12 @@ TEST_F(HeldAnswersTest, APowerCutThatCutsAHeldAnswerNeverLeavesItAsTheAnswer) {
           }
         }
 
-        Host restarted(folders_, RealFileSystem::shared(), &now_);  // and the disk has room again
-        restarted.processor.withdrawDue();                          // as at start, before the heartbeat
-        EXPECT_FALSE(answered(c.request));
-        if (std::filesystem::exists(requestPath(c.request.id))) {
-          restarted.processor.handle(c.request.id.text() + ".json");
-        } else {
-          send(restarted, c.request);  // the client's replay
-        }
+        restartAndAnswer(c.request);
         agent::AgentResponse final = response(c.request.id);
         EXPECT_TRUE(final.ok);
         EXPECT_EQ(final.requestFingerprint, agent::AgentWire::fingerprint(c.request));
         EXPECT_EQ(jobsNamed("Once"), c.request.command == "jobs.create" ? 1u : 0u);
-        if (finished && crashAt > 0) break;
+        if (killed.finished && crashAt > 0) break;
       }
     }
     // Or the answer was synced, and the test shows nothing.
@@ -321,37 +338,11 @@ TEST_F(HeldAnswersTest, AKillWhileAnsweringNeverPinsAnAnswerThatWasToBeHeld) {
     // 0: right after the answer was moved into place; then at each operation in turn.
     for (std::size_t crashAt = 0;; ++crashAt) {
       SCOPED_TRACE(std::string(c.label) + ", killed at operation " + std::to_string(crashAt));
-      std::filesystem::remove_all(root_);
-      std::filesystem::create_directory(root_);
-      folders_.prepare(*RealFileSystem::shared());
-      { HostParts(folders_).store.save(Archive()); }
-      auto fs = std::make_shared<FaultInjectingFileSystem>();
-      fs->failWhen([&](const Operation& op) { return op.path.starts_with(root_ + "/.pellam.json."); }, ENOSPC);
-      if (crashAt == 0) {
-        fs->afterMove([&](const std::string& to) {
-          if (to == responsePath(c.request.id)) throw SimulatedCrash{};
-        });
-      } else {
-        fs->crashAt(crashAt);
-      }
-      bool finished = true;
-      try {
-        Host host(folders_, fs, &now_);
-        send(host, c.request);
-      } catch (const SimulatedCrash&) {
-        finished = false;
-      }
-      Host restarted(folders_, RealFileSystem::shared(), &now_);  // and the disk has room again
-      restarted.processor.withdrawDue();
-      EXPECT_FALSE(answered(c.request));
-      if (std::filesystem::exists(requestPath(c.request.id))) {
-        restarted.processor.handle(c.request.id.text() + ".json");
-      } else {
-        send(restarted, c.request);  // the client's replay
-      }
+      Killed killed = killWhileAnswering(c.request, crashAt);
+      restartAndAnswer(c.request);
       EXPECT_TRUE(response(c.request.id).ok);
       EXPECT_EQ(jobsNamed("Once"), c.request.command == "jobs.create" ? 1u : 0u);
-      if (finished && crashAt > 0) break;
+      if (killed.finished && crashAt > 0) break;
     }
   }
 }

@@ -65,6 +65,13 @@ class HostFolderTest : public ::testing::Test {
     return std::string((std::istreambuf_iterator<char>(file)), {});
   }
   agent::AgentResponse response(const Uuid& id) const { return agent::AgentWire::decodeResponse(readFile(responsePath(id))); }
+  // Places `request`, lets `host` (any parts with a processor) handle it, and returns the answer.
+  template <typename Parts>
+  agent::AgentResponse answer(Parts& host, const agent::AgentRequest& request) {
+    place(request);
+    host.processor.handle(request.id.text() + ".json");
+    return response(request.id);
+  }
   std::vector<std::string> names(const std::string& folder) const {
     std::vector<std::string> result;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) result.push_back(entry.path().filename());

@@ -194,17 +194,12 @@ TEST_F(HostFolderTest, AppCommandsTheHostCannotCarryOutShareOneCode) {
 // of them the command runs, without any one it is refused.
 TEST_F(HostFolderTest, AppCommandsLackingARequiredArgumentAreRefused) {
   HostParts host(folders_);
-  auto run = [&](AgentRequest request) {
-    place(request);
-    host.processor.handle(request.id.text() + ".json");
-    return response(request.id);
-  };
-  run(makeRequest("jobs.create", {{"name", "First"}}));
-  run(makeRequest("jobs.create", {{"name", "Second"}}));  // the first file becomes a backup
-  Json list = parseJson(*run(makeRequest("backups.list")).data);
+  answer(host, makeRequest("jobs.create", {{"name", "First"}}));
+  answer(host, makeRequest("jobs.create", {{"name", "Second"}}));  // the first file becomes a backup
+  Json list = parseJson(*answer(host, makeRequest("backups.list")).data);
   ASSERT_EQ(list.find("items")->asArray().size(), 1u);
   std::string id = list.find("items")->asArray()[0].find("id")->asString();
-  Json preview = parseJson(*run(makeRequest("backups.preview", {{"id", id}})).data);
+  Json preview = parseJson(*answer(host, makeRequest("backups.preview", {{"id", id}})).data);
   std::string token = preview.find("preview")->asString();
 
   const std::map<std::string, std::map<std::string, std::string>> working = {
@@ -221,24 +216,19 @@ TEST_F(HostFolderTest, AppCommandsLackingARequiredArgumentAreRefused) {
       ASSERT_EQ(lacking.erase(std::string(name)), 1u);
       AgentRequest request = makeRequest(command, lacking);
       request.dryRun = true;
-      EXPECT_FALSE(run(request).ok);
+      EXPECT_FALSE(answer(host, request).ok);
     }
     AgentRequest complete = makeRequest(command, arguments);
     complete.dryRun = true;
-    EXPECT_TRUE(run(complete).ok) << command;
+    EXPECT_TRUE(answer(host, complete).ok) << command;
   }
 }
 
 // Pruning counts every entry named like a backup; only regular, visible files are offered.
 TEST_F(HostFolderTest, BackupsListOffersOnlyRegularVisibleFiles) {
   HostParts host(folders_);
-  auto run = [&](AgentRequest request) {
-    place(request);
-    host.processor.handle(request.id.text() + ".json");
-    return response(request.id);
-  };
-  run(makeRequest("jobs.create", {{"name", "First"}}));
-  run(makeRequest("jobs.create", {{"name", "Second"}}));  // the first file becomes a backup
+  answer(host, makeRequest("jobs.create", {{"name", "First"}}));
+  answer(host, makeRequest("jobs.create", {{"name", "Second"}}));  // the first file becomes a backup
   const std::string backups = root_ + "/Backups";
   std::vector<std::string> real = names(backups);
   std::erase(real, std::string(ArchiveIO::kBackupOrderFileName));  // the record of the order made
@@ -247,7 +237,7 @@ TEST_F(HostFolderTest, BackupsListOffersOnlyRegularVisibleFiles) {
   std::filesystem::create_directory(backups + "/folder.json");
   std::filesystem::create_symlink(backups + "/" + real[0], backups + "/link.json");
 
-  Json list = parseJson(*run(makeRequest("backups.list")).data);
+  Json list = parseJson(*answer(host, makeRequest("backups.list")).data);
   EXPECT_EQ(list.find("total")->numberLexeme(), "1");
   ASSERT_EQ(list.find("items")->asArray().size(), 1u);
   const Json& item = list.find("items")->asArray()[0];
@@ -257,38 +247,33 @@ TEST_F(HostFolderTest, BackupsListOffersOnlyRegularVisibleFiles) {
 
 TEST_F(HostFolderTest, BackupsAreRestoredOnlyWithAFreshPreviewToken) {
   HostParts host(folders_);
-  auto run = [&](AgentRequest request) {
-    place(request);
-    host.processor.handle(request.id.text() + ".json");
-    return response(request.id);
-  };
-  run(makeRequest("jobs.create", {{"name", "First"}}));
-  run(makeRequest("jobs.create", {{"name", "Second"}}));  // the first file becomes a backup
+  answer(host, makeRequest("jobs.create", {{"name", "First"}}));
+  answer(host, makeRequest("jobs.create", {{"name", "Second"}}));  // the first file becomes a backup
 
-  Json list = parseJson(*run(makeRequest("backups.list")).data);
+  Json list = parseJson(*answer(host, makeRequest("backups.list")).data);
   EXPECT_EQ(list.find("total")->numberLexeme(), "1");
   ASSERT_EQ(list.find("items")->asArray().size(), 1u);
   std::string id = list.find("items")->asArray()[0].find("id")->asString();
 
-  agent::AgentResponse missing = run(makeRequest("backups.preview", {{"id", "pellam-1-NOPE.json"}}));
+  agent::AgentResponse missing = answer(host, makeRequest("backups.preview", {{"id", "pellam-1-NOPE.json"}}));
   EXPECT_EQ(missing.error->code, "not_found");
-  agent::AgentResponse traversal = run(makeRequest("backups.preview", {{"id", "../pellam.json"}}));
+  agent::AgentResponse traversal = answer(host, makeRequest("backups.preview", {{"id", "../pellam.json"}}));
   EXPECT_EQ(traversal.error->code, "not_found");
 
-  Json preview = parseJson(*run(makeRequest("backups.preview", {{"id", id}})).data);
+  Json preview = parseJson(*answer(host, makeRequest("backups.preview", {{"id", id}})).data);
   EXPECT_EQ(preview.find("jobs")->numberLexeme(), "1");
   std::string token = preview.find("preview")->asString();
 
-  agent::AgentResponse wrong = run(makeRequest("backups.restore", {{"id", id}, {"preview", "x"}}));
+  agent::AgentResponse wrong = answer(host, makeRequest("backups.restore", {{"id", id}, {"preview", "x"}}));
   EXPECT_EQ(wrong.error->code, "preview_conflict");
   EXPECT_TRUE(wrong.error->retryable);
 
   AgentRequest dry = makeRequest("backups.restore", {{"id", id}, {"preview", token}});
   dry.dryRun = true;
-  EXPECT_TRUE(run(dry).ok);
+  EXPECT_TRUE(answer(host, dry).ok);
   EXPECT_EQ(jobsNamed("Second"), 1u);
 
-  agent::AgentResponse restored = run(makeRequest("backups.restore", {{"id", id}, {"preview", token}}));
+  agent::AgentResponse restored = answer(host, makeRequest("backups.restore", {{"id", id}, {"preview", token}}));
   ASSERT_TRUE(restored.ok);
   EXPECT_EQ(jobsNamed("First"), 1u);
   EXPECT_EQ(jobsNamed("Second"), 0u);
@@ -297,7 +282,7 @@ TEST_F(HostFolderTest, BackupsAreRestoredOnlyWithAFreshPreviewToken) {
   EXPECT_EQ(std::count_if(kept.begin(), kept.end(), [](const std::string& name) { return isBackupFileName(name); }), 2);
 
   // The records changed since the preview: the same token no longer restores.
-  agent::AgentResponse stale = run(makeRequest("backups.restore", {{"id", id}, {"preview", token}}));
+  agent::AgentResponse stale = answer(host, makeRequest("backups.restore", {{"id", id}, {"preview", token}}));
   EXPECT_EQ(stale.error->code, "preview_conflict");
 }
 
